@@ -1,0 +1,82 @@
+#include "engine/alarm.h"
+
+#include "app/settings.h"
+#include "engine/timer_state.h"
+#include "platform/clock.h"
+#include "platform/relaxed.h"
+
+namespace vidora {
+
+AlarmSound::AlarmSound(std::unique_ptr<SoundPlayer> player, std::string wavPath)
+    : player_(std::move(player)), wavPath_(std::move(wavPath)) {}
+
+void AlarmSound::update(uint32_t nowTick) {
+    std::lock_guard lock(mutex_);
+    if (alarmIndicated(loadRelaxed(gState.lastAlarmTick), nowTick)) {
+        if (!playing_ && !loadRelaxed(gState.livePaused) && loadRelaxed(gConfig.alarmSound)) {
+            // Marked as playing even when the file cannot be played, so that a missing sound
+            // file is not retried at every poll.
+            if (player_) (void)player_->playLoop(wavPath_);
+            playing_ = true;
+        }
+    } else if (playing_) {
+        if (player_) player_->stopAll();
+        playing_ = false;
+    }
+}
+
+void AlarmSound::stop() {
+    std::lock_guard lock(mutex_);
+    if (!playing_) return;
+    if (player_) player_->stopAll();
+    playing_ = false;
+}
+
+bool AlarmSound::playing() const {
+    std::lock_guard lock(mutex_);
+    return playing_;
+}
+
+AlarmPoll::AlarmPoll(StatusReader readStatus, AlarmSound& sound, Clock& clock)
+    : readStatus_(std::move(readStatus)), sound_(sound), clock_(clock) {}
+
+void AlarmPoll::tick() {
+    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused)) return;
+    const int channel = loadRelaxed(gState.currentChannel);
+    if (channel >= 0 && channel <= 3) {
+        const bool m = loadRelaxed(gConfig.motionAlarmChannel[channel]) != 0;
+        const bool s = loadRelaxed(gConfig.soundAlarmChannel[channel]) != 0;
+        const bool motionOn = loadRelaxed(gState.motionAlarmOn) != 0;
+        const bool soundOn = loadRelaxed(gState.soundAlarmOn) != 0;
+        if (!motionOn || !m) {
+            storeRelaxed(gState.motionAlarmActive, 0);
+            storeRelaxed(gTimer.lastMotionTime, 0);
+        }
+        if (!soundOn || !s) {
+            storeRelaxed(gState.soundAlarmActive, 0);
+            storeRelaxed(gTimer.lastSoundTime, 0);
+        }
+        if ((motionOn || soundOn) && (m || s)) {
+            if (auto status = readStatus_()) {
+                const bool sound = (*status & 0x20) == 0 && s && soundOn;
+                const bool motion = (*status & 0x10) == 0 && m && motionOn;
+                storeRelaxed(gState.soundAlarmActive, sound ? 1 : 0);
+                storeRelaxed(gState.motionAlarmActive, motion ? 1 : 0);
+                if (sound || motion) {
+                    uint32_t tick = clock_.tickCount();
+                    storeRelaxed(gState.lastAlarmTick, tick == 0 ? 1u : tick);  // 0 means none
+                    const uint32_t mm = clock_.multimediaTime();
+                    if (sound) storeRelaxed(gTimer.lastSoundTime, mm);
+                    if (motion) storeRelaxed(gTimer.lastMotionTime, mm);
+                }
+            } else {
+                // The indication already shown runs out its time: lastAlarmTick stays.
+                storeRelaxed(gState.motionAlarmActive, 0);
+                storeRelaxed(gState.soundAlarmActive, 0);
+            }
+        }
+    }
+    sound_.update(clock_.tickCount());
+}
+
+}  // namespace vidora

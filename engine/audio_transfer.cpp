@@ -1,0 +1,69 @@
+#include "engine/audio_transfer.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "app/settings.h"
+#include "platform/relaxed.h"
+
+namespace vidora {
+
+StreamFormat audioStreamFormat(const media::AudioFormat& format) {
+    StreamFormat audio{};
+    audio.kind = kStreamAudio;
+    audio.present = 1;
+    audio.rate = static_cast<uint16_t>(format.samplesPerSecond);
+    audio.bits = static_cast<uint8_t>(format.bitsPerSample);
+    audio.channels = static_cast<uint8_t>(format.channels);
+    audio.kilobitsPerSecond =
+        static_cast<uint8_t>(std::clamp(format.averageBytesPerSecond / 125, 0, 255));
+    return audio;
+}
+
+bool AudioTransfer::acceptAudioFormat(const media::AudioFormat& format) {
+    // Sound arrives as 16-bit frames (two samples each after the fold to doubled mono).
+    if (format.bitsPerSample != 16 || format.channels < 1 || format.samplesPerSecond <= 0 ||
+        format.samplesPerSecond > 65535) {
+        return false;
+    }
+    const StreamFormat audio = audioStreamFormat(format);
+    {
+        std::lock_guard lock(soundLock_);
+        format_ = audio;
+        formatKnown_ = true;
+    }
+    port_.setAudioFormat(audio);
+    return true;
+}
+
+void AudioTransfer::renderAudio(const uint8_t* data, std::size_t length) {
+    {
+        std::lock_guard lock(soundLock_);
+        blocks_.fetch_add(1, std::memory_order_relaxed);
+        if (data && length > 0 && loadRelaxed(gState.recordingOn)) port_.onSound(data, length);
+    }
+    const int64_t pause = pacingUs_.load(std::memory_order_relaxed);
+    if (pause > 0) std::this_thread::sleep_for(std::chrono::microseconds(pause));
+}
+
+void AudioTransfer::passFormat() {
+    StreamFormat audio;
+    {
+        std::lock_guard lock(soundLock_);
+        if (!formatKnown_) return;
+        audio = format_;
+    }
+    port_.setAudioFormat(audio);
+}
+
+bool AudioTransfer::formatKnown() const {
+    std::lock_guard lock(soundLock_);
+    return formatKnown_;
+}
+
+StreamFormat AudioTransfer::format() const {
+    std::lock_guard lock(soundLock_);
+    return format_;
+}
+
+}  // namespace vidora

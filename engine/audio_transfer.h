@@ -1,0 +1,44 @@
+#pragma once
+// The audio end of the capture graph ("Audio Transfer"): passes its format to the recording
+// port and, while recordingOn, every sound block (already folded to doubled mono by the graph).
+// Owned by the CaptureEngine; acceptAudioFormat and renderAudio run on the graph's audio
+// streaming thread.
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+#include "engine/recording_port.h"
+#include "engine/stream_format.h"
+#include "platform/media/capture_graph.h"
+
+namespace vidora {
+
+class AudioTransfer final : public media::AudioTransferSink {
+public:
+    explicit AudioTransfer(RecordingPort& port) : port_(port) {}
+
+    bool acceptAudioFormat(const media::AudioFormat& format) override;
+    void renderAudio(const uint8_t* data, std::size_t length) override;
+
+    // Passes the format to the recording port again (record settings changed).
+    void passFormat();
+    bool formatKnown() const;
+    StreamFormat format() const;
+    // Pause after each block (2 ms; 0 in benchmarks).
+    void setPacing(std::chrono::microseconds pause) { pacingUs_.store(pause.count()); }
+    uint64_t blocksReceived() const { return blocks_.load(std::memory_order_relaxed); }
+
+private:
+    RecordingPort& port_;
+    mutable std::mutex soundLock_;
+    bool formatKnown_ = false;
+    StreamFormat format_{};
+    std::atomic<int64_t> pacingUs_{2000};
+    std::atomic<uint64_t> blocks_{0};
+};
+
+// Stream format record of a PCM sound stream (kilobits per second saturate at 255: the record
+// has one byte for them).
+StreamFormat audioStreamFormat(const media::AudioFormat& format);
+
+}  // namespace vidora

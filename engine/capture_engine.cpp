@@ -1,0 +1,549 @@
+#include "engine/capture_engine.h"
+
+#include "app/bus.h"
+#include "app/message_box.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "app/settings_callback.h"
+#include "app/storage.h"
+#include "engine/timer_state.h"
+#include "platform/clock.h"
+#include "platform/relaxed.h"
+
+namespace vidora {
+
+namespace {
+
+std::atomic<CaptureEngine*> gEngine{nullptr};
+
+constexpr auto kThreadWaitStep = std::chrono::milliseconds(100);
+constexpr uint32_t kSettleAfterSelectMs = 200;
+constexpr uint32_t kPauseAfterSwitchMs = 100;
+
+std::unique_ptr<RecordingPort> orDefault(std::unique_ptr<RecordingPort> port) {
+    return port ? std::move(port) : std::make_unique<RecordingPort>();
+}
+std::unique_ptr<SchedulePort> orDefault(std::unique_ptr<SchedulePort> port) {
+    return port ? std::move(port) : std::make_unique<SchedulePort>();
+}
+
+}  // namespace
+
+CaptureEngine* CaptureEngine::instance() { return gEngine.load(std::memory_order_acquire); }
+
+CaptureEngine::CaptureEngine(EngineServices services)
+    : services_(std::move(services)),
+      clock_(services_.clock ? *services_.clock : processClock()),
+      recordingPort_(orDefault(std::move(services_.recording))),
+      schedule_(orDefault(std::move(services_.schedule))),
+      videoTransfer_(*recordingPort_),
+      audioTransfer_(*recordingPort_),
+      alarmSound_(std::move(services_.soundPlayer), services_.alarmSoundPath),
+      alarmPoll_([this] { return receiver_.readStatus(); }, alarmSound_, clock_),
+      autoCycle_([this] { switchChannel(kNextChannel); }, clock_) {
+    if (!services_.notify) services_.notify = [](int32_t id) { sendMessage(id, 0); };
+    if (!services_.messageBox) services_.messageBox = userMessageBox;
+    videoTransfer_.setNominalSize(720, loadRelaxed(gConfig.videoStandard) == 2 ? 480 : 576);
+    setAdjustmentApplier([this](int kind, int value) { applyAdjustment(kind, value); });
+    gEngine.store(this, std::memory_order_release);
+    if (services_.backend) {
+        services_.backend->setArrivalNotify([] {
+            if (VideoWindow* window = videoWindow()) window->postDeviceArrival();
+        });
+    }
+    if (services_.folderWatchers) {
+        const FolderWatcher::Timing timing{};
+        pictureWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.pictureFolderMB, nativeFolderPath(gConfig.pictureFolder),
+            std::function<void()>{}, timing);
+        recordWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.recordFolderMB, nativeFolderPath(gConfig.recordFolder),
+            [this] { notify(NTF_RECORD_STATE); }, timing);
+        pictureWatcher_->start();
+        recordWatcher_->start();
+    }
+}
+
+CaptureEngine::~CaptureEngine() {
+    if (pictureWatcher_) pictureWatcher_->stop();
+    if (recordWatcher_) recordWatcher_->stop();
+    stopLive();
+    stopAutoCycle();
+    teardownGraph();
+    setAdjustmentApplier({});
+    if (services_.backend) services_.backend->setArrivalNotify({});
+    CaptureEngine* self = this;
+    gEngine.compare_exchange_strong(self, nullptr);
+}
+
+void CaptureEngine::notify(int32_t id) { services_.notify(id); }
+
+int CaptureEngine::showMessage(const std::string& text, const std::string& caption) {
+    return services_.messageBox(text, caption, MB_OK);
+}
+
+std::function<void()> CaptureEngine::waitPump() const {
+    // On the UI thread a waited-for worker may be blocked in a message box: keep showing them.
+    if (onUiThread()) return [] { pumpMessageBoxes(); };
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Module lifecycle
+
+int CaptureEngine::moduleStart() {
+    enumerateReceivers();
+    refreshClientSize();
+    buildGraph(0);
+    setLayoutMode(loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle);
+    startLive();
+    if (loadRelaxed(gState.autoCycleOn)) startAutoCycle();
+    return 0;
+}
+
+void CaptureEngine::moduleStop() {
+    stopLive();
+    stopAutoCycle();
+    teardownGraph();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Receivers and graph
+
+bool CaptureEngine::enumerateReceivers() {
+    devices_.clear();
+    if (!services_.backend) return false;
+    auto inputs = services_.backend->enumerateVideoInputs();
+    if (!inputs) return false;
+    for (auto& device : *inputs) {
+        if (device.name == media::kReceiverName) devices_.push_back(std::move(device));
+    }
+    enumerated_ = true;
+    return !devices_.empty();
+}
+
+bool CaptureEngine::buildGraph(int device) {
+    if (graph_) return true;
+    if (!enumerated_ || device < 0 || static_cast<std::size_t>(device) >= devices_.size()) {
+        showMessage(kNoReceiverText, "");
+        return false;
+    }
+    VideoWindow* window = videoWindow();
+    if (!window) return false;
+    std::unique_ptr<media::CaptureGraph> graph =
+        services_.backend ? services_.backend->createGraph() : nullptr;
+    if (!graph) {
+        showMessage("", "error");
+        return false;
+    }
+    const int32_t standard = loadRelaxed(gConfig.videoStandard);
+    switch (graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_)) {
+        case media::BuildResult::Ok: break;
+        case media::BuildResult::GraphCreateFailed: showMessage("", "error"); return false;
+        case media::BuildResult::BindFailed: showMessage(kBindFailedText, "error"); return false;
+        case media::BuildResult::VideoRenderFailed:
+            standardInEffect_ = standard;
+            showMessage(kReceiverBusyText, "error");
+            return false;
+    }
+    standardInEffect_ = standard;
+    videoTransfer_.setNominalSize(720, standard == 2 ? 480 : 576);
+    {
+        // Until a channel is left, its cell shows black.
+        const int w = videoTransfer_.formatKnown() ? videoTransfer_.width() : 720;
+        const int h = videoTransfer_.formatKnown() ? videoTransfer_.height()
+                                                   : (standard == 2 ? 480 : 576);
+        std::lock_guard lock(displayLock_);
+        for (int i = 0; i < 4; ++i) {
+            frozen_[i] = StoredPicture::black(w / 2, h / 2);
+            frozenTime_[i] = SystemTime{};
+        }
+    }
+    graph_ = std::move(graph);
+    receiver_.setGraph(graph_.get());
+    videoTransfer_.setWindow(window);
+    refreshClientSize();
+    graphBuilt_ = true;
+    positionLive();
+    paint();
+    readAndApplyAdjustments();
+    return true;
+}
+
+void CaptureEngine::readAndApplyAdjustments() {
+    media::AdjustTable table{};
+    if (graph_->readAdjustments(table)) {
+        for (int k = 0; k < 4; ++k) {
+            storeRelaxed(gConfig.adjustMin[k], table[k].minimum);
+            storeRelaxed(gConfig.adjustMax[k], table[k].maximum);
+            storeRelaxed(gConfig.adjustDefault[k], table[k].defaultValue);
+        }
+        storeRelaxed(gConfig.adjustDefault[1], 0);  // sharpness defaults to off
+    }
+    graph_->setAdjustment(1, loadRelaxed(gConfig.brightness));
+    graph_->setAdjustment(2, loadRelaxed(gConfig.sharpness));
+    graph_->setAdjustment(3, loadRelaxed(gConfig.contrast));
+    graph_->setAdjustment(4, loadRelaxed(gConfig.saturation));
+}
+
+void CaptureEngine::applyAdjustment(int kind, int32_t value) {
+    if (graph_) graph_->setAdjustment(kind, value);
+}
+
+void CaptureEngine::teardownGraph() {
+    if (!graph_) return;
+    recordingPort_->detachWriter();
+    graphBuilt_ = false;
+    // Detaching waits for a vendor request in flight; after that nobody reaches the graph.
+    receiver_.setGraph(nullptr);
+    std::unique_ptr<media::CaptureGraph> graph = std::move(graph_);
+    graph->setEventNotify({});
+    graph->stop();
+    videoTransfer_.setActive(false);
+    graph.reset();
+    videoTransfer_.setWindow(nullptr);
+    std::lock_guard lock(displayLock_);
+    for (auto& picture : frozen_) picture = StoredPicture();
+}
+
+void CaptureEngine::connect() {
+    std::lock_guard lock(engineLock_);
+    if (graph_) return;
+    if (enumerateReceivers() && buildGraph(0)) startLive();
+}
+
+void CaptureEngine::handleGraphEvents() {
+    if (!graph_) return;
+    media::GraphEvent event;
+    bool lost = false;
+    while (graph_->nextEvent(event)) {
+        if (event.code == media::kEventComplete || event.code == media::kEventUserAbort ||
+            event.code == media::kEventErrorAbort ||
+            (event.code == media::kEventDeviceLost && event.removed && event.isCaptureDevice)) {
+            lost = true;
+            break;
+        }
+    }
+    if (!lost) return;
+    stopLive();
+    teardownGraph();
+    showMessage(kReceiverUnpluggedText, "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Live view
+
+void CaptureEngine::writerSettings() {
+    recordingPort_->setWriterSettings(
+        gConfig.recordFolder, static_cast<uint64_t>(loadRelaxed(gConfig.recordFileMB)) * 1048576u);
+}
+
+bool CaptureEngine::startLive() {
+    if (live_) return true;
+    if (!graph_) return false;
+    const bool resuming = paused_;
+    if (!resuming) {
+        writerSettings();
+        recordingPort_->attachWriter();
+        graph_->setEventNotify([] {
+            if (VideoWindow* window = videoWindow()) window->postGraphNotify();
+        });
+    }
+    videoTransfer_.setActive(true);
+    if (!graph_->run()) {
+        graph_->stop();
+        videoTransfer_.setActive(false);
+        return false;
+    }
+    live_ = true;
+    storeRelaxed(gState.liveViewOn, 1);
+    graph_->setVolume(volumeToHundredthsDb(loadRelaxed(gState.audioVolume)));
+    notify(NTF_LIVE_STATE);
+    const int channel = loadRelaxed(gState.currentChannel);
+    current_ = (channel >= 0 && channel <= 3) ? channel : 0;
+    if (!resuming) {
+        receiver_.startSelectThreads();
+        alarmThread_.start([this](WorkerThread& self) {
+            while (self.sleepFor(kAlarmPollPeriodMs)) alarmPoll_.tick();
+        });
+        schedule_->startSupervisor();
+        forceReselect_ = true;
+        switchChannel(current_);
+    }
+    paused_ = false;
+    storeRelaxed(gState.livePaused, 0);
+    return true;
+}
+
+void CaptureEngine::pauseLive() {
+    if (!live_ || !graph_) return;
+    live_ = false;
+    paused_ = true;
+    storeRelaxed(gState.livePaused, 1);
+    alarmSound_.stop();
+    stopRecording();
+    graph_->pause();
+}
+
+void CaptureEngine::stopLive() {
+    if (!live_ && !paused_) return;
+    alarmSound_.stop();
+    stopAutoCycle();
+    if (graph_) graph_->setEventNotify({});
+    stopRecording();
+    if (graph_) graph_->stop();
+    videoTransfer_.setActive(false);
+    live_ = false;
+    paused_ = false;
+    storeRelaxed(gState.liveViewOn, 0);
+    storeRelaxed(gState.livePaused, 0);
+    notify(NTF_LIVE_STATE);
+
+    receiver_.requestStopSelectThreads();
+    alarmThread_.requestStop();
+    schedule_->requestStopSupervisor();
+    const auto pump = waitPump();
+    receiver_.waitSelectThreadsEnded(kThreadWaitStep, pump);
+    alarmThread_.waitEnded(kThreadWaitStep, pump);
+    schedule_->waitSupervisorEnded(pump);
+}
+
+bool CaptureEngine::alarmThreadsAlive() const {
+    return receiver_.selectThreadsAlive() || alarmThread_.alive();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Channels
+
+void CaptureEngine::switchChannel(int target) {
+    if (!live_) return;
+    std::lock_guard switchLock(switchLock_);
+    const int left = current_;
+    int n = target;
+    if (target == kNextChannel) {
+        n = (left + 1) & 3;
+        while (n != left && !loadRelaxed(gState.channelEnabled[n])) n = (n + 1) & 3;
+        if (n == left) return;  // no other enabled channel
+    } else if (target < 0 || target > 3) {
+        return;
+    }
+    if (n == left && !forceReselect_) return;
+    forceReselect_ = false;
+    current_ = n;
+    if (!graphBuilt_ || layoutMode_ == kLayoutNone) {
+        storeRelaxed(gState.currentChannel, n);
+        return;
+    }
+    {
+        std::lock_guard display(displayLock_);
+        if (auto picture = videoTransfer_.makeStoredPicture(3)) frozen_[left] = std::move(*picture);
+        frozenTime_[left] = clock_.localTime();
+    }
+    receiver_.selectChannel(n);
+    clock_.sleepMs(kSettleAfterSelectMs);
+
+    storeRelaxed(gState.currentChannel, n);
+    storeRelaxed(gState.motionAlarmActive, 0);
+    storeRelaxed(gState.soundAlarmActive, 0);
+    storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
+    storeRelaxed(gTimer.alarmRecordLeftMs, 0);
+    const int32_t captureChannel = loadRelaxed(gTimer.captureTaskChannel);
+    if (captureChannel != 4 && captureChannel != n) {
+        storeRelaxed(gTimer.captureTaskChannel, -1);
+        storeRelaxed(gTimer.captureTaskLeftMs, 0);
+    }
+    const int32_t recordChannel = loadRelaxed(gTimer.recordTaskChannel);
+    if (recordChannel != 4 && recordChannel != n) {
+        storeRelaxed(gTimer.recordTaskChannel, -1);
+        storeRelaxed(gTimer.recordTaskLeftMs, 0);
+    }
+    if (loadRelaxed(gTimer.alarmRecording)) {
+        storeRelaxed(gTimer.alarmRecordLeftMs, 0);
+        if (!loadRelaxed(gTimer.taskRecording)) stopRecording();
+        storeRelaxed(gTimer.alarmRecording, 0);
+    }
+    const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
+    if (loadRelaxed(gTimer.taskRecording) && taskChannel != 4 && taskChannel != n) {
+        stopRecording();
+        storeRelaxed(gTimer.taskRecording, 0);
+        storeRelaxed(gTimer.recordTaskChannel, -1);
+        storeRelaxed(gTimer.recordTaskLeftMs, 0);
+    }
+    positionLive();
+    paint();
+    notify(NTF_CHANNEL_CHANGED);
+    clock_.sleepMs(kPauseAfterSwitchMs);
+}
+
+void CaptureEngine::clickSelect(int x, int y) {
+    const int hit = hitTestCells(x, y, layoutMode_, current_, clientWidth_, clientHeight_);
+    if (hit >= 0 && loadRelaxed(gState.channelEnabled[hit])) switchChannel(hit);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording
+
+int CaptureEngine::startRecording() {
+    {
+        std::unique_lock lock(recordingLock_);
+        if (!live_ || recording_) return -1;
+        recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
+        recordedFps_ = loadRelaxed(gConfig.recordFps);
+        writerSettings();
+        if (recordingPort_->startRecording() < 0) {
+            lock.unlock();
+            notify(NTF_RECORD_STATE);  // lets the UI reset its record button
+            return -1;
+        }
+        recording_ = true;
+        storeRelaxed(gState.recordingOn, 1);
+    }
+    notify(NTF_RECORD_STATE);
+    return 0;
+}
+
+void CaptureEngine::stopRecording() {
+    {
+        std::lock_guard lock(recordingLock_);
+        if (!recording_) return;
+        recordingPort_->stopRecording();
+        storeRelaxed(gState.recordingOn, 0);
+        recording_ = false;
+    }
+    notify(NTF_RECORD_STATE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Auto-cycle, volume, settings, snapshot
+
+void CaptureEngine::startAutoCycle() {
+    if (autoCycleThread_.alive()) return;
+    autoCycleThread_.start([this](WorkerThread& self) {
+        autoCycleThreadId_ = std::this_thread::get_id();
+        storeRelaxed(gState.autoCycleRunning, 1);
+        autoCycle_.begin();
+        while (self.sleepFor(kAutoCyclePeriodMs)) autoCycle_.tick();
+        storeRelaxed(gState.autoCycleRunning, 0);
+    });
+}
+
+void CaptureEngine::stopAutoCycle() {
+    autoCycleThread_.requestStop();
+    // A notice handler running on the auto-cycle thread may ask for the stop: it cannot wait
+    // for itself, and the thread ends after its current tick.
+    if (autoCycleThread_.alive() && autoCycleThreadId_.load() == std::this_thread::get_id()) return;
+    autoCycleThread_.waitEnded(kThreadWaitStep, waitPump());
+}
+
+void CaptureEngine::setVolume(int volume) {
+    if (!live_ || !graph_) return;
+    const int v = volume < 0 ? 0 : (volume > 100 ? 100 : volume);
+    graph_->setVolume(volumeToHundredthsDb(v));
+    storeRelaxed(gState.audioVolume, v);
+}
+
+void CaptureEngine::settingsChanged() {
+    if (!loadRelaxed(gConfig.alarmSound)) alarmSound_.stop();
+
+    if (loadRelaxed(gConfig.videoStandard) != standardInEffect_) {
+        const bool cycled = autoCycleThread_.alive();
+        stopLive();
+        teardownGraph();
+        buildGraph(0);
+        startLive();
+        if (cycled && live_) startAutoCycle();
+    }
+
+    storeRelaxed(gTimer.forceDayListRebuild, 1);
+
+    if (pictureWatcher_) pictureWatcher_->setFolder(nativeFolderPath(gConfig.pictureFolder));
+    if (recordWatcher_) recordWatcher_->setFolder(nativeFolderPath(gConfig.recordFolder));
+    (void)folderSizeMB(gConfig.pictureFolder);
+    (void)folderSizeMB(gConfig.recordFolder);  // refreshes recordFolderHasFiles
+    notify(NTF_RECORD_STATE);
+    writerSettings();
+
+    if (loadRelaxed(gConfig.recordImageSize) != recordedImageSize_ ||
+        loadRelaxed(gConfig.recordFps) != recordedFps_) {
+        const bool wasRecording = recording_;
+        if (wasRecording) stopRecording();
+        videoTransfer_.passFormat();
+        audioTransfer_.passFormat();
+        if (wasRecording) startRecording();
+    }
+}
+
+void CaptureEngine::snapshot() {
+    if (!graphBuilt_) return;
+    recordingPort_->takeSnapshot(videoTransfer_);
+}
+
+std::optional<StoredPicture> CaptureEngine::makeStoredPicture(int sizeKind) {
+    return videoTransfer_.makeStoredPicture(sizeKind);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Video area
+
+void CaptureEngine::refreshClientSize() {
+    if (VideoWindow* window = videoWindow()) {
+        const VideoSize size = window->clientSize();
+        clientWidth_ = size.width;
+        clientHeight_ = size.height;
+    }
+}
+
+void CaptureEngine::positionLive() {
+    const int channel = current_;
+    videoTransfer_.setLiveCell(
+        cellOfChannel(channel, layoutMode_, channel, clientWidth_, clientHeight_), channel);
+}
+
+void CaptureEngine::setLayoutMode(int32_t mode) {
+    layoutMode_ = mode;
+    storeRelaxed(gState.quadLayout, isQuadLayout(mode) ? 1 : 0);
+    positionLive();
+    if (isQuadLayout(mode)) {
+        if (VideoWindow* window = videoWindow()) window->invalidate(true);
+    }
+    paint();
+}
+
+void CaptureEngine::toggleQuad() { setLayoutMode(toggledQuadMode(layoutMode_)); }
+
+void CaptureEngine::toggleFullScreenLayout() { setLayoutMode(toggledFullScreenMode(layoutMode_)); }
+
+void CaptureEngine::videoRectChanged() {
+    refreshClientSize();
+    positionLive();
+    if (VideoWindow* window = videoWindow()) window->invalidate(true);
+}
+
+void CaptureEngine::paint() {
+    if (!graphBuilt_ || layoutMode_ == kLayoutNone) return;
+    if (VideoWindow* window = videoWindow()) window->repaint();
+}
+
+void CaptureEngine::displayChanged() {
+    if (VideoWindow* window = videoWindow()) window->displayModeChanged();
+}
+
+void CaptureEngine::withDisplay(const std::function<void(const DisplayView&)>& reader) {
+    std::lock_guard lock(displayLock_);
+    DisplayView view;
+    view.layoutMode = layoutMode_;
+    view.currentChannel = current_;
+    view.live = live_;
+    view.paused = paused_;
+    view.graphBuilt = graphBuilt_;
+    view.client = {clientWidth_, clientHeight_};
+    for (int i = 0; i < 4; ++i) {
+        view.cells[i] = cellOfChannel(i, view.layoutMode, view.currentChannel, view.client.width,
+                                      view.client.height);
+        view.frozen[i] = frozen_[i].empty() ? nullptr : &frozen_[i];
+        view.frozenTime[i] = frozenTime_[i];
+    }
+    reader(view);
+}
+
+}  // namespace vidora

@@ -1,0 +1,222 @@
+#pragma once
+// The capture engine: owns the receiver (its capture graph, the video and audio transfer sinks,
+// the vendor requests), the recording port, the two storage folder watchers and the worker
+// threads that switch channels, poll the alarm inputs and cycle through the channels. One per
+// process, owned by the EngineModule (bus module 1) and reached by the worker threads through
+// instance(). Commands come from the UI thread through the bus; switchChannel, startRecording
+// and stopRecording are also called from worker threads.
+//
+// Locks, outermost first: channel-switch lock, then display lock; channel-switch lock, then
+// channel-select lock, then receiver command lock; channel-switch lock, then recording lock.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/alarm.h"
+#include "engine/audio_transfer.h"
+#include "engine/auto_cycle.h"
+#include "engine/layout.h"
+#include "engine/receiver_control.h"
+#include "engine/recording_port.h"
+#include "engine/schedule_port.h"
+#include "engine/stored_picture.h"
+#include "engine/video_transfer.h"
+#include "engine/video_window.h"
+#include "platform/media/capture_graph.h"
+#include "platform/sound/sound_player.h"
+#include "platform/system_time.h"
+#include "platform/worker_thread.h"
+
+namespace vidora {
+
+class Clock;
+class FolderWatcher;
+
+// Volume in hundredths of a decibel for a volume of 0..100: 0 is silence (-10 000), 50 gives
+// -2 500, 100 full volume (0).
+inline constexpr int32_t volumeToHundredthsDb(int volume) {
+    const int v = volume < 0 ? 0 : (volume > 100 ? 100 : volume);
+    return (200 - v) * v - 10000;
+}
+
+// Texts shown to the user.
+inline constexpr const char* kNoReceiverText = "No USB Receiver connected.";
+inline constexpr const char* kBindFailedText = "create capture";
+inline constexpr const char* kReceiverBusyText =
+    "Unable to use USB receiver.Please close other programs using USB receiver and restart "
+    "Vidora.";
+inline constexpr const char* kReceiverUnpluggedText =
+    "USB Receiver was unpluged from your computer,please reconnect it.";
+
+// What the engine is built from. Empty members get the program's defaults.
+struct EngineServices {
+    std::unique_ptr<media::MediaBackend> backend;
+    std::unique_ptr<SoundPlayer> soundPlayer;
+    std::unique_ptr<RecordingPort> recording;   // default: records nothing
+    std::unique_ptr<SchedulePort> schedule;     // default: no supervisor
+    // Sends a notice (NTF_...) on the bus; default sendMessage(id, 0).
+    std::function<void(int32_t id)> notify;
+    // Shows a message box and returns the button; default userMessageBox.
+    std::function<int(const std::string& text, const std::string& caption, uint32_t type)>
+        messageBox;
+    Clock* clock = nullptr;  // default processClock()
+    bool folderWatchers = true;
+    std::string alarmSoundPath = kAlarmSoundPath;
+};
+
+// What the monitor panel paints, read under the display lock.
+struct DisplayView {
+    int32_t layoutMode = 0;
+    int currentChannel = 0;
+    bool live = false;    // running, not paused
+    bool paused = false;
+    bool graphBuilt = false;
+    VideoSize client;
+    std::array<VideoRect, 4> cells;
+    std::array<const StoredPicture*, 4> frozen{};  // nullptr: nothing to draw
+    std::array<SystemTime, 4> frozenTime{};
+};
+
+class CaptureEngine {
+public:
+    static constexpr int kNextChannel = -1;
+
+    explicit CaptureEngine(EngineServices services);
+    ~CaptureEngine();
+    CaptureEngine(const CaptureEngine&) = delete;
+    CaptureEngine& operator=(const CaptureEngine&) = delete;
+
+    // The process-wide engine, or nullptr.
+    static CaptureEngine* instance();
+
+    // Module lifecycle (UI thread).
+    int moduleStart();
+    void moduleStop();
+
+    // Receivers and graph (UI thread).
+    bool enumerateReceivers();
+    bool buildGraph(int device);
+    void teardownGraph();
+    void connect();            // ENG_CONNECT
+    void handleGraphEvents();  // ENG_GRAPH_EVENT
+
+    // Live view (UI thread).
+    bool startLive();
+    void pauseLive();
+    void stopLive();
+
+    // Any thread. n = 0..3, or kNextChannel for the next enabled channel.
+    void switchChannel(int channel);
+    void clickSelect(int x, int y);
+
+    // Any thread. startRecording returns 0 when recording runs.
+    int startRecording();
+    void stopRecording();
+
+    // UI thread.
+    void startAutoCycle();
+    void stopAutoCycle();
+    void setVolume(int volume);
+    void settingsChanged();
+    void snapshot();
+    void applyAdjustment(int kind, int32_t value);
+
+    // Video area (UI thread).
+    void setLayoutMode(int32_t mode);
+    void toggleQuad();
+    void toggleFullScreenLayout();
+    void videoRectChanged();
+    void paint();
+    void displayChanged();
+    // Calls `reader` with the display state under the display lock.
+    void withDisplay(const std::function<void(const DisplayView&)>& reader);
+
+    // A stored picture of the latest live picture (size kind 1..3).
+    std::optional<StoredPicture> makeStoredPicture(int sizeKind);
+
+    // State.
+    bool graphBuilt() const { return graphBuilt_.load(); }
+    bool live() const { return live_.load(); }
+    bool paused() const { return paused_.load(); }
+    bool recording() const { return recording_.load(); }
+    int currentChannel() const { return current_.load(); }
+    int32_t layoutMode() const { return layoutMode_.load(); }
+    int32_t standardInEffect() const { return standardInEffect_.load(); }
+    bool autoCycleAlive() const { return autoCycleThread_.alive(); }
+    bool alarmThreadsAlive() const;
+    bool alarmSoundPlaying() const { return alarmSound_.playing(); }
+    const std::vector<media::DeviceInfo>& devices() const { return devices_; }
+
+    // Parts, for the recording and schedule layers and for tests.
+    VideoTransfer& videoTransfer() { return videoTransfer_; }
+    AudioTransfer& audioTransfer() { return audioTransfer_; }
+    ReceiverControl& receiver() { return receiver_; }
+    AlarmPoll& alarmPoll() { return alarmPoll_; }
+    AlarmSound& alarmSound() { return alarmSound_; }
+    AutoCycle& autoCycle() { return autoCycle_; }
+    RecordingPort& recordingPort() { return *recordingPort_; }
+    Clock& clock() { return clock_; }
+
+private:
+    void notify(int32_t id);
+    int showMessage(const std::string& text, const std::string& caption);
+    std::function<void()> waitPump() const;
+    void positionLive();
+    void refreshClientSize();
+    void writerSettings();
+    void readAndApplyAdjustments();
+
+    EngineServices services_;
+    Clock& clock_;
+    std::unique_ptr<RecordingPort> recordingPort_;
+    std::unique_ptr<SchedulePort> schedule_;
+
+    // Transfer sinks outlive every graph that streams into them.
+    VideoTransfer videoTransfer_;
+    AudioTransfer audioTransfer_;
+    ReceiverControl receiver_;
+    AlarmSound alarmSound_;
+    AlarmPoll alarmPoll_;
+    AutoCycle autoCycle_;
+
+    std::mutex engineLock_;     // connect: enumeration, build, live start
+    std::mutex switchLock_;     // the whole channel switch
+    std::mutex displayLock_;    // frozen pictures
+    std::mutex recordingLock_;  // recording start and stop
+
+    std::vector<media::DeviceInfo> devices_;
+    bool enumerated_ = false;
+    std::unique_ptr<media::CaptureGraph> graph_;  // UI thread only
+
+    std::atomic<int> current_{0};
+    std::atomic<int32_t> layoutMode_{kLayoutSingle};
+    std::atomic<bool> graphBuilt_{false};
+    std::atomic<bool> live_{false};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> forceReselect_{false};
+    std::atomic<bool> recording_{false};
+    std::atomic<int32_t> standardInEffect_{0};
+    std::atomic<int> clientWidth_{0};
+    std::atomic<int> clientHeight_{0};
+    int32_t recordedImageSize_ = 0;  // recordImageSize and recordFps at the last recording start
+    int32_t recordedFps_ = 0;
+
+    std::array<StoredPicture, 4> frozen_;  // display lock
+    std::array<SystemTime, 4> frozenTime_{};
+
+    std::unique_ptr<FolderWatcher> pictureWatcher_;
+    std::unique_ptr<FolderWatcher> recordWatcher_;
+
+    WorkerThread alarmThread_{"alarm-poll"};
+    WorkerThread autoCycleThread_{"auto-cycle"};
+    std::atomic<std::thread::id> autoCycleThreadId_{};
+};
+
+}  // namespace vidora

@@ -1,0 +1,26 @@
+#pragma once
+// Pixel work on packed 4:2:2 pictures (U Y0 V Y1 per pixel pair): the two downscales the video
+// sink keeps for recording and frozen pictures. Every output byte is the floor average of two
+// source bytes of the same role, bit for bit the same on every machine.
+#include <cstddef>
+#include <cstdint>
+
+namespace vidora {
+
+// Half width, full height: width must be a multiple of 4; the output is width/2 x height.
+// Each 8-byte group (c0 y0 c2 y1 c0' y0' c2' y1') of a source row becomes
+// ((c0+c0')/2, (y0+y1)/2, (c2+c2')/2, (y0'+y1')/2).
+void halfWidthUyvy(const uint8_t* source, int width, int height, uint8_t* out);
+
+// Half width and half height: the half-width row of every second source row (0, 2, 4, ...).
+// The output is width/2 x height/2.
+void halfSizeUyvy(const uint8_t* source, int width, int height, uint8_t* out);
+
+// Half size taken from an already made half-width picture (its even rows), which is the same
+// result as halfSizeUyvy on the full picture at a fraction of the cost.
+void halfSizeFromHalfWidth(const uint8_t* halfWidth, int width, int height, uint8_t* out);
+
+// One row of the half-width downscale (groups = width / 4), plain C++, for reference and tests.
+void halfWidthRowScalar(const uint8_t* source, int groups, uint8_t* out);
+
+}  // namespace vidora

@@ -1,0 +1,110 @@
+#include "engine/receiver_control.h"
+
+#include "app/settings.h"
+#include "platform/media/capture_graph.h"
+#include "platform/relaxed.h"
+
+namespace vidora {
+
+std::array<uint8_t, 8> selectHighRequest(int highBit) {
+    return {0x40, 0x03, 0x02, 0x01, static_cast<uint8_t>(highBit & 1), 0x00, 0x00, 0x00};
+}
+std::array<uint8_t, 8> selectLowRequest(int lowBit) {
+    return {0x40, 0x03, 0x03, 0x01, static_cast<uint8_t>(lowBit & 1), 0x00, 0x00, 0x00};
+}
+std::array<uint8_t, 8> readStatusRequest() { return {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00}; }
+
+ReceiverControl::ReceiverControl() = default;
+
+ReceiverControl::~ReceiverControl() {
+    requestStopSelectThreads();
+    waitSelectThreadsEnded(std::chrono::milliseconds(5), {});
+}
+
+std::mutex& ReceiverControl::commandLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+void ReceiverControl::setGraph(media::CaptureGraph* graph) {
+    std::lock_guard lock(commandLock());
+    graph_ = graph;
+}
+
+int32_t ReceiverControl::receiverCommand(uint8_t* block, int32_t length) {
+    std::lock_guard lock(commandLock());
+    if (!graph_) return -1;
+    try {
+        int32_t len = length;
+        return graph_->vendorCmdRW(block, &len);
+    } catch (...) {
+        return -1;
+    }
+}
+
+std::optional<uint8_t> ReceiverControl::readStatus() {
+    auto block = readStatusRequest();
+    if (receiverCommand(block.data(), static_cast<int32_t>(block.size())) != 0) return std::nullopt;
+    return block[0];
+}
+
+void ReceiverControl::startSelectThreads() {
+    // A stop leaves "select done" signalled by the last round; without the reset the first
+    // selection after a restart would return before anything was sent.
+    highRequest_.reset();
+    lowRequest_.reset();
+    selectDone_.reset();
+    high_.start([this](WorkerThread& self) { highBody(self); }, true);
+    low_.start([this](WorkerThread& self) { lowBody(self); }, true);
+}
+
+void ReceiverControl::requestStopSelectThreads() {
+    high_.requestStop();
+    low_.requestStop();
+    highRequest_.set();
+}
+
+void ReceiverControl::waitSelectThreadsEnded(std::chrono::milliseconds step,
+                                             const std::function<void()>& whileWaiting) {
+    high_.waitEnded(step, whileWaiting);
+    low_.waitEnded(step, whileWaiting);
+}
+
+void ReceiverControl::highBody(WorkerThread& self) {
+    while (self.running()) {
+        highRequest_.wait();
+        auto block = selectHighRequest(pendingHigh_.load(std::memory_order_relaxed));
+        (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
+        lowRequest_.set();
+    }
+}
+
+void ReceiverControl::lowBody(WorkerThread& self) {
+    while (self.running()) {
+        lowRequest_.wait();
+        auto block = selectLowRequest(pendingLow_.load(std::memory_order_relaxed));
+        (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
+        storeRelaxed(gState.motionAlarmActive, 0);
+        storeRelaxed(gState.soundAlarmActive, 0);
+        storeRelaxed(gState.lastAlarmTick, 0);
+        selectDone_.set();
+    }
+}
+
+bool ReceiverControl::selectChannel(int channel) {
+    std::lock_guard lock(selectLock_);
+    if (channel >= 0 && channel <= 3) {
+        pendingHigh_.store((channel >> 1) & 1, std::memory_order_relaxed);
+        pendingLow_.store(channel & 1, std::memory_order_relaxed);
+    }
+    if (!high_.running() || !low_.running()) return false;
+    highRequest_.set();
+    // The select threads always signal, whatever the receiver answered; the periodic check only
+    // guards against threads that were stopped while this selection was on its way.
+    while (!selectDone_.waitFor(std::chrono::milliseconds(100))) {
+        if (!high_.alive() || !low_.alive()) return false;
+    }
+    return true;
+}
+
+}  // namespace vidora

@@ -1,0 +1,55 @@
+#pragma once
+// What the engine needs from the recording side (record encoder, AVI writer, snapshots). The
+// recording layer implements it; the default does nothing, so live view runs without it.
+// The engine owns the port for its whole life.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/stored_picture.h"
+#include "engine/stream_format.h"
+
+namespace vidora {
+
+// Gives the snapshot code the latest live picture as a stored picture.
+class PictureSource {
+public:
+    virtual ~PictureSource() = default;
+    // Size kind 1 full, 2 half width, 3 half width and half height. Black when no picture has
+    // arrived yet or the graph is stopped; nullopt when the kind is not 1..3.
+    virtual std::optional<StoredPicture> makeStoredPicture(int sizeKind) = 0;
+};
+
+class RecordingPort {
+public:
+    virtual ~RecordingPort() = default;
+
+    // Streaming threads. The video sink passes its format (and recordImageSize as the size
+    // mode 1..3) whenever its format is set and after the record settings change; the audio
+    // sink passes its format likewise.
+    virtual void setVideoFormat(const StreamFormat& /*format*/, int /*sizeMode*/) {}
+    virtual void setAudioFormat(const StreamFormat& /*format*/) {}
+    // While recordingOn: every picture in the size of the size mode (width x height x 2 bytes of
+    // packed 4:2:2), and every sound block (16-bit frames, left = right = folded mono).
+    // The bytes are valid only during the call.
+    virtual void onPicture(const uint8_t* /*data*/, std::size_t /*length*/) {}
+    virtual void onSound(const uint8_t* /*data*/, std::size_t /*length*/) {}
+
+    // UI or timer threads, serialised by the engine.
+    // The writer's folder (recordFolder, as stored) and maximum single-file size in bytes.
+    virtual void setWriterSettings(const std::string& /*recordFolder*/, uint64_t /*maxFileBytes*/) {
+    }
+    // Live start hands the writer to the encoder; the graph teardown takes it back.
+    virtual void attachWriter() {}
+    virtual void detachWriter() {}
+    // Starts the encoder, then the writer: 1 when recording runs, -1 when the writer refused
+    // (it has shown its message; the encoder is stopped again).
+    virtual int startRecording() { return 1; }
+    // Stops the encoder, then the writer.
+    virtual void stopRecording() {}
+    // ENG_SNAPSHOT: take one picture now and write it under an automatic name.
+    virtual void takeSnapshot(PictureSource& /*source*/) {}
+};
+
+}  // namespace vidora
