@@ -3,6 +3,7 @@
 #include <atomic>
 #include <set>
 
+#include "app/settings.h"
 #include "platform/relaxed.h"
 
 namespace vidora {
@@ -48,8 +49,7 @@ int32_t postMessage(int32_t id, int32_t value) {
     auto message = std::make_unique<BusMessage>(BusMessage{id, value, 0});
     ViewerApp* app = gBusTarget.load(std::memory_order_acquire);
     if (!app) return -1;  // nobody to deliver to: the message is freed here
-    app->post(std::move(message));
-    return 0;
+    return app->post(std::move(message));
 }
 
 ViewerApp::ViewerApp(Services services) : services_(std::move(services)) {}
@@ -103,7 +103,9 @@ int ViewerApp::startup() {
     storeRelaxed(state_, Starting);
     if (services_.loadSettings) services_.loadSettings();
 
-    if (services_.askPassword && !services_.askPassword()) return -1;
+    if (loadRelaxed(gConfig.askPassword) && services_.askPassword && !services_.askPassword()) {
+        return -1;
+    }
 
     ui_ = services_.obtainUi ? services_.obtainUi() : nullptr;
     if (ui_) {
@@ -177,6 +179,7 @@ void ViewerApp::stopModules() {
 
 void ViewerApp::destroyModules() {
     for (auto& [number, module] : modules_) module->beforeDestroy();
+    for (auto& [number, module] : modules_) module.reset();  // in ascending module number
     modules_.clear();
 }
 
