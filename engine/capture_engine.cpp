@@ -52,13 +52,11 @@ CaptureEngine::CaptureEngine(EngineServices services)
         });
     }
     if (services_.folderWatchers) {
-        const FolderWatcher::Timing timing{};
         pictureWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.pictureFolderMB, nativeFolderPath(gConfig.pictureFolder),
-            std::function<void()>{}, timing);
+            &gState.pictureFolderMB, gConfig.pictureFolder);
         recordWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.recordFolderMB, nativeFolderPath(gConfig.recordFolder),
-            [this] { notify(NTF_RECORD_STATE); }, timing);
+            &gState.recordFolderMB, gConfig.recordFolder,
+            [this] { notify(NTF_RECORD_STATE); });
         pictureWatcher_->start();
         recordWatcher_->start();
     }
@@ -420,8 +418,8 @@ void CaptureEngine::startAutoCycle() {
     if (autoCycleThread_.alive()) return;
     autoCycleThread_.start([this](WorkerThread& self) {
         autoCycleThreadId_ = std::this_thread::get_id();
-        storeRelaxed(gState.autoCycleRunning, 1);
         autoCycle_.begin();
+        storeRelaxed(gState.autoCycleRunning, 1);
         while (self.sleepFor(kAutoCyclePeriodMs)) autoCycle_.tick();
         storeRelaxed(gState.autoCycleRunning, 0);
     });
@@ -456,8 +454,8 @@ void CaptureEngine::settingsChanged() {
 
     storeRelaxed(gTimer.forceDayListRebuild, 1);
 
-    if (pictureWatcher_) pictureWatcher_->setFolder(nativeFolderPath(gConfig.pictureFolder));
-    if (recordWatcher_) recordWatcher_->setFolder(nativeFolderPath(gConfig.recordFolder));
+    if (pictureWatcher_) pictureWatcher_->setFolder(gConfig.pictureFolder);
+    if (recordWatcher_) recordWatcher_->setFolder(gConfig.recordFolder);
     (void)folderSizeMB(gConfig.pictureFolder);
     (void)folderSizeMB(gConfig.recordFolder);  // refreshes recordFolderHasFiles
     notify(NTF_RECORD_STATE);

@@ -54,6 +54,7 @@ void ReceiverControl::startSelectThreads() {
     highRequest_.reset();
     lowRequest_.reset();
     selectDone_.reset();
+    lastRound_.store(false);
     high_.start([this](WorkerThread& self) { highBody(self); }, true);
     low_.start([this](WorkerThread& self) { lowBody(self); }, true);
 }
@@ -70,24 +71,32 @@ void ReceiverControl::waitSelectThreadsEnded(std::chrono::milliseconds step,
     low_.waitEnded(step, whileWaiting);
 }
 
+// Each thread waits before it looks at its run flag: the stop request always arrives as one last
+// round (high request, then low request), so neither thread can be left waiting for a signal
+// that its partner, already gone, would never give.
 void ReceiverControl::highBody(WorkerThread& self) {
-    while (self.running()) {
+    for (;;) {
         highRequest_.wait();
+        const bool last = !self.running();
         auto block = selectHighRequest(pendingHigh_.load(std::memory_order_relaxed));
         (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
+        if (last) lastRound_.store(true, std::memory_order_release);
         lowRequest_.set();
+        if (last) return;
     }
 }
 
-void ReceiverControl::lowBody(WorkerThread& self) {
-    while (self.running()) {
+void ReceiverControl::lowBody(WorkerThread&) {
+    for (;;) {
         lowRequest_.wait();
+        const bool last = lastRound_.exchange(false, std::memory_order_acq_rel);
         auto block = selectLowRequest(pendingLow_.load(std::memory_order_relaxed));
         (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
         storeRelaxed(gState.motionAlarmActive, 0);
         storeRelaxed(gState.soundAlarmActive, 0);
         storeRelaxed(gState.lastAlarmTick, 0);
         selectDone_.set();
+        if (last) return;
     }
 }
 

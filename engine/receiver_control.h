@@ -68,6 +68,7 @@ private:
     std::mutex selectLock_;                 // one selection at a time
     std::atomic<int> pendingHigh_{0};
     std::atomic<int> pendingLow_{0};
+    std::atomic<bool> lastRound_{false};  // the high thread's final round is on its way
     AutoResetEvent highRequest_;
     AutoResetEvent lowRequest_;
     AutoResetEvent selectDone_;

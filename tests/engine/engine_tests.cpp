@@ -1,0 +1,614 @@
+// The engine module on the bus over a fake receiver: channel switching, live view, recording,
+// volume, settings changes, unplug and reconnection, layouts, and the auto-cycle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "app/bus.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "engine/engine_module.h"
+#include "engine/timer_state.h"
+#include "platform/clock.h"
+#include "platform/relaxed.h"
+#include "tests/engine/fakes.h"
+
+namespace vidora {
+namespace {
+
+using test::Block;
+using test::block;
+
+static_assert(volumeToHundredthsDb(0) == -10000);
+static_assert(volumeToHundredthsDb(50) == -2500);
+static_assert(volumeToHundredthsDb(100) == 0);
+
+Block high(int bit) { return block({0x40, 0x03, 0x02, 0x01, static_cast<uint8_t>(bit), 0, 0, 0}); }
+Block low(int bit) { return block({0x40, 0x03, 0x03, 0x01, static_cast<uint8_t>(bit), 0, 0, 0}); }
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        applyDefaultSettings();
+        resetTimerState();
+        setVideoWindow(&window);
+    }
+    void TearDown() override {
+        module.reset();
+        setVideoWindow(nullptr);
+    }
+
+    void create() {
+        EngineServices services;
+        services.backend = std::make_unique<test::FakeBackend>(receiver);
+        services.soundPlayer = std::make_unique<test::FakeSoundPlayer>(soundLog);
+        services.recording = std::make_unique<test::SpyRecordingPort>(recordingLog);
+        services.notify = [this](int32_t id) {
+            std::lock_guard lock(mutex);
+            notices.push_back(id);
+        };
+        services.messageBox = [this](const std::string& text, const std::string& caption,
+                                     uint32_t) {
+            std::lock_guard lock(mutex);
+            messages.emplace_back(text, caption);
+            return 1;
+        };
+        services.clock = &clock;
+        services.folderWatchers = false;
+        module = std::make_unique<EngineModule>(kEngineModuleNumber, std::move(services));
+        module->engine().videoTransfer().setPacing(std::chrono::microseconds(0));
+    }
+    void start() {
+        create();
+        ASSERT_EQ(module->start(), 0);
+    }
+    CaptureEngine& engine() { return module->engine(); }
+    int32_t send(int32_t id, int32_t value = 0) {
+        BusMessage message{id, value, 0};
+        return module->handleSend(message);
+    }
+    void post(int32_t id, int32_t value = 0) {
+        module->handlePost(std::make_unique<BusMessage>(BusMessage{id, value, 0}));
+    }
+    int noticeCount(int32_t id) {
+        std::lock_guard lock(mutex);
+        return static_cast<int>(std::count(notices.begin(), notices.end(), id));
+    }
+    std::vector<std::pair<std::string, std::string>> shownMessages() {
+        std::lock_guard lock(mutex);
+        return messages;
+    }
+    std::string graphState() {
+        std::lock_guard lock(receiver->mutex);
+        return receiver->state;
+    }
+    void feedPicture(uint8_t seed) {
+        auto picture = test::patternPicture(720, 576, seed);
+        engine().videoTransfer().renderVideo(picture.data(), picture.size());
+    }
+
+    std::shared_ptr<test::FakeReceiver> receiver = std::make_shared<test::FakeReceiver>();
+    std::shared_ptr<test::SoundLog> soundLog = std::make_shared<test::SoundLog>();
+    std::shared_ptr<test::RecordingLog> recordingLog = std::make_shared<test::RecordingLog>();
+    test::FakeVideoWindow window;
+    ManualClock clock;
+    std::mutex mutex;
+    std::vector<int32_t> notices;
+    std::vector<std::pair<std::string, std::string>> messages;
+    std::unique_ptr<EngineModule> module;
+};
+
+TEST_F(EngineTest, StartBuildsRunsAndSendsTheSavedChannelToTheReceiver) {
+    gState.currentChannel = 3;
+    gState.audioVolume = 50;
+    start();
+    EXPECT_TRUE(engine().graphBuilt());
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(gState.liveViewOn, 1);
+    EXPECT_EQ(noticeCount(NTF_LIVE_STATE), 1);
+    // The force-reselect flag sends the unchanged channel once.
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(1)}));
+    EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 1);
+    EXPECT_EQ(receiver->volumes, std::vector<int32_t>{-2500});
+    EXPECT_TRUE(engine().alarmThreadsAlive());
+    EXPECT_EQ(engine().layoutMode(), kLayoutSingle);
+    // The receiver's adjustment ranges reach the settings (sharpness default forced to 0) and
+    // the four stored values are applied.
+    EXPECT_EQ(gConfig.adjustMin[0], -100);
+    EXPECT_EQ(gConfig.adjustMax[3], 400);
+    EXPECT_EQ(gConfig.adjustDefault[1], 0);
+    EXPECT_EQ(gConfig.adjustDefault[2], 30);
+    EXPECT_EQ(receiver->adjustments,
+              (std::vector<std::pair<int, int32_t>>{{1, 2119}, {2, 0}, {3, 4667}, {4, 3765}}));
+    EXPECT_EQ(recordingLog->count("attach"), 1);
+    EXPECT_TRUE(receiver->eventNotifySet);
+    EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(EngineTest, SelectingAChannelSendsItsBitsAndFreezesTheLeftChannel) {
+    start();
+    feedPicture(1);
+    receiver->clearCommands();
+    storeRelaxed(gState.motionAlarmActive, 1);
+    gTimer.alarmCaptureLeftMs = 3000;
+    gTimer.alarmRecordLeftMs = 3000;
+    const int64_t before = clock.elapsedMs();
+
+    EXPECT_EQ(send(ENG_CHANNEL_SELECT, 2), 0);
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(0)}));
+    EXPECT_EQ(gState.currentChannel, 2);
+    EXPECT_EQ(engine().currentChannel(), 2);
+    EXPECT_EQ(loadRelaxed(gState.motionAlarmActive), 0);
+    EXPECT_EQ(gTimer.alarmCaptureLeftMs, 0);
+    EXPECT_EQ(gTimer.alarmRecordLeftMs, 0);
+    EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 2);
+    EXPECT_EQ(clock.elapsedMs() - before, 300);  // settle 200 ms, then 100 ms after the notice
+
+    engine().withDisplay([&](const DisplayView& view) {
+        ASSERT_NE(view.frozen[0], nullptr);
+        EXPECT_EQ(view.frozen[0]->width(), 360);
+        EXPECT_EQ(view.frozen[0]->height(), 288);
+        // The frozen picture is the live picture of channel 0, not black.
+        EXPECT_TRUE(std::any_of(view.frozen[0]->pixels(),
+                                view.frozen[0]->pixels() + view.frozen[0]->pixelBytes(),
+                                [](uint8_t b) { return b != 0; }));
+        EXPECT_EQ(view.frozenTime[0].year, 2026);
+        EXPECT_EQ(view.frozenTime[2].year, 0);  // never left yet
+        EXPECT_EQ(view.currentChannel, 2);
+    });
+}
+
+TEST_F(EngineTest, NextSkipsDisabledChannelsAndDoesNothingWithOneEnabled) {
+    start();
+    for (int ch : {1, 2, 3}) send(ENG_CHANNEL_DISABLE, ch);
+    EXPECT_EQ(gState.channelEnabled[2], 0);
+    receiver->clearCommands();
+    post(ENG_CHANNEL_NEXT);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+    EXPECT_EQ(gState.currentChannel, 0);
+    EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 1);
+
+    // Disabled in the module's own copy: selecting by number does nothing either.
+    send(ENG_CHANNEL_SELECT, 2);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+
+    send(ENG_CHANNEL_ENABLE, 3);
+    post(ENG_CHANNEL_NEXT);
+    EXPECT_EQ(gState.currentChannel, 3);
+    post(ENG_CHANNEL_NEXT);  // 3 wraps to 0
+    EXPECT_EQ(gState.currentChannel, 0);
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(1), high(0), low(0)}));
+}
+
+TEST_F(EngineTest, ChannelsDisabledBeforeTheLastExitStayDisabledForSelection) {
+    gState.channelEnabled[1] = 0;
+    start();
+    receiver->clearCommands();
+    send(ENG_CHANNEL_SELECT, 1);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+    send(ENG_CHANNEL_SELECT, 7);  // out of range: ignored
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+}
+
+TEST_F(EngineTest, ReselectingTheCurrentChannelDoesNothing) {
+    start();
+    receiver->clearCommands();
+    send(ENG_CHANNEL_SELECT, 0);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+    EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 1);  // only the one of live start
+}
+
+TEST_F(EngineTest, ClickSelectsTheEnabledChannelUnderThePoint) {
+    gState.quadLayout = 1;
+    start();
+    EXPECT_EQ(engine().layoutMode(), kLayoutQuad);
+    post(ENG_CLICK_SELECT, packPoint(400, 300));
+    EXPECT_EQ(gState.currentChannel, 3);
+    EXPECT_EQ(engine().videoTransfer().liveCell(), (VideoRect{353, 289, 351, 287}));
+    post(ENG_CLICK_SELECT, packPoint(352, 10));  // separator bar
+    EXPECT_EQ(gState.currentChannel, 3);
+    send(ENG_CHANNEL_DISABLE, 1);
+    post(ENG_CLICK_SELECT, packPoint(600, 10));  // disabled channel 1
+    EXPECT_EQ(gState.currentChannel, 3);
+    post(ENG_CLICK_SELECT, packPoint(10, 10));
+    EXPECT_EQ(gState.currentChannel, 0);
+
+    // Single layout: only the current channel's cell can be hit.
+    send(ENG_TOGGLE_QUAD);
+    EXPECT_EQ(engine().layoutMode(), kLayoutSingle);
+    EXPECT_EQ(gState.quadLayout, 0);
+    receiver->clearCommands();
+    post(ENG_CLICK_SELECT, packPoint(600, 500));
+    EXPECT_EQ(gState.currentChannel, 0);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+}
+
+TEST_F(EngineTest, PauseResumeAndStop) {
+    start();
+    send(ENG_LIVE_PAUSE);
+    EXPECT_EQ(graphState(), "paused");
+    EXPECT_EQ(gState.livePaused, 1);
+    EXPECT_EQ(gState.liveViewOn, 1);
+    EXPECT_TRUE(engine().alarmThreadsAlive());  // the workers idle while paused
+
+    // Nothing that needs a running picture happens while paused.
+    receiver->clearCommands();
+    send(ENG_CHANNEL_SELECT, 1);
+    EXPECT_EQ(send(ENG_RECORD_START), -1);
+    send(ENG_SET_VOLUME, 10);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 0);
+    EXPECT_EQ(recordingLog->count("start"), 0);
+    EXPECT_EQ(receiver->volumes.size(), 1u);
+
+    // Resuming neither restarts the workers nor resends the channel.
+    EXPECT_EQ(send(ENG_LIVE_START), 0);
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(gState.livePaused, 0);
+    EXPECT_TRUE(receiver->commandsCopy().empty());
+    EXPECT_EQ(recordingLog->count("attach"), 1);
+    EXPECT_EQ(noticeCount(NTF_LIVE_STATE), 2);
+
+    // Stopping: each select thread sends its request once more, and every worker ends.
+    module->stop();
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(0), low(0)}));
+    EXPECT_FALSE(engine().alarmThreadsAlive());
+    EXPECT_EQ(gState.liveViewOn, 0);
+    EXPECT_EQ(noticeCount(NTF_LIVE_STATE), 3);
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(recordingLog->count("detach"), 1);
+    EXPECT_EQ(receiver->graphsAlive, 0);
+    EXPECT_EQ(send(ENG_LIVE_START), -1);  // no graph
+}
+
+TEST_F(EngineTest, RecordingStartStopAndRefusal) {
+    start();
+    gConfig.recordFileMB = 3;
+    EXPECT_EQ(send(ENG_RECORD_START), 0);
+    EXPECT_EQ(gState.recordingOn, 1);
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 1);
+    EXPECT_EQ(recordingLog->maxFileBytes, 3u * 1048576);
+    EXPECT_EQ(recordingLog->folder, "./RECORD");
+    EXPECT_EQ(send(ENG_RECORD_START), -1);  // already recording: nothing, no notice
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 1);
+
+    // While recording, each picture goes to the recording port in the record size.
+    feedPicture(3);
+    EXPECT_EQ(recordingLog->pictures.load(), 1);
+    EXPECT_EQ(recordingLog->lastPictureLength.load(), 360u * 288 * 2);
+
+    send(ENG_RECORD_STOP);
+    EXPECT_EQ(gState.recordingOn, 0);
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 2);
+    send(ENG_RECORD_STOP);
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 2);
+
+    // A refusing writer leaves recording off and still tells the UI.
+    recordingLog->startResult = -1;
+    EXPECT_EQ(send(ENG_RECORD_START), -1);
+    EXPECT_EQ(gState.recordingOn, 0);
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 3);
+
+    // Pausing stops a running recording.
+    recordingLog->startResult = 1;
+    send(ENG_RECORD_START);
+    send(ENG_LIVE_PAUSE);
+    EXPECT_EQ(gState.recordingOn, 0);
+    EXPECT_EQ(recordingLog->count("stop"), 2);
+}
+
+TEST_F(EngineTest, SwitchingEndsAlarmRecordingsAndTasksOfOtherChannels) {
+    start();
+    send(ENG_RECORD_START);
+    gTimer.alarmRecording = 1;
+    gTimer.captureTaskChannel = 0;
+    gTimer.captureTaskLeftMs = 1000;
+    gTimer.recordTaskChannel = 4;  // whichever is live: survives
+    gTimer.recordTaskLeftMs = 1000;
+    send(ENG_CHANNEL_SELECT, 1);
+    EXPECT_EQ(gTimer.alarmRecording, 0);
+    EXPECT_EQ(gState.recordingOn, 0);
+    EXPECT_EQ(gTimer.captureTaskChannel, -1);
+    EXPECT_EQ(gTimer.captureTaskLeftMs, 0);
+    EXPECT_EQ(gTimer.recordTaskChannel, 4);
+    EXPECT_EQ(gTimer.recordTaskLeftMs, 1000);
+
+    // A task recording bound to another channel ends with the switch.
+    send(ENG_RECORD_START);
+    gTimer.taskRecording = 1;
+    gTimer.recordTaskChannel = 1;
+    send(ENG_CHANNEL_SELECT, 2);
+    EXPECT_EQ(gState.recordingOn, 0);
+    EXPECT_EQ(gTimer.taskRecording, 0);
+    EXPECT_EQ(gTimer.recordTaskChannel, -1);
+
+    // An alarm recording during a task recording only loses its alarm mark.
+    send(ENG_RECORD_START);
+    gTimer.taskRecording = 1;
+    gTimer.alarmRecording = 1;
+    gTimer.recordTaskChannel = 4;
+    send(ENG_CHANNEL_SELECT, 3);
+    EXPECT_EQ(gState.recordingOn, 1);
+    EXPECT_EQ(gTimer.alarmRecording, 0);
+    EXPECT_EQ(gTimer.taskRecording, 1);
+}
+
+TEST_F(EngineTest, VolumeFollowsTheCurveOnlyWhileLive) {
+    start();
+    for (int v : {0, 50, 100, 130}) send(ENG_SET_VOLUME, v);
+    EXPECT_EQ(receiver->volumes, (std::vector<int32_t>{-400, -10000, -2500, 0, 0}));
+    EXPECT_EQ(gState.audioVolume, 100);  // 130 is taken as 100
+    module->stop();
+    send(ENG_SET_VOLUME, 20);
+    EXPECT_EQ(gState.audioVolume, 100);
+}
+
+TEST_F(EngineTest, OnlyANewVideoStandardRebuildsTheGraph) {
+    start();
+    send(ENG_CYCLE_START);
+    ASSERT_TRUE(engine().autoCycleAlive());
+    gConfig.motionAlarmChannel[2] = 1;
+    gConfig.alarmSound = 0;
+    send(ENG_SETTINGS_CHANGED);
+    EXPECT_EQ(receiver->graphsCreated, 1);
+    EXPECT_EQ(gTimer.forceDayListRebuild, 1);
+    EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 1);
+
+    gConfig.videoStandard = 2;
+    send(ENG_SETTINGS_CHANGED);
+    EXPECT_EQ(receiver->graphsCreated, 2);
+    EXPECT_EQ(receiver->graphsAlive, 1);
+    EXPECT_EQ(receiver->lastStandard, 2);
+    EXPECT_EQ(engine().standardInEffect(), 2);
+    EXPECT_EQ(gState.videoHeight, 480);
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_TRUE(engine().autoCycleAlive());  // it ran before, so it runs again
+    EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(EngineTest, RecordSettingsChangePassesTheFormatsAgainAndRestartsARecording) {
+    start();
+    send(ENG_RECORD_START);
+    const std::size_t formatsBefore = recordingLog->videoFormats.size();
+    send(ENG_SETTINGS_CHANGED);  // nothing record-related changed
+    EXPECT_EQ(recordingLog->videoFormats.size(), formatsBefore);
+    gConfig.recordImageSize = 1;
+    send(ENG_SETTINGS_CHANGED);
+    EXPECT_EQ(recordingLog->videoFormats.size(), formatsBefore + 1);
+    EXPECT_EQ(recordingLog->videoFormats.back().second, 1);
+    EXPECT_EQ(recordingLog->count("stop"), 1);
+    EXPECT_EQ(recordingLog->count("start"), 2);
+    EXPECT_EQ(gState.recordingOn, 1);
+}
+
+TEST_F(EngineTest, UnplugShowsTheMessageAndConnectRebuildsWithoutTheAutoCycle) {
+    start();
+    send(ENG_CYCLE_START);
+    ASSERT_TRUE(engine().autoCycleAlive());
+
+    // A device-lost event for another device is ignored.
+    receiver->events.push_back({media::kEventDeviceLost, true, false});
+    send(ENG_GRAPH_EVENT);
+    EXPECT_TRUE(engine().graphBuilt());
+
+    receiver->events.push_back({media::kEventDeviceLost, true, true});
+    receiver->events.push_back({media::kEventComplete, false, false});
+    send(ENG_GRAPH_EVENT);
+    EXPECT_EQ(shownMessages(),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"USB Receiver was unpluged from your computer,please reconnect it.", ""}}));
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(receiver->graphsAlive, 0);
+    EXPECT_EQ(gState.liveViewOn, 0);
+    EXPECT_FALSE(engine().autoCycleAlive());
+    EXPECT_FALSE(engine().alarmThreadsAlive());
+    EXPECT_EQ(gState.autoCycleOn, 1);
+
+    // The device arrival makes the UI send ENG_CONNECT.
+    ASSERT_TRUE(receiver->arrivalNotify);
+    receiver->arrivalNotify();
+    EXPECT_EQ(window.arrivals.load(), 1);
+    send(ENG_CONNECT);
+    EXPECT_TRUE(engine().graphBuilt());
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(gState.liveViewOn, 1);
+    EXPECT_FALSE(engine().autoCycleAlive());
+    send(ENG_CONNECT);  // already built: nothing
+    EXPECT_EQ(receiver->graphsCreated, 2);
+}
+
+TEST_F(EngineTest, BuildFailuresAreReportedWithTheirTexts) {
+    using Messages = std::vector<std::pair<std::string, std::string>>;
+    receiver->devices = {{"Other Camera", "/dev/video9"}};
+    start();
+    EXPECT_EQ(shownMessages(), (Messages{{"No USB Receiver connected.", ""}}));
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(gState.liveViewOn, 0);
+
+    receiver->devices = {{"Other Camera", "/dev/video9"}, {media::kReceiverName, "/dev/video3"}};
+    receiver->buildResult = media::BuildResult::BindFailed;
+    send(ENG_CONNECT);
+    receiver->buildResult = media::BuildResult::VideoRenderFailed;
+    send(ENG_CONNECT);
+    receiver->buildResult = media::BuildResult::Ok;
+    receiver->graphCreateFails = true;
+    send(ENG_CONNECT);
+    EXPECT_EQ(shownMessages(),
+              (Messages{{"No USB Receiver connected.", ""},
+                        {"create capture", "error"},
+                        {"Unable to use USB receiver.Please close other programs using USB "
+                         "receiver and restart Vidora.",
+                         "error"},
+                        {"", "error"}}));
+    receiver->graphCreateFails = false;
+    send(ENG_CONNECT);
+    EXPECT_TRUE(engine().graphBuilt());
+    ASSERT_EQ(engine().devices().size(), 1u);
+    EXPECT_EQ(engine().devices()[0].path, "/dev/video3");
+}
+
+TEST_F(EngineTest, WithoutAVideoWindowNothingIsBuiltAndNothingShown) {
+    setVideoWindow(nullptr);
+    start();
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(EngineTest, LayoutCommandsAndSnapshot) {
+    start();
+    const int repaintsBefore = window.repaints.load();
+    send(ENG_TOGGLE_QUAD);
+    EXPECT_EQ(engine().layoutMode(), kLayoutQuad);
+    EXPECT_EQ(gState.quadLayout, 1);
+    EXPECT_GT(window.invalidations.load(), 0);
+    send(ENG_TOGGLE_FULLSCREEN_LAYOUT);
+    EXPECT_EQ(engine().layoutMode(), kLayoutQuadFullScreen);
+    EXPECT_EQ(gState.quadLayout, 1);
+    send(ENG_TOGGLE_FULLSCREEN_LAYOUT);
+    EXPECT_EQ(engine().layoutMode(), kLayoutQuad);
+    EXPECT_GT(window.repaints.load(), repaintsBefore);
+
+    window.size = {1000, 800};
+    post(ENG_VIDEO_RECT_CHANGED);
+    EXPECT_EQ(engine().videoTransfer().liveCell(), (VideoRect{0, 0, 499, 399}));
+    send(ENG_DISPLAY_CHANGED);
+    EXPECT_EQ(window.displayChanges.load(), 1);
+
+    feedPicture(9);
+    send(ENG_SNAPSHOT);
+    auto* port = static_cast<test::SpyRecordingPort*>(&engine().recordingPort());
+    ASSERT_TRUE(port->lastSnapshot);
+    EXPECT_EQ(port->lastSnapshot->width(), 720);
+    EXPECT_EQ(port->lastSnapshot->height(), 576);
+}
+
+TEST_F(EngineTest, CycleStartNeedsLiveView) {
+    create();  // not started: no live view
+    send(ENG_CYCLE_START);
+    EXPECT_EQ(gState.autoCycleOn, 1);
+    EXPECT_FALSE(engine().autoCycleAlive());
+    send(ENG_CYCLE_STOP);
+    EXPECT_EQ(gState.autoCycleOn, 0);
+}
+
+TEST_F(EngineTest, AutoCycleThreadSwitchesWhenTheIntervalHasPassed) {
+    gConfig.cycleSeconds = 3;
+    start();
+    send(ENG_CYCLE_START);
+    ASSERT_TRUE(test::waitFor([] { return loadRelaxed(gState.autoCycleRunning) == 1; }));
+    clock.advanceMs(3001);
+    EXPECT_TRUE(test::waitFor([] { return loadRelaxed(gState.currentChannel) == 1; }));
+    send(ENG_CYCLE_STOP);
+    EXPECT_FALSE(engine().autoCycleAlive());
+    EXPECT_EQ(gState.autoCycleRunning, 0);
+}
+
+class AutoCycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        applyDefaultSettings();
+        resetTimerState();
+        gState.liveViewOn = 1;
+        gConfig.cycleSeconds = 5;
+        cycle.begin();
+    }
+    ManualClock clock;
+    int switches = 0;
+    AutoCycle cycle{[this] { ++switches; }, clock};
+};
+
+TEST_F(AutoCycleTest, SwitchesAfterTheIntervalAndRestartsIt) {
+    clock.advanceMs(5000);
+    cycle.tick();
+    EXPECT_EQ(switches, 0);  // more than the interval must have passed
+    clock.advanceMs(1);
+    cycle.tick();
+    EXPECT_EQ(switches, 1);
+    clock.advanceMs(4000);
+    cycle.tick();
+    EXPECT_EQ(switches, 1);
+    clock.advanceMs(1001);
+    cycle.tick();
+    EXPECT_EQ(switches, 2);
+}
+
+TEST_F(AutoCycleTest, AlarmsTasksPauseAndShortIntervalsHoldTheChannel) {
+    clock.advanceMs(6000);
+    auto held = [&](auto set, auto clear) {
+        set();
+        cycle.tick();
+        clear();
+        return switches == 0;
+    };
+    EXPECT_TRUE(held([] { gState.motionAlarmActive = 1; }, [] { gState.motionAlarmActive = 0; }));
+    EXPECT_TRUE(held([] { gState.soundAlarmActive = 1; }, [] { gState.soundAlarmActive = 0; }));
+    EXPECT_TRUE(held([] { gTimer.alarmRecording = 1; }, [] { gTimer.alarmRecording = 0; }));
+    EXPECT_TRUE(held([] { gTimer.alarmCaptureLeftMs = 10; }, [] { gTimer.alarmCaptureLeftMs = 0; }));
+    EXPECT_TRUE(held([] { gTimer.recordTaskChannel = 0; }, [] { gTimer.recordTaskChannel = -1; }));
+    EXPECT_TRUE(held([] { gTimer.captureTaskChannel = 0; }, [] { gTimer.captureTaskChannel = -1; }));
+    EXPECT_TRUE(held([] { gState.livePaused = 1; }, [] { gState.livePaused = 0; }));
+    EXPECT_TRUE(held([] { gConfig.cycleSeconds = 2; }, [] { gConfig.cycleSeconds = 5; }));
+    cycle.tick();
+    EXPECT_EQ(switches, 1);
+}
+
+// The engine on a real bus: the route table reaches module 1 for every id it registers, and the
+// notices reach the user interface partner.
+class RecordingUi final : public UiPartner {
+public:
+    void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
+    int createWindows() override { return 0; }
+    void receive(BusMessage& message) override {
+        std::lock_guard lock(mutex);
+        received.push_back(message.id);
+        message.result = 0;
+    }
+    void teardown() override {}
+    std::mutex mutex;
+    std::vector<int32_t> received;
+};
+
+TEST(EngineOnTheBus, RegisteredIdsReachTheEngineAndNoticesReachTheUi) {
+    applyDefaultSettings();
+    resetTimerState();
+    test::FakeVideoWindow window;
+    setVideoWindow(&window);
+    auto receiver = std::make_shared<test::FakeReceiver>();
+    clearBusRegistries();
+    EngineFactories factories;
+    factories.backend = [receiver] { return std::make_unique<test::FakeBackend>(receiver); };
+    factories.soundPlayer = [] {
+        return std::make_unique<test::FakeSoundPlayer>(std::make_shared<test::SoundLog>());
+    };
+    registerEngineModule(factories);
+    {
+        RecordingUi ui;
+        ViewerApp::Services services;
+        services.obtainUi = [&ui] { return &ui; };
+        ViewerApp app(services);
+        ASSERT_EQ(app.run(), 0);
+        ASSERT_NE(app.module(kEngineModuleNumber), nullptr);
+        EXPECT_EQ(receiver->state, "running");
+
+        receiver->clearCommands();
+        EXPECT_EQ(postMessage(ENG_CHANNEL_NEXT), 0);
+        EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(0), low(1)}));
+        EXPECT_EQ(sendMessage(0x10001), 0);  // registered and ignored
+        EXPECT_EQ(sendMessage(ENG_RECORD_START), 0);
+        {
+            std::lock_guard lock(ui.mutex);
+            EXPECT_EQ(ui.received, (std::vector<int32_t>{APP_STARTED, NTF_LIVE_STATE,
+                                                         NTF_CHANNEL_CHANGED, NTF_CHANNEL_CHANGED,
+                                                         NTF_RECORD_STATE}));
+        }
+        sendMessage(APP_QUIT);
+        EXPECT_EQ(app.state(), ViewerApp::Stopped);
+        EXPECT_EQ(receiver->graphsAlive, 0);
+    }
+    clearBusRegistries();
+    setVideoWindow(nullptr);
+}
+
+}  // namespace
+}  // namespace vidora

@@ -1,0 +1,264 @@
+// Downscales, the 4:2:2 to 24-bit conversion and the video and audio sinks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "app/settings.h"
+#include "engine/audio_transfer.h"
+#include "engine/picture_ops.h"
+#include "engine/stored_picture.h"
+#include "engine/video_transfer.h"
+#include "platform/relaxed.h"
+#include "tests/engine/fakes.h"
+
+namespace vidora {
+namespace {
+
+using test::FakeVideoWindow;
+using test::RecordingLog;
+using test::SpyRecordingPort;
+
+constexpr uint32_t kUyvy = 0x59565955;
+
+// Straightforward reference of the half-width rule, independent of the library's code.
+std::vector<uint8_t> referenceHalfWidth(const std::vector<uint8_t>& in, int w, int h, int step) {
+    std::vector<uint8_t> out;
+    for (int row = 0; row < h; row += step) {
+        const uint8_t* s = in.data() + static_cast<std::size_t>(row) * w * 2;
+        for (int g = 0; g < w / 4; ++g, s += 8) {
+            out.push_back(static_cast<uint8_t>((s[0] + s[4]) / 2));
+            out.push_back(static_cast<uint8_t>((s[1] + s[3]) / 2));
+            out.push_back(static_cast<uint8_t>((s[2] + s[6]) / 2));
+            out.push_back(static_cast<uint8_t>((s[5] + s[7]) / 2));
+        }
+    }
+    return out;
+}
+
+std::vector<uint8_t> randomPicture(int w, int h, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::vector<uint8_t> data(static_cast<std::size_t>(w) * h * 2);
+    for (auto& b : data) b = static_cast<uint8_t>(gen());
+    return data;
+}
+
+TEST(Downscale, HandComputedGroupAndRows) {
+    // Two rows of one 8-byte group each; the second row differs so half size shows which row
+    // it took.
+    const std::vector<uint8_t> in = {10, 20, 30, 41, 51, 60, 71, 255,  //
+                                     1,  1,  1,  1,  1,  1,  1,  1};
+    uint8_t halfWidth[8] = {};
+    halfWidthUyvy(in.data(), 4, 2, halfWidth);
+    const uint8_t expectedRow0[4] = {30, 30, 50, 157};  // floor averages, never rounded up
+    EXPECT_EQ(0, std::memcmp(halfWidth, expectedRow0, 4));
+    const uint8_t expectedRow1[4] = {1, 1, 1, 1};
+    EXPECT_EQ(0, std::memcmp(halfWidth + 4, expectedRow1, 4));
+
+    uint8_t halfSize[4] = {};
+    halfSizeUyvy(in.data(), 4, 2, halfSize);
+    EXPECT_EQ(0, std::memcmp(halfSize, expectedRow0, 4));
+}
+
+TEST(Downscale, FullPicturesMatchTheRuleBitForBit) {
+    for (auto [w, h] : {std::pair{720, 576}, std::pair{720, 480}, std::pair{708, 6}}) {
+        const auto in = randomPicture(w, h, static_cast<unsigned>(w + h));
+        std::vector<uint8_t> halfWidth(static_cast<std::size_t>(w) * h);
+        halfWidthUyvy(in.data(), w, h, halfWidth.data());
+        EXPECT_EQ(halfWidth, referenceHalfWidth(in, w, h, 1)) << w << "x" << h;
+
+        std::vector<uint8_t> halfSize(static_cast<std::size_t>(w) * h / 2);
+        halfSizeUyvy(in.data(), w, h, halfSize.data());
+        EXPECT_EQ(halfSize, referenceHalfWidth(in, w, h, 2)) << w << "x" << h;
+
+        std::vector<uint8_t> fromHalf(halfSize.size());
+        halfSizeFromHalfWidth(halfWidth.data(), w, h, fromHalf.data());
+        EXPECT_EQ(fromHalf, halfSize) << w << "x" << h;
+    }
+}
+
+// Three pixels of a stored picture: its bytes in memory order.
+std::array<uint8_t, 6> convertGroup(uint8_t c0, uint8_t y0, uint8_t c2, uint8_t y1) {
+    const uint8_t in[4] = {c0, y0, c2, y1};
+    std::array<uint8_t, 6> out{};
+    convertUyvyToBottomUpRgb24(in, 2, 1, out.data());
+    return out;
+}
+
+TEST(StoredPictureConversion, HandComputedPixels) {
+    // No chroma: grey.
+    EXPECT_EQ(convertGroup(128, 100, 128, 200), (std::array<uint8_t, 6>{100, 100, 100, 200, 200, 200}));
+    // c0 - 128 = 127, c2 - 128 = -128: products 177, -90, 44, -226; sums clamp both ways.
+    EXPECT_EQ(convertGroup(255, 50, 0, 250), (std::array<uint8_t, 6>{227, 4, 0, 255, 204, 24}));
+    // c0 - 128 = -128, c2 - 128 = 127: products -179, 91, -43, 225.
+    EXPECT_EQ(convertGroup(0, 128, 255, 128), (std::array<uint8_t, 6>{0, 176, 255, 0, 176, 255}));
+    // Products truncate toward zero: -0.71 gives 0 (not -1) and -1.77 gives -1 (not -2).
+    EXPECT_EQ(convertGroup(129, 100, 127, 100), (std::array<uint8_t, 6>{101, 100, 99, 101, 100, 99}));
+}
+
+TEST(StoredPictureConversion, BottomUpWithHeader) {
+    // Row 0 grey 10, row 1 grey 20: row 0 must be the last row of the bitmap.
+    const std::vector<uint8_t> in = {128, 10, 128, 10, 128, 20, 128, 20};
+    StoredPicture picture = StoredPicture::fromUyvy(in.data(), 2, 2);
+    ASSERT_EQ(picture.size(), 40u + 2 * 2 * 3);
+    const uint8_t expectedPixels[12] = {20, 20, 20, 20, 20, 20, 10, 10, 10, 10, 10, 10};
+    EXPECT_EQ(0, std::memcmp(picture.pixels(), expectedPixels, 12));
+
+    const uint8_t expectedHeader[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+    EXPECT_EQ(0, std::memcmp(picture.data(), expectedHeader, 40));
+    EXPECT_EQ(picture.width(), 2);
+    EXPECT_EQ(picture.height(), 2);
+}
+
+class TransferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        applyDefaultSettings();
+        transfer.setPacing(std::chrono::microseconds(0));
+    }
+    void accept(int w, int h) { ASSERT_TRUE(transfer.acceptVideoFormat({w, h, kUyvy, 25})); }
+
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+    SpyRecordingPort port{log};
+    VideoTransfer transfer{port};
+};
+
+TEST_F(TransferTest, AcceptedFormatIsPassedOnAndPublished) {
+    storeRelaxed(gConfig.recordImageSize, 2);
+    accept(720, 576);
+    EXPECT_EQ(gState.videoWidth, 720);
+    EXPECT_EQ(gState.videoHeight, 576);
+    ASSERT_EQ(log->videoFormats.size(), 1u);
+    const StreamFormat f = log->videoFormats[0].first;
+    const uint8_t expected[16] = {0, 1, 25, 0, 0x40, 0x02, 0xD0, 0x02, 0x00, 0xA8, 0x0C, 0, 16, 0, 0, 0};
+    EXPECT_EQ(0, std::memcmp(&f, expected, 16));  // 576 = 0x240, 720 = 0x2D0, 829 440 = 0xCA800
+    EXPECT_EQ(log->videoFormats[0].second, 2);
+    EXPECT_TRUE(transfer.interlaced());
+
+    // Anything but packed 4:2:2 in whole pixel-pair groups is refused.
+    EXPECT_FALSE(transfer.acceptVideoFormat({720, 576, 0x32595559 /* YUY2 */, 25}));
+    EXPECT_FALSE(transfer.acceptVideoFormat({722, 576, kUyvy, 25}));
+    EXPECT_FALSE(transfer.acceptVideoFormat({0, 576, kUyvy, 25}));
+    EXPECT_EQ(log->videoFormats.size(), 1u);
+}
+
+TEST_F(TransferTest, StoredPictureIsBlackUntilAPictureArrivesWhileTheGraphRuns) {
+    accept(720, 576);
+    transfer.setActive(true);
+    auto before = transfer.makeStoredPicture(3);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(before->width(), 360);
+    EXPECT_EQ(before->height(), 288);
+    EXPECT_TRUE(std::all_of(before->pixels(), before->pixels() + before->pixelBytes(),
+                            [](uint8_t b) { return b == 0; }));
+
+    const auto picture = randomPicture(720, 576, 7);
+    transfer.renderVideo(picture.data(), picture.size());
+    for (int kind = 1; kind <= 3; ++kind) {
+        auto stored = transfer.makeStoredPicture(kind);
+        ASSERT_TRUE(stored);
+        std::vector<uint8_t> source = picture;
+        int w = 720, h = 576;
+        if (kind >= 2) {
+            source = referenceHalfWidth(picture, 720, 576, kind == 2 ? 1 : 2);
+            w = 360;
+            h = kind == 2 ? 576 : 288;
+        }
+        StoredPicture expected = StoredPicture::fromUyvy(source.data(), w, h);
+        ASSERT_EQ(stored->size(), expected.size()) << kind;
+        EXPECT_EQ(0, std::memcmp(stored->data(), expected.data(), expected.size())) << kind;
+    }
+    EXPECT_FALSE(transfer.makeStoredPicture(4));
+
+    // A stopped graph gives black pictures again.
+    transfer.setActive(false);
+    auto stopped = transfer.makeStoredPicture(1);
+    EXPECT_TRUE(std::all_of(stopped->pixels(), stopped->pixels() + stopped->pixelBytes(),
+                            [](uint8_t b) { return b == 0; }));
+}
+
+TEST_F(TransferTest, RecordingGetsTheBufferOfTheSizeMode) {
+    const auto picture = randomPicture(720, 480, 3);
+    for (int mode = 1; mode <= 3; ++mode) {
+        storeRelaxed(gConfig.recordImageSize, mode);
+        accept(720, 480);
+        storeRelaxed(gState.recordingOn, 0);
+        transfer.renderVideo(picture.data(), picture.size());
+        EXPECT_EQ(log->pictures.load(), mode - 1);
+        storeRelaxed(gState.recordingOn, 1);
+        transfer.renderVideo(picture.data(), picture.size());
+        EXPECT_EQ(log->pictures.load(), mode);
+        EXPECT_EQ(log->lastPictureLength.load(), 720u * 480 * 2 / (mode == 1 ? 1 : mode == 2 ? 2 : 4));
+    }
+    // A picture shorter than its format is dropped, not read past its end.
+    transfer.renderVideo(picture.data(), picture.size() - 2);
+    EXPECT_EQ(log->pictures.load(), 3);
+    EXPECT_EQ(transfer.picturesDropped(), 1u);
+}
+
+TEST_F(TransferTest, LivePictureShowsTheFirstFieldOfInterlacedPicturesWithZoom) {
+    FakeVideoWindow window;
+    transfer.setWindow(&window);
+    accept(720, 576);
+    transfer.setLiveCell({0, 0, 704, 576}, 1);
+    const auto picture = randomPicture(720, 576, 1);
+
+    transfer.renderVideo(picture.data(), picture.size());
+    LivePicture shown = window.lastPicture();
+    EXPECT_EQ(shown.width, 720);
+    EXPECT_EQ(shown.rows, 288);
+    EXPECT_EQ(shown.pitch, 720 * 4);
+    EXPECT_EQ(shown.source, (VideoRect{0, 0, 720, 288}));
+    EXPECT_EQ(shown.destination, (VideoRect{0, 0, 704, 576}));
+
+    // Zoom 2 on channel 1 with a pan: the field coordinates are halved vertically.
+    storeRelaxed(gState.channelZoom[1], 2);
+    storeRelaxed(gState.channelPan[1][0], 100);
+    storeRelaxed(gState.channelPan[1][1], 60);
+    transfer.renderVideo(picture.data(), picture.size());
+    // From zoom 1 to 2 the pan moves by half the lost size: (360/2, 288/2) = (180, 144).
+    EXPECT_EQ(window.lastPicture().source, (VideoRect{280, 102, 360, 144}));
+    EXPECT_EQ(gState.channelPan[1][0], 280);
+    EXPECT_EQ(gState.channelPan[1][1], 204);
+
+    // A 704-wide picture is shown whole.
+    accept(704, 576);
+    const auto narrow = randomPicture(704, 576, 2);
+    storeRelaxed(gState.channelZoom[1], 1);
+    transfer.renderVideo(narrow.data(), narrow.size());
+    shown = window.lastPicture();
+    EXPECT_EQ(shown.rows, 576);
+    EXPECT_EQ(shown.pitch, 704 * 2);
+    EXPECT_EQ(shown.source, (VideoRect{0, 0, 704, 576}));
+    EXPECT_EQ(window.pictures.load(), 3);
+}
+
+TEST(AudioTransferTest, FormatRecordAndBlocksWhileRecording) {
+    applyDefaultSettings();
+    auto log = std::make_shared<RecordingLog>();
+    SpyRecordingPort port(log);
+    AudioTransfer audio(port);
+    audio.setPacing(std::chrono::microseconds(0));
+    ASSERT_TRUE(audio.acceptAudioFormat({8000, 16, 2, 32000}));
+    ASSERT_EQ(log->audioFormats.size(), 1u);
+    const uint8_t expected[16] = {1, 1, 0x40, 0x1F, 0, 0, 0, 0, 0, 0, 0, 0, 16, 2, 0, 0};
+    StreamFormat f = log->audioFormats[0];
+    f.kilobitsPerSecond = 0;
+    EXPECT_EQ(0, std::memcmp(&f, expected, 16));
+    // 32 000 / 125 = 256 does not fit the byte: it saturates.
+    EXPECT_EQ(log->audioFormats[0].kilobitsPerSecond, 255);
+    EXPECT_EQ(audioStreamFormat({8000, 16, 1, 16000}).kilobitsPerSecond, 128);
+
+    const uint8_t block[8] = {1, 2, 1, 2, 3, 4, 3, 4};
+    audio.renderAudio(block, sizeof block);
+    EXPECT_EQ(log->soundBlocks.load(), 0);
+    storeRelaxed(gState.recordingOn, 1);
+    audio.renderAudio(block, sizeof block);
+    EXPECT_EQ(log->soundBlocks.load(), 1);
+    EXPECT_EQ(log->lastSound, std::vector<uint8_t>(block, block + 8));
+    storeRelaxed(gState.recordingOn, 0);
+    EXPECT_FALSE(audio.acceptAudioFormat({8000, 8, 2, 16000}));
+}
+
+}  // namespace
+}  // namespace vidora
