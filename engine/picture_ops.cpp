@@ -19,27 +19,23 @@ inline __m128i floorAverage(__m128i a, __m128i b) {
     return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
 }
 
-// 32 source bytes (eight pixel pairs P0..P7) give 16 output bytes (four pairs).
-inline __m128i halfWidthBlock(const uint8_t* source) {
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16));
-    // [P0 P2 P1 P3] and [P4 P6 P5 P7], then the even pairs and the odd pairs side by side.
-    a = _mm_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));
-    b = _mm_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));
+// 32 source bytes (eight pixel pairs P0..P7) give 16 output bytes (four pairs). With the even
+// pairs E = (c0 y0 c2 y1) and the odd pairs O = (c0' y0' c2' y1') side by side, every output
+// byte is one floor average of A = (c0 y0 c2 y0') and B = (c0' y1 c2' y1').
+inline __m128i halfWidthBlock(__m128i a, __m128i b) {
+    a = _mm_shuffle_epi32(a, _MM_SHUFFLE(3, 1, 2, 0));  // P0 P2 P1 P3
+    b = _mm_shuffle_epi32(b, _MM_SHUFFLE(3, 1, 2, 0));  // P4 P6 P5 P7
     const __m128i even = _mm_unpacklo_epi64(a, b);
     const __m128i odd = _mm_unpackhi_epi64(a, b);
-    // Chroma: bytes 0 and 2 of each even pair averaged with the same bytes of the next pair.
-    const __m128i chroma = floorAverage(even, odd);
-    // Luma: byte 1 averaged with byte 3 inside a pair; the even pair's result goes to byte 1,
-    // the odd pair's to byte 3.
-    const __m128i lumaEven = floorAverage(even, _mm_srli_epi32(even, 16));
-    const __m128i lumaOdd = _mm_slli_epi32(floorAverage(odd, _mm_srli_epi32(odd, 16)), 16);
-    const __m128i chromaMask = _mm_set1_epi32(0x00FF00FF);
-    const __m128i y0Mask = _mm_set1_epi32(0x0000FF00);
-    const __m128i y1Mask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    return _mm_or_si128(_mm_and_si128(chroma, chromaMask),
-                        _mm_or_si128(_mm_and_si128(lumaEven, y0Mask),
-                                     _mm_and_si128(lumaOdd, y1Mask)));
+    const __m128i low3 = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i chromaAndTop = _mm_set1_epi32(static_cast<int>(0xFFFF00FFu));
+    const __m128i second = _mm_set1_epi32(0x0000FF00);
+    const __m128i left = _mm_or_si128(_mm_and_si128(even, low3),
+                                      _mm_and_si128(_mm_slli_epi32(odd, 16), top));
+    const __m128i right = _mm_or_si128(_mm_and_si128(odd, chromaAndTop),
+                                       _mm_and_si128(_mm_srli_epi32(even, 16), second));
+    return floorAverage(left, right);
 }
 #endif
 
@@ -47,9 +43,27 @@ inline void halfWidthRow(const uint8_t* source, int groups, uint8_t* out) {
     int g = 0;
 #if defined(__SSE2__)
     for (; g + 4 <= groups; g += 4) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + g * 4), halfWidthBlock(source + g * 8));
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + g * 8));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + g * 8 + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + g * 4), halfWidthBlock(a, b));
     }
 #endif
+    halfWidthRowScalar(source + g * 8, groups - g, out + g * 4);
+}
+
+// The same while copying the source row, so the picture is read once.
+inline void copyAndHalfWidthRow(const uint8_t* source, int groups, uint8_t* copy, uint8_t* out) {
+    int g = 0;
+#if defined(__SSE2__)
+    for (; g + 4 <= groups; g += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + g * 8));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + g * 8 + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + g * 8), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + g * 8 + 16), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + g * 4), halfWidthBlock(a, b));
+    }
+#endif
+    std::memcpy(copy + g * 8, source + g * 8, static_cast<std::size_t>(groups - g) * 8);
     halfWidthRowScalar(source + g * 8, groups - g, out + g * 4);
 }
 
@@ -70,6 +84,17 @@ void halfWidthUyvy(const uint8_t* source, int width, int height, uint8_t* out) {
     const std::size_t outPitch = static_cast<std::size_t>(width);
     for (int row = 0; row < height; ++row) {
         halfWidthRow(source + row * inPitch, groups, out + row * outPitch);
+    }
+}
+
+void copyAndHalfWidthUyvy(const uint8_t* source, int width, int height, uint8_t* copy,
+                          uint8_t* halfWidth) {
+    const int groups = width / 4;
+    const std::size_t inPitch = static_cast<std::size_t>(width) * 2;
+    const std::size_t outPitch = static_cast<std::size_t>(width);
+    for (int row = 0; row < height; ++row) {
+        copyAndHalfWidthRow(source + row * inPitch, groups, copy + row * inPitch,
+                            halfWidth + row * outPitch);
     }
 }
 

@@ -12,6 +12,10 @@ namespace vidora {
 // ((c0+c0')/2, (y0+y1)/2, (c2+c2')/2, (y0'+y1')/2).
 void halfWidthUyvy(const uint8_t* source, int width, int height, uint8_t* out);
 
+// Copies the picture (width x height x 2 bytes) and makes its half-width picture in one pass.
+void copyAndHalfWidthUyvy(const uint8_t* source, int width, int height, uint8_t* copy,
+                          uint8_t* halfWidth);
+
 // Half width and half height: the half-width row of every second source row (0, 2, 4, ...).
 // The output is width/2 x height/2.
 void halfSizeUyvy(const uint8_t* source, int width, int height, uint8_t* out);

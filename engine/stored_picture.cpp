@@ -37,10 +37,12 @@ const ConversionTables& tables() {
 
 }  // namespace
 
-StoredPicture::StoredPicture(int width, int height) {
+StoredPicture::StoredPicture(int width, int height, bool black) {
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     size_ = sizeof(BitmapInfoHeader) + pixels * 3;
-    bytes_ = std::make_unique<uint8_t[]>(size_);  // value-initialised: black
+    // A converted picture overwrites every pixel, so only a black one is cleared.
+    bytes_ = std::make_unique_for_overwrite<uint8_t[]>(size_);
+    if (black) std::memset(bytes_.get() + sizeof(BitmapInfoHeader), 0, pixels * 3);
     BitmapInfoHeader h{};
     h.size = sizeof(BitmapInfoHeader);
     h.width = width;
@@ -56,15 +58,14 @@ const BitmapInfoHeader& StoredPicture::header() const {
 }
 
 StoredPicture StoredPicture::black(int width, int height) {
-    if (width < 0 || height < 0) return StoredPicture(0, 0);
-    return StoredPicture(width, height);
+    if (width < 0 || height < 0) return StoredPicture(0, 0, true);
+    return StoredPicture(width, height, true);
 }
 
 StoredPicture StoredPicture::fromUyvy(const uint8_t* uyvy, int width, int height) {
-    StoredPicture picture = black(width, height);
-    if (uyvy && width > 0 && height > 0) {
-        convertUyvyToBottomUpRgb24(uyvy, width, height, picture.pixels());
-    }
+    if (!uyvy || width <= 0 || height <= 0) return black(width, height);
+    StoredPicture picture(width, height, false);
+    convertUyvyToBottomUpRgb24(uyvy, width, height, picture.pixels());
     return picture;
 }
 

@@ -46,7 +46,7 @@ public:
     std::size_t pixelBytes() const { return size_ - sizeof(BitmapInfoHeader); }
 
 private:
-    StoredPicture(int width, int height);
+    StoredPicture(int width, int height, bool black);
 
     std::unique_ptr<uint8_t[]> bytes_;
     std::size_t size_ = 0;

@@ -82,8 +82,7 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
         }
         {
             std::lock_guard copy(copyLock_);
-            std::memcpy(full_.get(), data, bytes);
-            halfWidthUyvy(full_.get(), width_, height_, halfWidth_.get());
+            copyAndHalfWidthUyvy(data, width_, height_, full_.get(), halfWidth_.get());
             halfSizeFromHalfWidth(halfWidth_.get(), width_, height_, halfSize_.get());
             havePicture_ = true;
         }
