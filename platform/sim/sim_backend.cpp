@@ -179,6 +179,12 @@ class SimCaptureSource final : public media::CaptureSource {
         const int64_t index = frameIndex_++;
         if (!receiver_->plugged() || !videoSrc_ || !videoPool_)
             return;
+        if (receiver_->takeStreamFailure()) {
+            GST_ELEMENT_ERROR(videoSrc_.get(), RESOURCE, READ,
+                              ("The receiver stopped delivering pictures."),
+                              ("simulated transfer failure"));
+            return;
+        }
         GstBuffer* buffer = videoPool_->acquire();
         if (!buffer)
             return;

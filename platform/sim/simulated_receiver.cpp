@@ -286,6 +286,16 @@ uint32_t SimulatedReceiver::takeFrameDelay() {
     return std::exchange(frameDelayMs_, 0);
 }
 
+void SimulatedReceiver::failStream() {
+    std::lock_guard lock(mutex_);
+    failStream_ = true;
+}
+
+bool SimulatedReceiver::takeStreamFailure() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(failStream_, false);
+}
+
 void SimulatedReceiver::setListUnrelatedDevice(bool on) {
     std::lock_guard lock(mutex_);
     listUnrelated_ = on;

@@ -124,6 +124,10 @@ class SimulatedReceiver {
     void failNextSelect();             // the next select request fails and tunes nothing
     void delayNextFrame(uint32_t ms);  // the next picture comes this much later
     uint32_t takeFrameDelay();         // for the generator: the pending delay, then 0
+    // The picture stream breaks at the next picture, as after a failed USB transfer: running
+    // graphs report a streaming error.
+    void failStream();
+    bool takeStreamFailure();  // for the generator: true once per failStream()
     // Whether enumeration also lists kUnrelatedDeviceName (first); on by default.
     void setListUnrelatedDevice(bool on);
     bool listUnrelatedDevice() const;
@@ -160,6 +164,7 @@ class SimulatedReceiver {
     bool failNextStatus_ = false;
     bool failNextSelect_ = false;
     uint32_t frameDelayMs_ = 0;
+    bool failStream_ = false;
     std::deque<RecordedRequest> log_;
 
     std::mutex listenerMutex_;  // taken before mutex_ when both are needed

@@ -31,12 +31,6 @@ bool isPlaceholderSink(GstElement* autoSink) {
     return fake;
 }
 
-void linkDecodedPad(GstElement*, GstPad* pad, gpointer convert) {
-    GstPtr<GstPad> sink = adoptRef(gst_element_get_static_pad(GST_ELEMENT(convert), "sink"));
-    if (sink && !gst_pad_is_linked(sink.get()))
-        gst_pad_link(pad, sink.get());
-}
-
 }  // namespace
 
 GstSoundPlayer::GstSoundPlayer() {
@@ -82,10 +76,7 @@ bool GstSoundPlayer::playLoop(const std::string& wavPath) {
     }
     g_object_set(src, "location", wavPath.c_str(), nullptr);
     gst_bin_add_many(GST_BIN(pipeline.get()), src, parse, convert, resample, out.get(), nullptr);
-    // wavparse offers its source pad once it has read the header.
-    g_signal_connect(parse, "pad-added", G_CALLBACK(linkDecodedPad), convert);
-    if (!gst_element_link(src, parse) ||
-        !gst_element_link_many(convert, resample, out.get(), nullptr)) {
+    if (!gst_element_link_many(src, parse, convert, resample, out.get(), nullptr)) {
         gst_element_set_state(pipeline.get(), GST_STATE_NULL);
         return false;
     }
