@@ -1,0 +1,29 @@
+#include "platform/media/audio_fold.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace vidora::media {
+
+void foldToDoubledMono(uint8_t* data, std::size_t length) {
+    const std::size_t frames = length / 4;
+    for (std::size_t i = 0; i < frames; ++i) {
+        uint8_t* frame = data + i * 4;
+        // Little-endian samples, assembled byte-wise so the fold does not depend on the host.
+        const uint16_t left = static_cast<uint16_t>(frame[0] | (frame[1] << 8));
+        const uint16_t right = static_cast<uint16_t>(frame[2] | (frame[3] << 8));
+        const uint16_t sum = static_cast<uint16_t>(left + right);  // wraps in 16 bits
+        frame[0] = frame[2] = static_cast<uint8_t>(sum & 0xFF);
+        frame[1] = frame[3] = static_cast<uint8_t>(sum >> 8);
+    }
+}
+
+double linearVolume(int32_t hundredthsOfDb) {
+    if (hundredthsOfDb <= -10000)
+        return 0.0;
+    if (hundredthsOfDb >= 0)
+        return 1.0;
+    return std::pow(10.0, static_cast<double>(hundredthsOfDb) / 2000.0);
+}
+
+}  // namespace vidora::media

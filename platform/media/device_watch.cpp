@@ -1,0 +1,51 @@
+#include "platform/media/device_watch.h"
+
+#include <algorithm>
+
+namespace vidora::media {
+
+int DeviceWatch::attach(const std::string& devicePath, EventSink sink) {
+    std::lock_guard lock(mutex_);
+    const int token = nextToken_++;
+    listeners_.push_back({token, devicePath, std::move(sink)});
+    return token;
+}
+
+void DeviceWatch::detach(int token) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(listeners_, [token](const Listener& l) { return l.token == token; });
+}
+
+void DeviceWatch::setArrivalNotify(std::function<void()> notify) {
+    std::lock_guard lock(mutex_);
+    arrivalNotify_ = std::move(notify);
+}
+
+void DeviceWatch::post(const std::string& devicePath, bool removed) {
+    GraphEvent event;
+    event.code = kEventDeviceLost;
+    event.removed = removed;
+    event.isCaptureDevice = true;
+    std::lock_guard lock(mutex_);
+    for (const Listener& l : listeners_) {
+        if (l.path == devicePath && l.sink)
+            l.sink(event);
+    }
+}
+
+void DeviceWatch::deviceRemoved(const std::string& devicePath) {
+    post(devicePath, true);
+}
+
+void DeviceWatch::deviceAdded(const std::string& devicePath) {
+    post(devicePath, false);
+    std::function<void()> notify;
+    {
+        std::lock_guard lock(mutex_);
+        notify = arrivalNotify_;
+    }
+    if (notify)
+        notify();
+}
+
+}  // namespace vidora::media

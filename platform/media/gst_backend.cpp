@@ -1,0 +1,205 @@
+#include "platform/media/gst_backend.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/media/device_watch.h"
+#include "platform/media/gst_capture_graph.h"
+#include "platform/media/gst_support.h"
+#include "platform/media/v4l2_controls.h"
+#include "platform/usb/libusb_device.h"
+#include "platform/usb/sysfs_lookup.h"
+#include "platform/usb/vendor_request.h"
+
+namespace vidora::media {
+
+namespace {
+
+constexpr const char* kSysfsRoot = "/sys";
+
+// The V4L2 node a monitored device stands for; empty for devices we cannot open ourselves.
+std::string v4l2PathOf(GstDevice* device) {
+    GstStructure* props = gst_device_get_properties(device);
+    if (!props)
+        return {};
+    std::string path;
+    for (const char* key : {"api.v4l2.path", "device.path"}) {
+        const gchar* value = gst_structure_get_string(props, key);
+        if (value && std::strncmp(value, "/dev/", 5) == 0) {
+            path = value;
+            break;
+        }
+    }
+    gst_structure_free(props);
+    return path;
+}
+
+// One real receiver: v4l2src for the pictures, the ALSA capture device on the same USB device
+// for the sound, V4L2 controls, and vendor requests over libusb.
+class V4l2CaptureSource final : public CaptureSource {
+  public:
+    bool bind(const DeviceInfo& device) override {
+        if (device.path.empty() || ::access(device.path.c_str(), R_OK | W_OK) != 0)
+            return false;
+        GstPtr<GstElementFactory> factory = adoptRef(gst_element_factory_find("v4l2src"));
+        if (!factory)
+            return false;
+        path_ = device.path;
+        node_ = usb::videoNodeName(path_);
+        controls_ = std::make_unique<V4l2Controls>(path_);
+        return true;
+    }
+
+    GstPtr<GstElement> createVideoSource(int videoStandard) override {
+        GstPtr<GstElement> src = adoptFloating(gst_element_factory_make("v4l2src", nullptr));
+        if (!src)
+            return nullptr;
+        g_object_set(src.get(), "device", path_.c_str(), nullptr);
+        // A device without analogue standards (no decoder) simply keeps its own.
+        if ((videoStandard == 1 || videoStandard == 2) && controls_->hasVideoStandards()) {
+            gst_util_set_object_arg(G_OBJECT(src.get()), "norm",
+                                    videoStandard == 1 ? "PAL-D" : "NTSC-M");
+        }
+        return src;
+    }
+
+    GstPtr<GstElement> createAudioSource() override {
+        auto capture = usb::alsaCaptureOfVideoNode(kSysfsRoot, node_);
+        if (!capture)
+            return nullptr;
+        GstPtr<GstElement> src = adoptFloating(gst_element_factory_make("alsasrc", nullptr));
+        if (!src)
+            return nullptr;
+        const std::string name =
+            "hw:" + std::to_string(capture->card) + "," + std::to_string(capture->device);
+        g_object_set(src.get(), "device", name.c_str(), nullptr);
+        return src;
+    }
+
+    bool readAdjustments(AdjustTable& table) override {
+        return controls_ && controls_->read(table);
+    }
+    bool setAdjustment(AdjustProperty property, int32_t value) override {
+        return controls_ && controls_->set(property, value);
+    }
+
+    int32_t vendorCmdRW(uint8_t* block, int32_t* length) override {
+        std::lock_guard lock(usbMutex_);
+        if (!usbDevice_) {
+            auto address = usb::usbAddressOfVideoNode(kSysfsRoot, node_);
+            if (address)
+                usbDevice_ = usb::LibusbControlDevice::open(*address);
+            if (!usbDevice_)
+                return -1;
+        }
+        const int32_t result = usb::sendVendorRequest(*usbDevice_, block, length);
+        // A failed transfer may mean the device was replugged under a new address: look it up
+        // again next time.
+        if (result != 0)
+            usbDevice_.reset();
+        return result;
+    }
+
+  private:
+    std::string path_;
+    std::string node_;
+    std::unique_ptr<V4l2Controls> controls_;
+    std::mutex usbMutex_;
+    std::unique_ptr<usb::LibusbControlDevice> usbDevice_;
+};
+
+class GstMediaBackend final : public MediaBackend {
+  public:
+    GstMediaBackend() : watch_(std::make_shared<DeviceWatch>()) {
+        ensureGstInitialized();
+        monitor_ = adoptFloating(gst_device_monitor_new());
+        if (!monitor_)
+            return;
+        gst_device_monitor_add_filter(monitor_.get(), "Video/Source", nullptr);
+        // Other providers may hide the V4L2 one; we need its devices (we open their nodes).
+        gst_device_monitor_set_show_all_devices(monitor_.get(), TRUE);
+        GstPtr<GstBus> bus = adoptRef(gst_device_monitor_get_bus(monitor_.get()));
+        gst_bus_set_sync_handler(bus.get(), &GstMediaBackend::onMonitorMessage, watch_.get(),
+                                 nullptr);
+        monitoring_ = gst_device_monitor_start(monitor_.get());
+    }
+
+    ~GstMediaBackend() override {
+        if (!monitor_)
+            return;
+        if (monitoring_)
+            gst_device_monitor_stop(monitor_.get());
+        GstPtr<GstBus> bus = adoptRef(gst_device_monitor_get_bus(monitor_.get()));
+        gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+    }
+
+    std::optional<std::vector<DeviceInfo>> enumerateVideoInputs() override {
+        if (!monitor_)
+            return std::nullopt;
+        std::vector<DeviceInfo> devices;
+        GList* list = gst_device_monitor_get_devices(monitor_.get());
+        for (GList* item = list; item; item = item->next) {
+            auto* device = GST_DEVICE(item->data);
+            std::string path = v4l2PathOf(device);
+            if (path.empty())
+                continue;
+            bool seen = false;
+            for (const DeviceInfo& d : devices)
+                seen = seen || d.path == path;
+            if (seen)
+                continue;  // the same node offered by two providers
+            GCharPtr name(gst_device_get_display_name(device));
+            devices.push_back({name ? name.get() : "", path});
+        }
+        g_list_free_full(list, gst_object_unref);
+        return devices;
+    }
+
+    std::unique_ptr<CaptureGraph> createGraph() override {
+        return std::make_unique<GstCaptureGraph>(std::make_unique<V4l2CaptureSource>(), watch_);
+    }
+
+    void setArrivalNotify(std::function<void()> notify) override {
+        watch_->setArrivalNotify(std::move(notify));
+    }
+
+  private:
+    static GstBusSyncReply onMonitorMessage(GstBus*, GstMessage* message, gpointer data) {
+        auto* watch = static_cast<DeviceWatch*>(data);
+        GstDevice* device = nullptr;
+        switch (GST_MESSAGE_TYPE(message)) {
+            case GST_MESSAGE_DEVICE_ADDED:
+                gst_message_parse_device_added(message, &device);
+                break;
+            case GST_MESSAGE_DEVICE_REMOVED:
+                gst_message_parse_device_removed(message, &device);
+                break;
+            default:
+                return GST_BUS_DROP;
+        }
+        GstPtr<GstDevice> owned = adoptRef(device);
+        const std::string path = owned ? v4l2PathOf(owned.get()) : std::string();
+        if (!path.empty()) {
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
+                watch->deviceAdded(path);
+            } else {
+                watch->deviceRemoved(path);
+            }
+        }
+        return GST_BUS_DROP;
+    }
+
+    std::shared_ptr<DeviceWatch> watch_;
+    GstPtr<GstDeviceMonitor> monitor_;
+    bool monitoring_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<MediaBackend> createGstBackend() {
+    return std::make_unique<GstMediaBackend>();
+}
+
+}  // namespace vidora::media

@@ -1,0 +1,38 @@
+#include "platform/usb/vendor_request.h"
+
+#include <array>
+#include <cstring>
+
+namespace vidora::usb {
+
+SetupBlock parseSetupBlock(const uint8_t* block) {
+    SetupBlock s;
+    s.requestType = block[0];
+    s.request = block[1];
+    s.value = static_cast<uint16_t>(block[2] | (block[3] << 8));
+    s.index = static_cast<uint16_t>(block[4] | (block[5] << 8));
+    s.length = static_cast<uint16_t>(block[6] | (block[7] << 8));
+    return s;
+}
+
+int32_t sendVendorRequest(ControlTransport& transport, uint8_t* block, const int32_t* length) {
+    constexpr int kBlockSize = 8;
+    if (!block || !length || *length != kBlockSize)
+        return -1;
+    try {
+        const SetupBlock setup = parseSetupBlock(block);
+        if (setup.deviceToHost() ? setup.length > kBlockSize : setup.length != 0)
+            return -1;
+        std::array<uint8_t, kBlockSize> data{};
+        const int transferred = transport.controlTransfer(setup, data.data());
+        if (transferred < 0 || transferred > setup.length)
+            return -1;
+        if (setup.deviceToHost())
+            std::memcpy(block, data.data(), std::size_t(transferred));
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+}  // namespace vidora::usb

@@ -1,0 +1,34 @@
+#pragma once
+// The receiver's vendor requests: an 8-byte USB setup block (request type, request, value,
+// index, length; 16-bit fields little-endian) sent on the default control endpoint. For
+// device-to-host requests the data bytes come back in the block, from byte 0.
+#include <cstdint>
+
+namespace vidora::usb {
+
+struct SetupBlock {
+    uint8_t requestType = 0;
+    uint8_t request = 0;
+    uint16_t value = 0;
+    uint16_t index = 0;
+    uint16_t length = 0;
+    bool deviceToHost() const { return (requestType & 0x80) != 0; }
+};
+
+SetupBlock parseSetupBlock(const uint8_t* block);
+
+// The control endpoint of one USB device.
+class ControlTransport {
+  public:
+    virtual ~ControlTransport() = default;
+    // Sends the request; `data` holds `setup.length` bytes (filled for device-to-host requests).
+    // Returns the number of bytes transferred, or a negative error.
+    virtual int controlTransfer(const SetupBlock& setup, uint8_t* data) = 0;
+};
+
+// VendorCmdRW over a transport: *length must be 8. Reads return at most 8 bytes (what fits in
+// the block); host-to-device requests carry no data (the block has none to give). 0 = success;
+// any failure, including an exception from the transport, is -1.
+int32_t sendVendorRequest(ControlTransport& transport, uint8_t* block, const int32_t* length);
+
+}  // namespace vidora::usb

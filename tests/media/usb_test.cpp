@@ -1,0 +1,202 @@
+// The libusb transfer itself needs a receiver on the bus; these tests cover what decides which
+// device is opened (sysfs) and what is sent and returned (the setup block handling).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/usb/sysfs_lookup.h"
+#include "platform/usb/vendor_request.h"
+
+namespace vidora::usb {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeTransport : public ControlTransport {
+  public:
+    int controlTransfer(const SetupBlock& setup, uint8_t* data) override {
+        calls.push_back(setup);
+        if (throws)
+            throw std::runtime_error("transfer failed");
+        for (std::size_t i = 0; i < reply.size() && i < setup.length; ++i)
+            data[i] = reply[i];
+        return result;
+    }
+    std::vector<SetupBlock> calls;
+    std::vector<uint8_t> reply;
+    int result = 0;
+    bool throws = false;
+};
+
+TEST(SetupBlock, FieldsAreLittleEndian) {
+    const uint8_t block[8] = {0x40, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00};
+    const SetupBlock s = parseSetupBlock(block);
+    EXPECT_EQ(s.requestType, 0x40);
+    EXPECT_EQ(s.request, 0x03);
+    EXPECT_EQ(s.value, 0x0102);
+    EXPECT_EQ(s.index, 0x0001);
+    EXPECT_EQ(s.length, 0);
+    EXPECT_FALSE(s.deviceToHost());
+
+    const uint8_t read[8] = {0xC0, 0x03, 0x00, 0x03, 0x34, 0x12, 0x01, 0x00};
+    const SetupBlock r = parseSetupBlock(read);
+    EXPECT_TRUE(r.deviceToHost());
+    EXPECT_EQ(r.value, 0x0300);
+    EXPECT_EQ(r.index, 0x1234);
+    EXPECT_EQ(r.length, 1);
+}
+
+TEST(VendorRequest, AReadReturnsItsBytesAtTheStartOfTheBlock) {
+    FakeTransport t;
+    t.reply = {0xEF};
+    t.result = 1;
+    uint8_t block[8] = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
+    int32_t length = 8;
+    EXPECT_EQ(sendVendorRequest(t, block, &length), 0);
+    ASSERT_EQ(t.calls.size(), 1u);
+    EXPECT_EQ(t.calls[0].requestType, 0xC0);
+    EXPECT_EQ(t.calls[0].value, 0x0300);
+    EXPECT_EQ(t.calls[0].length, 1);
+    const uint8_t expected[8] = {0xEF, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
+    EXPECT_EQ(0, std::memcmp(block, expected, 8));
+}
+
+TEST(VendorRequest, AWriteLeavesTheBlockAsItWas) {
+    FakeTransport t;
+    uint8_t block[8] = {0x40, 0x03, 0x03, 0x01, 0x01, 0x00, 0x00, 0x00};
+    int32_t length = 8;
+    EXPECT_EQ(sendVendorRequest(t, block, &length), 0);
+    ASSERT_EQ(t.calls.size(), 1u);
+    EXPECT_EQ(t.calls[0].request, 0x03);
+    EXPECT_EQ(t.calls[0].value, 0x0103);
+    EXPECT_EQ(t.calls[0].index, 1);
+    const uint8_t expected[8] = {0x40, 0x03, 0x03, 0x01, 0x01, 0x00, 0x00, 0x00};
+    EXPECT_EQ(0, std::memcmp(block, expected, 8));
+}
+
+TEST(VendorRequest, FailuresAreReportedAsNonZero) {
+    const uint8_t status[8] = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
+    uint8_t block[8];
+    int32_t length = 8;
+    {
+        FakeTransport t;
+        t.result = -4;  // LIBUSB_ERROR_NO_DEVICE
+        std::memcpy(block, status, 8);
+        EXPECT_NE(sendVendorRequest(t, block, &length), 0);
+        EXPECT_EQ(block[0], 0xC0) << "a failed read must not look like a status";
+    }
+    {
+        FakeTransport t;
+        t.throws = true;
+        std::memcpy(block, status, 8);
+        EXPECT_NE(sendVendorRequest(t, block, &length), 0);
+    }
+    {
+        FakeTransport t;
+        std::memcpy(block, status, 8);
+        int32_t shortLength = 7;
+        EXPECT_NE(sendVendorRequest(t, block, &shortLength), 0);
+        EXPECT_NE(sendVendorRequest(t, block, nullptr), 0);
+        EXPECT_NE(sendVendorRequest(t, nullptr, &length), 0);
+        // More data than fits in the block, or data the block cannot carry to the device.
+        uint8_t tooLong[8] = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x09, 0x00};
+        EXPECT_NE(sendVendorRequest(t, tooLong, &length), 0);
+        uint8_t writeWithData[8] = {0x40, 0x03, 0x02, 0x01, 0x00, 0x00, 0x02, 0x00};
+        EXPECT_NE(sendVendorRequest(t, writeWithData, &length), 0);
+        EXPECT_TRUE(t.calls.empty());
+    }
+}
+
+// A sysfs tree with two USB receivers-like devices and an onboard card.
+class FakeSysfs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ =
+            fs::temp_directory_path() /
+            ("vidora-sysfs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        const fs::path usb = "devices/pci0000:00/0000:00:14.0/usb1";
+        usbDevice(usb / "1-2", 1, 7);
+        usbDevice(usb / "1-3", 1, 9);
+        videoNode("video0", usb / "1-2" / "1-2:1.0");
+        videoNode("video1", usb / "1-3" / "1-3:1.0");
+        videoNode("video4", "devices/pci0000:00/0000:00:02.0");  // not on USB
+        soundCard(0, "devices/pci0000:00/0000:00:1f.3", {"pcmC0D0c", "pcmC0D0p"});
+        soundCard(1, usb / "1-3" / "1-3:1.2", {"pcmC1D0c"});
+        soundCard(2, usb / "1-2" / "1-2:1.2", {"pcmC2D1p", "pcmC2D1c", "pcmC2D0p"});
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void write(const fs::path& file, const std::string& text) {
+        fs::create_directories((root_ / file).parent_path());
+        std::ofstream(root_ / file) << text;
+    }
+    void usbDevice(const fs::path& dir, int bus, int dev) {
+        write(dir / "busnum", std::to_string(bus) + "\n");
+        write(dir / "devnum", std::to_string(dev) + "\n");
+    }
+    // class/<cls>/<name> -> the device's own directory, whose "device" link points at `parent`.
+    void classDevice(const std::string& cls, const std::string& name, const fs::path& parent,
+                     const std::string& sub) {
+        const fs::path own = root_ / parent / sub / name;
+        fs::create_directories(own);
+        fs::create_directory_symlink(fs::relative(root_ / parent, own), own / "device");
+        fs::create_directories(root_ / "class" / cls);
+        fs::create_directory_symlink(fs::relative(own, root_ / "class" / cls),
+                                     root_ / "class" / cls / name);
+    }
+    void videoNode(const std::string& name, const fs::path& parent) {
+        classDevice("video4linux", name, parent, "video4linux");
+    }
+    void soundCard(int card, const fs::path& parent, std::vector<std::string> pcms) {
+        const std::string name = "card" + std::to_string(card);
+        classDevice("sound", name, parent, "sound");
+        for (const auto& pcm : pcms) {
+            const fs::path own = root_ / parent / "sound" / name / pcm;
+            fs::create_directories(own);
+            fs::create_directory_symlink(fs::relative(own, root_ / "class" / "sound"),
+                                         root_ / "class" / "sound" / pcm);
+        }
+    }
+
+    fs::path root_;
+};
+
+TEST_F(FakeSysfs, FindsTheUsbAddressBehindAVideoNode) {
+    EXPECT_EQ(usbAddressOfVideoNode(root_, "video0"), (UsbAddress{1, 7}));
+    EXPECT_EQ(usbAddressOfVideoNode(root_, "video1"), (UsbAddress{1, 9}));
+    EXPECT_EQ(usbAddressOfVideoNode(root_, "video4"), std::nullopt) << "no USB parent";
+    EXPECT_EQ(usbAddressOfVideoNode(root_, "video7"), std::nullopt) << "no such node";
+    EXPECT_EQ(usbAddressOfVideoNode(root_, "../video0"), std::nullopt);
+    EXPECT_EQ(usbAddressOfVideoNode(root_, ""), std::nullopt);
+}
+
+TEST_F(FakeSysfs, FindsTheCaptureDeviceOfTheSameUsbDevice) {
+    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video0"), (AlsaCapture{2, 1}))
+        << "card 2 sits on 1-2 and only its device 1 captures";
+    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video1"), (AlsaCapture{1, 0}));
+    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video4"), std::nullopt)
+        << "the onboard card is not the receiver's sound";
+}
+
+TEST_F(FakeSysfs, AReceiverWithoutSoundHasNoCaptureDevice) {
+    fs::remove_all(root_ / "class" / "sound");
+    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video0"), std::nullopt);
+    EXPECT_EQ(usbAddressOfVideoNode(root_, "video0"), (UsbAddress{1, 7}));
+}
+
+TEST(VideoNodeName, NamesTheNodeBehindADevicePath) {
+    EXPECT_EQ(videoNodeName("/dev/video3"), "video3");
+    EXPECT_EQ(videoNodeName("/dev/video12"), "video12");
+    EXPECT_EQ(videoNodeName("/dev/snd/pcmC0D0c"), "");
+    EXPECT_EQ(videoNodeName("/dev/videofoo"), "");
+    EXPECT_EQ(videoNodeName(""), "");
+}
+
+}  // namespace
+}  // namespace vidora::usb
