@@ -160,7 +160,14 @@ void SpyRecordingPort::setAudioFormat(const StreamFormat& format) {
     log_->audioFormats.push_back(format);
 }
 
-void SpyRecordingPort::onPicture(const uint8_t*, std::size_t length) {
+void SpyRecordingPort::onPicture(const uint8_t* data, std::size_t length) {
+    {
+        std::lock_guard lock(log_->mutex);
+        if (log_->keepNextPicture) {
+            log_->keptPicture.assign(data, data + length);
+            log_->keepNextPicture = false;
+        }
+    }
     log_->lastPictureLength = length;
     log_->pictures.fetch_add(1);
 }
@@ -190,6 +197,23 @@ int SpyRecordingPort::startRecording() {
 void SpyRecordingPort::takeSnapshot(PictureSource& source) {
     add("snapshot");
     lastSnapshot = source.makeStoredPicture(1);
+}
+
+std::vector<uint8_t> RecordingLog::nextPicture(int limitMs) {
+    {
+        std::lock_guard lock(mutex);
+        keepNextPicture = true;
+        keptPicture.clear();
+    }
+    waitFor(
+        [this] {
+            std::lock_guard lock(mutex);
+            return !keepNextPicture;
+        },
+        limitMs);
+    std::lock_guard lock(mutex);
+    keepNextPicture = false;
+    return keptPicture;
 }
 
 std::vector<uint8_t> patternPicture(int width, int height, uint8_t seed) {

@@ -159,6 +159,11 @@ struct RecordingLog {
     std::string folder;
     uint64_t maxFileBytes = 0;
     std::vector<uint8_t> lastSound;
+    std::vector<uint8_t> keptPicture;  // a copy of one picture, made on request
+    bool keepNextPicture = false;
+
+    // A copy of the next picture that reaches the port (empty after the limit).
+    std::vector<uint8_t> nextPicture(int limitMs = 5000);
 
     std::vector<std::string> callsCopy() {
         std::lock_guard lock(mutex);
