@@ -7,6 +7,7 @@
 
 #include "app/settings.h"
 #include "platform/relaxed.h"
+#include "programs/stand_in_video.h"
 
 namespace vidora {
 
@@ -21,6 +22,7 @@ public:
         auto* label = new QLabel("Vidora V1.0.4", this);
         label->setAlignment(Qt::AlignCenter);
         layout->addWidget(label);
+        layout->addWidget(new StandInVideoArea(this), 1);
         setStyleSheet("background:#16181d; color:#e0e0e0; font-size:24px;");
     }
 
