@@ -16,19 +16,23 @@ void AlarmSound::update(uint32_t nowTick) {
         if (!playing_ && !loadRelaxed(gState.livePaused) && loadRelaxed(gConfig.alarmSound)) {
             // Marked as playing even when the file cannot be played, so that a missing sound
             // file is not retried at every poll.
-            if (player_) (void)player_->playLoop(wavPath_);
+            if (player_)
+                (void)player_->playLoop(wavPath_);
             playing_ = true;
         }
     } else if (playing_) {
-        if (player_) player_->stopAll();
+        if (player_)
+            player_->stopAll();
         playing_ = false;
     }
 }
 
 void AlarmSound::stop() {
     std::lock_guard lock(mutex_);
-    if (!playing_) return;
-    if (player_) player_->stopAll();
+    if (!playing_)
+        return;
+    if (player_)
+        player_->stopAll();
     playing_ = false;
 }
 
@@ -41,7 +45,8 @@ AlarmPoll::AlarmPoll(StatusReader readStatus, AlarmSound& sound, Clock& clock)
     : readStatus_(std::move(readStatus)), sound_(sound), clock_(clock) {}
 
 void AlarmPoll::tick() {
-    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused)) return;
+    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused))
+        return;
     const int channel = loadRelaxed(gState.currentChannel);
     if (channel >= 0 && channel <= 3) {
         const bool m = loadRelaxed(gConfig.motionAlarmChannel[channel]) != 0;
@@ -66,8 +71,10 @@ void AlarmPoll::tick() {
                     uint32_t tick = clock_.tickCount();
                     storeRelaxed(gState.lastAlarmTick, tick == 0 ? 1u : tick);  // 0 means none
                     const uint32_t mm = clock_.multimediaTime();
-                    if (sound) storeRelaxed(gTimer.lastSoundTime, mm);
-                    if (motion) storeRelaxed(gTimer.lastMotionTime, mm);
+                    if (sound)
+                        storeRelaxed(gTimer.lastSoundTime, mm);
+                    if (motion)
+                        storeRelaxed(gTimer.lastMotionTime, mm);
                 }
             } else {
                 // The indication already shown runs out its time: lastAlarmTick stays.

@@ -27,7 +27,7 @@ inline bool alarmIndicated(uint32_t lastAlarmTick, uint32_t nowTick) {
 
 // The looping alarm sound and its "playing" flag.
 class AlarmSound {
-public:
+  public:
     AlarmSound(std::unique_ptr<SoundPlayer> player, std::string wavPath);
     // Inside the indication window, starts the loop unless it plays already, live view is paused
     // or alarmSound is off; outside it, stops a loop that plays.
@@ -35,7 +35,7 @@ public:
     void stop();
     bool playing() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::unique_ptr<SoundPlayer> player_;
     std::string wavPath_;
@@ -43,7 +43,7 @@ private:
 };
 
 class AlarmPoll {
-public:
+  public:
     // Reads the status byte; nullopt when the read failed.
     using StatusReader = std::function<std::optional<uint8_t>()>;
 
@@ -52,7 +52,7 @@ public:
     // lastAlarmTick and the last motion and sound times, then the indication.
     void tick();
 
-private:
+  private:
     StatusReader readStatus_;
     AlarmSound& sound_;
     Clock& clock_;

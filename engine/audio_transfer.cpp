@@ -40,17 +40,20 @@ void AudioTransfer::renderAudio(const uint8_t* data, std::size_t length) {
     {
         std::lock_guard lock(soundLock_);
         blocks_.fetch_add(1, std::memory_order_relaxed);
-        if (data && length > 0 && loadRelaxed(gState.recordingOn)) port_.onSound(data, length);
+        if (data && length > 0 && loadRelaxed(gState.recordingOn))
+            port_.onSound(data, length);
     }
     const int64_t pause = pacingUs_.load(std::memory_order_relaxed);
-    if (pause > 0) std::this_thread::sleep_for(std::chrono::microseconds(pause));
+    if (pause > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(pause));
 }
 
 void AudioTransfer::passFormat() {
     StreamFormat audio;
     {
         std::lock_guard lock(soundLock_);
-        if (!formatKnown_) return;
+        if (!formatKnown_)
+            return;
         audio = format_;
     }
     port_.setAudioFormat(audio);

@@ -14,7 +14,7 @@
 namespace vidora {
 
 class AudioTransfer final : public media::AudioTransferSink {
-public:
+  public:
     explicit AudioTransfer(RecordingPort& port) : port_(port) {}
 
     bool acceptAudioFormat(const media::AudioFormat& format) override;
@@ -28,7 +28,7 @@ public:
     void setPacing(std::chrono::microseconds pause) { pacingUs_.store(pause.count()); }
     uint64_t blocksReceived() const { return blocks_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     RecordingPort& port_;
     mutable std::mutex soundLock_;
     bool formatKnown_ = false;

@@ -12,13 +12,13 @@ class Clock;
 inline constexpr uint32_t kAutoCyclePeriodMs = 100;
 
 class AutoCycle {
-public:
+  public:
     AutoCycle(std::function<void()> switchToNext, Clock& clock);
     // The thread started: the first interval runs from now.
     void begin();
     void tick();
 
-private:
+  private:
     std::function<void()> switchToNext_;
     Clock& clock_;
     uint32_t lastSwitchTick_ = 0;

@@ -29,7 +29,9 @@ std::unique_ptr<SchedulePort> orDefault(std::unique_ptr<SchedulePort> port) {
 
 }  // namespace
 
-CaptureEngine* CaptureEngine::instance() { return gEngine.load(std::memory_order_acquire); }
+CaptureEngine* CaptureEngine::instance() {
+    return gEngine.load(std::memory_order_acquire);
+}
 
 CaptureEngine::CaptureEngine(EngineServices services)
     : services_(std::move(services)),
@@ -41,40 +43,47 @@ CaptureEngine::CaptureEngine(EngineServices services)
       alarmSound_(std::move(services_.soundPlayer), services_.alarmSoundPath),
       alarmPoll_([this] { return receiver_.readStatus(); }, alarmSound_, clock_),
       autoCycle_([this] { switchChannel(kNextChannel); }, clock_) {
-    if (!services_.notify) services_.notify = [](int32_t id) { sendMessage(id, 0); };
-    if (!services_.messageBox) services_.messageBox = userMessageBox;
+    if (!services_.notify)
+        services_.notify = [](int32_t id) { sendMessage(id, 0); };
+    if (!services_.messageBox)
+        services_.messageBox = userMessageBox;
     videoTransfer_.setNominalSize(720, loadRelaxed(gConfig.videoStandard) == 2 ? 480 : 576);
     setAdjustmentApplier([this](int kind, int value) { applyAdjustment(kind, value); });
     gEngine.store(this, std::memory_order_release);
     if (services_.backend) {
         services_.backend->setArrivalNotify([] {
-            if (VideoWindow* window = videoWindow()) window->postDeviceArrival();
+            if (VideoWindow* window = videoWindow())
+                window->postDeviceArrival();
         });
     }
     if (services_.folderWatchers) {
-        pictureWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.pictureFolderMB, gConfig.pictureFolder);
+        pictureWatcher_ =
+            std::make_unique<FolderWatcher>(&gState.pictureFolderMB, gConfig.pictureFolder);
         recordWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.recordFolderMB, gConfig.recordFolder,
-            [this] { notify(NTF_RECORD_STATE); });
+            &gState.recordFolderMB, gConfig.recordFolder, [this] { notify(NTF_RECORD_STATE); });
         pictureWatcher_->start();
         recordWatcher_->start();
     }
 }
 
 CaptureEngine::~CaptureEngine() {
-    if (pictureWatcher_) pictureWatcher_->stop();
-    if (recordWatcher_) recordWatcher_->stop();
+    if (pictureWatcher_)
+        pictureWatcher_->stop();
+    if (recordWatcher_)
+        recordWatcher_->stop();
     stopLive();
     stopAutoCycle();
     teardownGraph();
     setAdjustmentApplier({});
-    if (services_.backend) services_.backend->setArrivalNotify({});
+    if (services_.backend)
+        services_.backend->setArrivalNotify({});
     CaptureEngine* self = this;
     gEngine.compare_exchange_strong(self, nullptr);
 }
 
-void CaptureEngine::notify(int32_t id) { services_.notify(id); }
+void CaptureEngine::notify(int32_t id) {
+    services_.notify(id);
+}
 
 int CaptureEngine::showMessage(const std::string& text, const std::string& caption) {
     return services_.messageBox(text, caption, MB_OK);
@@ -82,7 +91,8 @@ int CaptureEngine::showMessage(const std::string& text, const std::string& capti
 
 std::function<void()> CaptureEngine::waitPump() const {
     // On the UI thread a waited-for worker may be blocked in a message box: keep showing them.
-    if (onUiThread()) return [] { pumpMessageBoxes(); };
+    if (onUiThread())
+        return [] { pumpMessageBoxes(); };
     return {};
 }
 
@@ -95,7 +105,8 @@ int CaptureEngine::moduleStart() {
     buildGraph(0);
     setLayoutMode(loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle);
     startLive();
-    if (loadRelaxed(gState.autoCycleOn)) startAutoCycle();
+    if (loadRelaxed(gState.autoCycleOn))
+        startAutoCycle();
     return 0;
 }
 
@@ -110,24 +121,29 @@ void CaptureEngine::moduleStop() {
 
 bool CaptureEngine::enumerateReceivers() {
     devices_.clear();
-    if (!services_.backend) return false;
+    if (!services_.backend)
+        return false;
     auto inputs = services_.backend->enumerateVideoInputs();
-    if (!inputs) return false;
+    if (!inputs)
+        return false;
     for (auto& device : *inputs) {
-        if (device.name == media::kReceiverName) devices_.push_back(std::move(device));
+        if (device.name == media::kReceiverName)
+            devices_.push_back(std::move(device));
     }
     enumerated_ = true;
     return !devices_.empty();
 }
 
 bool CaptureEngine::buildGraph(int device) {
-    if (graph_) return true;
+    if (graph_)
+        return true;
     if (!enumerated_ || device < 0 || static_cast<std::size_t>(device) >= devices_.size()) {
         showMessage(kNoReceiverText, "");
         return false;
     }
     VideoWindow* window = videoWindow();
-    if (!window) return false;
+    if (!window)
+        return false;
     std::unique_ptr<media::CaptureGraph> graph =
         services_.backend ? services_.backend->createGraph() : nullptr;
     if (!graph) {
@@ -136,9 +152,14 @@ bool CaptureEngine::buildGraph(int device) {
     }
     const int32_t standard = loadRelaxed(gConfig.videoStandard);
     switch (graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_)) {
-        case media::BuildResult::Ok: break;
-        case media::BuildResult::GraphCreateFailed: showMessage("", "error"); return false;
-        case media::BuildResult::BindFailed: showMessage(kBindFailedText, "error"); return false;
+        case media::BuildResult::Ok:
+            break;
+        case media::BuildResult::GraphCreateFailed:
+            showMessage("", "error");
+            return false;
+        case media::BuildResult::BindFailed:
+            showMessage(kBindFailedText, "error");
+            return false;
         case media::BuildResult::VideoRenderFailed:
             standardInEffect_ = standard;
             showMessage(kReceiverBusyText, "error");
@@ -149,8 +170,8 @@ bool CaptureEngine::buildGraph(int device) {
     {
         // Until a channel is left, its cell shows black.
         const int w = videoTransfer_.formatKnown() ? videoTransfer_.width() : 720;
-        const int h = videoTransfer_.formatKnown() ? videoTransfer_.height()
-                                                   : (standard == 2 ? 480 : 576);
+        const int h =
+            videoTransfer_.formatKnown() ? videoTransfer_.height() : (standard == 2 ? 480 : 576);
         std::lock_guard lock(displayLock_);
         for (int i = 0; i < 4; ++i) {
             frozen_[i] = StoredPicture::black(w / 2, h / 2);
@@ -185,11 +206,13 @@ void CaptureEngine::readAndApplyAdjustments() {
 }
 
 void CaptureEngine::applyAdjustment(int kind, int32_t value) {
-    if (graph_) graph_->setAdjustment(kind, value);
+    if (graph_)
+        graph_->setAdjustment(kind, value);
 }
 
 void CaptureEngine::teardownGraph() {
-    if (!graph_) return;
+    if (!graph_)
+        return;
     recordingPort_->detachWriter();
     graphBuilt_ = false;
     // Detaching waits for a vendor request in flight; after that nobody reaches the graph.
@@ -201,17 +224,21 @@ void CaptureEngine::teardownGraph() {
     graph.reset();
     videoTransfer_.setWindow(nullptr);
     std::lock_guard lock(displayLock_);
-    for (auto& picture : frozen_) picture = StoredPicture();
+    for (auto& picture : frozen_)
+        picture = StoredPicture();
 }
 
 void CaptureEngine::connect() {
     std::lock_guard lock(engineLock_);
-    if (graph_) return;
-    if (enumerateReceivers() && buildGraph(0)) startLive();
+    if (graph_)
+        return;
+    if (enumerateReceivers() && buildGraph(0))
+        startLive();
 }
 
 void CaptureEngine::handleGraphEvents() {
-    if (!graph_) return;
+    if (!graph_)
+        return;
     media::GraphEvent event;
     bool lost = false;
     while (graph_->nextEvent(event)) {
@@ -222,7 +249,8 @@ void CaptureEngine::handleGraphEvents() {
             break;
         }
     }
-    if (!lost) return;
+    if (!lost)
+        return;
     stopLive();
     teardownGraph();
     showMessage(kReceiverUnpluggedText, "");
@@ -237,14 +265,17 @@ void CaptureEngine::writerSettings() {
 }
 
 bool CaptureEngine::startLive() {
-    if (live_) return true;
-    if (!graph_) return false;
+    if (live_)
+        return true;
+    if (!graph_)
+        return false;
     const bool resuming = paused_;
     if (!resuming) {
         writerSettings();
         recordingPort_->attachWriter();
         graph_->setEventNotify([] {
-            if (VideoWindow* window = videoWindow()) window->postGraphNotify();
+            if (VideoWindow* window = videoWindow())
+                window->postGraphNotify();
         });
     }
     videoTransfer_.setActive(true);
@@ -262,7 +293,8 @@ bool CaptureEngine::startLive() {
     if (!resuming) {
         receiver_.startSelectThreads();
         alarmThread_.start([this](WorkerThread& self) {
-            while (self.sleepFor(kAlarmPollPeriodMs)) alarmPoll_.tick();
+            while (self.sleepFor(kAlarmPollPeriodMs))
+                alarmPoll_.tick();
         });
         schedule_->startSupervisor();
         forceReselect_ = true;
@@ -274,7 +306,8 @@ bool CaptureEngine::startLive() {
 }
 
 void CaptureEngine::pauseLive() {
-    if (!live_ || !graph_) return;
+    if (!live_ || !graph_)
+        return;
     live_ = false;
     paused_ = true;
     storeRelaxed(gState.livePaused, 1);
@@ -284,12 +317,15 @@ void CaptureEngine::pauseLive() {
 }
 
 void CaptureEngine::stopLive() {
-    if (!live_ && !paused_) return;
+    if (!live_ && !paused_)
+        return;
     alarmSound_.stop();
     stopAutoCycle();
-    if (graph_) graph_->setEventNotify({});
+    if (graph_)
+        graph_->setEventNotify({});
     stopRecording();
-    if (graph_) graph_->stop();
+    if (graph_)
+        graph_->stop();
     videoTransfer_.setActive(false);
     live_ = false;
     paused_ = false;
@@ -314,18 +350,22 @@ bool CaptureEngine::alarmThreadsAlive() const {
 // Channels
 
 void CaptureEngine::switchChannel(int target) {
-    if (!live_) return;
+    if (!live_)
+        return;
     std::lock_guard switchLock(switchLock_);
     const int left = current_;
     int n = target;
     if (target == kNextChannel) {
         n = (left + 1) & 3;
-        while (n != left && !loadRelaxed(gState.channelEnabled[n])) n = (n + 1) & 3;
-        if (n == left) return;  // no other enabled channel
+        while (n != left && !loadRelaxed(gState.channelEnabled[n]))
+            n = (n + 1) & 3;
+        if (n == left)
+            return;  // no other enabled channel
     } else if (target < 0 || target > 3) {
         return;
     }
-    if (n == left && !forceReselect_) return;
+    if (n == left && !forceReselect_)
+        return;
     forceReselect_ = false;
     current_ = n;
     if (!graphBuilt_ || layoutMode_ == kLayoutNone) {
@@ -334,7 +374,8 @@ void CaptureEngine::switchChannel(int target) {
     }
     {
         std::lock_guard display(displayLock_);
-        if (auto picture = videoTransfer_.makeStoredPicture(3)) frozen_[left] = std::move(*picture);
+        if (auto picture = videoTransfer_.makeStoredPicture(3))
+            frozen_[left] = std::move(*picture);
         frozenTime_[left] = clock_.localTime();
     }
     receiver_.selectChannel(n);
@@ -357,7 +398,8 @@ void CaptureEngine::switchChannel(int target) {
     }
     if (loadRelaxed(gTimer.alarmRecording)) {
         storeRelaxed(gTimer.alarmRecordLeftMs, 0);
-        if (!loadRelaxed(gTimer.taskRecording)) stopRecording();
+        if (!loadRelaxed(gTimer.taskRecording))
+            stopRecording();
         storeRelaxed(gTimer.alarmRecording, 0);
     }
     const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
@@ -375,7 +417,8 @@ void CaptureEngine::switchChannel(int target) {
 
 void CaptureEngine::clickSelect(int x, int y) {
     const int hit = hitTestCells(x, y, layoutMode_, current_, clientWidth_, clientHeight_);
-    if (hit >= 0 && loadRelaxed(gState.channelEnabled[hit])) switchChannel(hit);
+    if (hit >= 0 && loadRelaxed(gState.channelEnabled[hit]))
+        switchChannel(hit);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -384,7 +427,8 @@ void CaptureEngine::clickSelect(int x, int y) {
 int CaptureEngine::startRecording() {
     {
         std::unique_lock lock(recordingLock_);
-        if (!live_ || recording_) return -1;
+        if (!live_ || recording_)
+            return -1;
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
@@ -403,7 +447,8 @@ int CaptureEngine::startRecording() {
 void CaptureEngine::stopRecording() {
     {
         std::lock_guard lock(recordingLock_);
-        if (!recording_) return;
+        if (!recording_)
+            return;
         recordingPort_->stopRecording();
         storeRelaxed(gState.recordingOn, 0);
         recording_ = false;
@@ -415,12 +460,14 @@ void CaptureEngine::stopRecording() {
 // Auto-cycle, volume, settings, snapshot
 
 void CaptureEngine::startAutoCycle() {
-    if (autoCycleThread_.alive()) return;
+    if (autoCycleThread_.alive())
+        return;
     autoCycleThread_.start([this](WorkerThread& self) {
         autoCycleThreadId_ = std::this_thread::get_id();
         autoCycle_.begin();
         storeRelaxed(gState.autoCycleRunning, 1);
-        while (self.sleepFor(kAutoCyclePeriodMs)) autoCycle_.tick();
+        while (self.sleepFor(kAutoCyclePeriodMs))
+            autoCycle_.tick();
         storeRelaxed(gState.autoCycleRunning, 0);
     });
 }
@@ -429,19 +476,22 @@ void CaptureEngine::stopAutoCycle() {
     autoCycleThread_.requestStop();
     // A notice handler running on the auto-cycle thread may ask for the stop: it cannot wait
     // for itself, and the thread ends after its current tick.
-    if (autoCycleThread_.alive() && autoCycleThreadId_.load() == std::this_thread::get_id()) return;
+    if (autoCycleThread_.alive() && autoCycleThreadId_.load() == std::this_thread::get_id())
+        return;
     autoCycleThread_.waitEnded(kThreadWaitStep, waitPump());
 }
 
 void CaptureEngine::setVolume(int volume) {
-    if (!live_ || !graph_) return;
+    if (!live_ || !graph_)
+        return;
     const int v = volume < 0 ? 0 : (volume > 100 ? 100 : volume);
     graph_->setVolume(volumeToHundredthsDb(v));
     storeRelaxed(gState.audioVolume, v);
 }
 
 void CaptureEngine::settingsChanged() {
-    if (!loadRelaxed(gConfig.alarmSound)) alarmSound_.stop();
+    if (!loadRelaxed(gConfig.alarmSound))
+        alarmSound_.stop();
 
     if (loadRelaxed(gConfig.videoStandard) != standardInEffect_) {
         const bool cycled = autoCycleThread_.alive();
@@ -449,13 +499,16 @@ void CaptureEngine::settingsChanged() {
         teardownGraph();
         buildGraph(0);
         startLive();
-        if (cycled && live_) startAutoCycle();
+        if (cycled && live_)
+            startAutoCycle();
     }
 
     storeRelaxed(gTimer.forceDayListRebuild, 1);
 
-    if (pictureWatcher_) pictureWatcher_->setFolder(gConfig.pictureFolder);
-    if (recordWatcher_) recordWatcher_->setFolder(gConfig.recordFolder);
+    if (pictureWatcher_)
+        pictureWatcher_->setFolder(gConfig.pictureFolder);
+    if (recordWatcher_)
+        recordWatcher_->setFolder(gConfig.recordFolder);
     (void)folderSizeMB(gConfig.pictureFolder);
     (void)folderSizeMB(gConfig.recordFolder);  // refreshes recordFolderHasFiles
     notify(NTF_RECORD_STATE);
@@ -464,15 +517,18 @@ void CaptureEngine::settingsChanged() {
     if (loadRelaxed(gConfig.recordImageSize) != recordedImageSize_ ||
         loadRelaxed(gConfig.recordFps) != recordedFps_) {
         const bool wasRecording = recording_;
-        if (wasRecording) stopRecording();
+        if (wasRecording)
+            stopRecording();
         videoTransfer_.passFormat();
         audioTransfer_.passFormat();
-        if (wasRecording) startRecording();
+        if (wasRecording)
+            startRecording();
     }
 }
 
 void CaptureEngine::snapshot() {
-    if (!graphBuilt_) return;
+    if (!graphBuilt_)
+        return;
     recordingPort_->takeSnapshot(videoTransfer_);
 }
 
@@ -502,28 +558,37 @@ void CaptureEngine::setLayoutMode(int32_t mode) {
     storeRelaxed(gState.quadLayout, isQuadLayout(mode) ? 1 : 0);
     positionLive();
     if (isQuadLayout(mode)) {
-        if (VideoWindow* window = videoWindow()) window->invalidate(true);
+        if (VideoWindow* window = videoWindow())
+            window->invalidate(true);
     }
     paint();
 }
 
-void CaptureEngine::toggleQuad() { setLayoutMode(toggledQuadMode(layoutMode_)); }
+void CaptureEngine::toggleQuad() {
+    setLayoutMode(toggledQuadMode(layoutMode_));
+}
 
-void CaptureEngine::toggleFullScreenLayout() { setLayoutMode(toggledFullScreenMode(layoutMode_)); }
+void CaptureEngine::toggleFullScreenLayout() {
+    setLayoutMode(toggledFullScreenMode(layoutMode_));
+}
 
 void CaptureEngine::videoRectChanged() {
     refreshClientSize();
     positionLive();
-    if (VideoWindow* window = videoWindow()) window->invalidate(true);
+    if (VideoWindow* window = videoWindow())
+        window->invalidate(true);
 }
 
 void CaptureEngine::paint() {
-    if (!graphBuilt_ || layoutMode_ == kLayoutNone) return;
-    if (VideoWindow* window = videoWindow()) window->repaint();
+    if (!graphBuilt_ || layoutMode_ == kLayoutNone)
+        return;
+    if (VideoWindow* window = videoWindow())
+        window->repaint();
 }
 
 void CaptureEngine::displayChanged() {
-    if (VideoWindow* window = videoWindow()) window->displayModeChanged();
+    if (VideoWindow* window = videoWindow())
+        window->displayModeChanged();
 }
 
 void CaptureEngine::withDisplay(const std::function<void(const DisplayView&)>& reader) {

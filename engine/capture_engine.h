@@ -59,8 +59,8 @@ inline constexpr const char* kReceiverUnpluggedText =
 struct EngineServices {
     std::unique_ptr<media::MediaBackend> backend;
     std::unique_ptr<SoundPlayer> soundPlayer;
-    std::unique_ptr<RecordingPort> recording;   // default: records nothing
-    std::unique_ptr<SchedulePort> schedule;     // default: no supervisor
+    std::unique_ptr<RecordingPort> recording;  // default: records nothing
+    std::unique_ptr<SchedulePort> schedule;    // default: no supervisor
     // Sends a notice (NTF_...) on the bus; default sendMessage(id, 0).
     std::function<void(int32_t id)> notify;
     // Shows a message box and returns the button; default userMessageBox.
@@ -75,7 +75,7 @@ struct EngineServices {
 struct DisplayView {
     int32_t layoutMode = 0;
     int currentChannel = 0;
-    bool live = false;    // running, not paused
+    bool live = false;  // running, not paused
     bool paused = false;
     bool graphBuilt = false;
     VideoSize client;
@@ -85,7 +85,7 @@ struct DisplayView {
 };
 
 class CaptureEngine {
-public:
+  public:
     static constexpr int kNextChannel = -1;
 
     explicit CaptureEngine(EngineServices services);
@@ -164,7 +164,7 @@ public:
     RecordingPort& recordingPort() { return *recordingPort_; }
     Clock& clock() { return clock_; }
 
-private:
+  private:
     void notify(int32_t id);
     int showMessage(const std::string& text, const std::string& caption);
     std::function<void()> waitPump() const;

@@ -16,7 +16,7 @@ namespace vidora {
 inline constexpr int32_t kEngineModuleNumber = 1;
 
 class EngineModule final : public BusModule {
-public:
+  public:
     EngineModule(int32_t moduleNumber, EngineServices services);
     ~EngineModule() override;
 
@@ -27,7 +27,7 @@ public:
 
     CaptureEngine& engine() { return *engine_; }
 
-private:
+  private:
     int32_t handle(int32_t id, int32_t value);
 
     std::unique_ptr<CaptureEngine> engine_;
@@ -46,9 +46,9 @@ struct EngineFactories {
 // programs call it at the top of main, before the ViewerApp runs.
 void registerEngineModule(EngineFactories factories);
 // The same with the GStreamer alarm sound player.
-void registerEngineModule(std::function<std::unique_ptr<media::MediaBackend>()> backendFactory,
-                          std::function<std::unique_ptr<SoundPlayer>()> soundFactory =
-                              createSoundPlayer);
+void registerEngineModule(
+    std::function<std::unique_ptr<media::MediaBackend>()> backendFactory,
+    std::function<std::unique_ptr<SoundPlayer>()> soundFactory = createSoundPlayer);
 
 // Every id the engine module registers with the bus.
 const std::vector<int32_t>& engineCommandIds();

@@ -6,29 +6,41 @@ namespace vidora {
 
 int32_t toggledQuadMode(int32_t mode) {
     switch (mode) {
-        case kLayoutQuad: return kLayoutSingle;
-        case kLayoutSingle: return kLayoutQuad;
-        case kLayoutQuadFullScreen: return kLayoutSingleFullScreen;
-        case kLayoutSingleFullScreen: return kLayoutQuadFullScreen;
-        default: return mode;
+        case kLayoutQuad:
+            return kLayoutSingle;
+        case kLayoutSingle:
+            return kLayoutQuad;
+        case kLayoutQuadFullScreen:
+            return kLayoutSingleFullScreen;
+        case kLayoutSingleFullScreen:
+            return kLayoutQuadFullScreen;
+        default:
+            return mode;
     }
 }
 
 int32_t toggledFullScreenMode(int32_t mode) {
     switch (mode) {
-        case kLayoutQuad: return kLayoutQuadFullScreen;
-        case kLayoutSingle: return kLayoutSingleFullScreen;
-        case kLayoutQuadFullScreen: return kLayoutQuad;
-        case kLayoutSingleFullScreen: return kLayoutSingle;
-        default: return mode;
+        case kLayoutQuad:
+            return kLayoutQuadFullScreen;
+        case kLayoutSingle:
+            return kLayoutSingleFullScreen;
+        case kLayoutQuadFullScreen:
+            return kLayoutQuad;
+        case kLayoutSingleFullScreen:
+            return kLayoutSingle;
+        default:
+            return mode;
     }
 }
 
 VideoRect cellOfChannel(int channel, int32_t layoutMode, int currentChannel, int clientWidth,
                         int clientHeight) {
-    if (channel < 0 || channel > 3) return {};
+    if (channel < 0 || channel > 3)
+        return {};
     if (layoutMode == kLayoutSingle || layoutMode == kLayoutSingleFullScreen) {
-        if (channel != currentChannel) return {};
+        if (channel != currentChannel)
+            return {};
         return {0, 0, clientWidth, clientHeight};
     }
     if (isQuadLayout(layoutMode)) {
@@ -45,7 +57,8 @@ VideoRect cellOfChannel(int channel, int32_t layoutMode, int currentChannel, int
 int hitTestCells(int x, int y, int32_t layoutMode, int currentChannel, int clientWidth,
                  int clientHeight) {
     for (int i = 0; i < 4; ++i) {
-        if (cellOfChannel(i, layoutMode, currentChannel, clientWidth, clientHeight).contains(x, y)) {
+        if (cellOfChannel(i, layoutMode, currentChannel, clientWidth, clientHeight)
+                .contains(x, y)) {
             return i;
         }
     }

@@ -69,6 +69,8 @@ ZoomResult zoomSource(int width, int height, bool interlaced, uint32_t zoom, uin
 VideoRect frozenSource(int pictureWidth, int pictureHeight, uint32_t zoom, PanOffset pan);
 
 // Keeps a stored zoom factor usable as a divisor: 1..4.
-inline uint32_t clampZoom(uint32_t zoom) { return zoom < 1 ? 1 : (zoom > 4 ? 4 : zoom); }
+inline uint32_t clampZoom(uint32_t zoom) {
+    return zoom < 1 ? 1 : (zoom > 4 ? 4 : zoom);
+}
 
 }  // namespace vidora

@@ -10,7 +10,9 @@ namespace vidora {
 
 namespace {
 
-inline uint8_t average(uint8_t a, uint8_t b) { return static_cast<uint8_t>((a + b) >> 1); }
+inline uint8_t average(uint8_t a, uint8_t b) {
+    return static_cast<uint8_t>((a + b) >> 1);
+}
 
 #if defined(__SSE2__)
 // Floor average of unsigned bytes: pavgb rounds up, so take the odd bit of the sum back off.
@@ -31,8 +33,8 @@ inline __m128i halfWidthBlock(__m128i a, __m128i b) {
     const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i chromaAndTop = _mm_set1_epi32(static_cast<int>(0xFFFF00FFu));
     const __m128i second = _mm_set1_epi32(0x0000FF00);
-    const __m128i left = _mm_or_si128(_mm_and_si128(even, low3),
-                                      _mm_and_si128(_mm_slli_epi32(odd, 16), top));
+    const __m128i left =
+        _mm_or_si128(_mm_and_si128(even, low3), _mm_and_si128(_mm_slli_epi32(odd, 16), top));
     const __m128i right = _mm_or_si128(_mm_and_si128(odd, chromaAndTop),
                                        _mm_and_si128(_mm_srli_epi32(even, 16), second));
     return floorAverage(left, right);

@@ -12,7 +12,9 @@ std::array<uint8_t, 8> selectHighRequest(int highBit) {
 std::array<uint8_t, 8> selectLowRequest(int lowBit) {
     return {0x40, 0x03, 0x03, 0x01, static_cast<uint8_t>(lowBit & 1), 0x00, 0x00, 0x00};
 }
-std::array<uint8_t, 8> readStatusRequest() { return {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00}; }
+std::array<uint8_t, 8> readStatusRequest() {
+    return {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
+}
 
 ReceiverControl::ReceiverControl() = default;
 
@@ -33,7 +35,8 @@ void ReceiverControl::setGraph(media::CaptureGraph* graph) {
 
 int32_t ReceiverControl::receiverCommand(uint8_t* block, int32_t length) {
     std::lock_guard lock(commandLock());
-    if (!graph_) return -1;
+    if (!graph_)
+        return -1;
     try {
         int32_t len = length;
         return graph_->vendorCmdRW(block, &len);
@@ -44,7 +47,8 @@ int32_t ReceiverControl::receiverCommand(uint8_t* block, int32_t length) {
 
 std::optional<uint8_t> ReceiverControl::readStatus() {
     auto block = readStatusRequest();
-    if (receiverCommand(block.data(), static_cast<int32_t>(block.size())) != 0) return std::nullopt;
+    if (receiverCommand(block.data(), static_cast<int32_t>(block.size())) != 0)
+        return std::nullopt;
     return block[0];
 }
 
@@ -80,9 +84,11 @@ void ReceiverControl::highBody(WorkerThread& self) {
         const bool last = !self.running();
         auto block = selectHighRequest(pendingHigh_.load(std::memory_order_relaxed));
         (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
-        if (last) lastRound_.store(true, std::memory_order_release);
+        if (last)
+            lastRound_.store(true, std::memory_order_release);
         lowRequest_.set();
-        if (last) return;
+        if (last)
+            return;
     }
 }
 
@@ -96,7 +102,8 @@ void ReceiverControl::lowBody(WorkerThread&) {
         storeRelaxed(gState.soundAlarmActive, 0);
         storeRelaxed(gState.lastAlarmTick, 0);
         selectDone_.set();
-        if (last) return;
+        if (last)
+            return;
     }
 }
 
@@ -106,12 +113,14 @@ bool ReceiverControl::selectChannel(int channel) {
         pendingHigh_.store((channel >> 1) & 1, std::memory_order_relaxed);
         pendingLow_.store(channel & 1, std::memory_order_relaxed);
     }
-    if (!high_.running() || !low_.running()) return false;
+    if (!high_.running() || !low_.running())
+        return false;
     highRequest_.set();
     // The select threads always signal, whatever the receiver answered; the periodic check only
     // guards against threads that were stopped while this selection was on its way.
     while (!selectDone_.waitFor(std::chrono::milliseconds(100))) {
-        if (!high_.alive() || !low_.alive()) return false;
+        if (!high_.alive() || !low_.alive())
+            return false;
     }
     return true;
 }

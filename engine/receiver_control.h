@@ -26,7 +26,7 @@ std::array<uint8_t, 8> selectLowRequest(int lowBit);
 std::array<uint8_t, 8> readStatusRequest();
 
 class ReceiverControl {
-public:
+  public:
     ReceiverControl();
     ~ReceiverControl();  // ends the select threads
     ReceiverControl(const ReceiverControl&) = delete;
@@ -60,7 +60,7 @@ public:
     // not running.
     bool selectChannel(int channel);
 
-private:
+  private:
     void highBody(WorkerThread& self);
     void lowBody(WorkerThread& self);
 

@@ -14,7 +14,7 @@ namespace vidora {
 
 // Gives the snapshot code the latest live picture as a stored picture.
 class PictureSource {
-public:
+  public:
     virtual ~PictureSource() = default;
     // Size kind 1 full, 2 half width, 3 half width and half height. Black when no picture has
     // arrived yet or the graph is stopped; nullopt when the kind is not 1..3.
@@ -22,7 +22,7 @@ public:
 };
 
 class RecordingPort {
-public:
+  public:
     virtual ~RecordingPort() = default;
 
     // Streaming threads. The video sink passes its format (and recordImageSize as the size

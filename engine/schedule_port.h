@@ -7,7 +7,7 @@
 namespace vidora {
 
 class SchedulePort {
-public:
+  public:
     virtual ~SchedulePort() = default;
     // Live start: set the run flag and start the supervisor thread (it starts its timers).
     virtual void startSupervisor() {}

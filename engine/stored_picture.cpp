@@ -8,10 +8,10 @@ namespace vidora {
 namespace {
 
 struct ConversionTables {
-    std::array<int16_t, 256> first;      // 1.40... x (c0 - 128)
-    std::array<int16_t, 256> secondC0;   // -0.71... x (c0 - 128)
-    std::array<int16_t, 256> secondC2;   // -0.34... x (c2 - 128)
-    std::array<int16_t, 256> third;      // 1.77... x (c2 - 128)
+    std::array<int16_t, 256> first;     // 1.40... x (c0 - 128)
+    std::array<int16_t, 256> secondC0;  // -0.71... x (c0 - 128)
+    std::array<int16_t, 256> secondC2;  // -0.34... x (c2 - 128)
+    std::array<int16_t, 256> third;     // 1.77... x (c2 - 128)
     // clamp(v) for v in [-512, 767], indexed by v + 512.
     std::array<uint8_t, 1280> clamp;
 
@@ -42,7 +42,8 @@ StoredPicture::StoredPicture(int width, int height, bool black) {
     size_ = sizeof(BitmapInfoHeader) + pixels * 3;
     // A converted picture overwrites every pixel, so only a black one is cleared.
     bytes_ = std::make_unique_for_overwrite<uint8_t[]>(size_);
-    if (black) std::memset(bytes_.get() + sizeof(BitmapInfoHeader), 0, pixels * 3);
+    if (black)
+        std::memset(bytes_.get() + sizeof(BitmapInfoHeader), 0, pixels * 3);
     BitmapInfoHeader h{};
     h.size = sizeof(BitmapInfoHeader);
     h.width = width;
@@ -58,12 +59,14 @@ const BitmapInfoHeader& StoredPicture::header() const {
 }
 
 StoredPicture StoredPicture::black(int width, int height) {
-    if (width < 0 || height < 0) return StoredPicture(0, 0, true);
+    if (width < 0 || height < 0)
+        return StoredPicture(0, 0, true);
     return StoredPicture(width, height, true);
 }
 
 StoredPicture StoredPicture::fromUyvy(const uint8_t* uyvy, int width, int height) {
-    if (!uyvy || width <= 0 || height <= 0) return black(width, height);
+    if (!uyvy || width <= 0 || height <= 0)
+        return black(width, height);
     StoredPicture picture(width, height, false);
     convertUyvyToBottomUpRgb24(uyvy, width, height, picture.pixels());
     return picture;

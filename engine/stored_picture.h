@@ -10,23 +10,23 @@ namespace vidora {
 
 #pragma pack(push, 1)
 struct BitmapInfoHeader {
-    uint32_t size;           // 40
+    uint32_t size;  // 40
     int32_t width;
-    int32_t height;          // positive: bottom-up
-    uint16_t planes;         // 1
-    uint16_t bitCount;       // 24
-    uint32_t compression;    // 0 = uncompressed
-    uint32_t sizeImage;      // 0
-    int32_t xPelsPerMeter;   // 0
-    int32_t yPelsPerMeter;   // 0
-    uint32_t clrUsed;        // 0
-    uint32_t clrImportant;   // 0
+    int32_t height;         // positive: bottom-up
+    uint16_t planes;        // 1
+    uint16_t bitCount;      // 24
+    uint32_t compression;   // 0 = uncompressed
+    uint32_t sizeImage;     // 0
+    int32_t xPelsPerMeter;  // 0
+    int32_t yPelsPerMeter;  // 0
+    uint32_t clrUsed;       // 0
+    uint32_t clrImportant;  // 0
 };
 #pragma pack(pop)
 static_assert(sizeof(BitmapInfoHeader) == 40);
 
 class StoredPicture {
-public:
+  public:
     StoredPicture() = default;
     // A black picture of w x h (the header filled, the pixels zero).
     static StoredPicture black(int width, int height);
@@ -45,7 +45,7 @@ public:
     uint8_t* pixels() { return bytes_.get() + sizeof(BitmapInfoHeader); }
     std::size_t pixelBytes() const { return size_ - sizeof(BitmapInfoHeader); }
 
-private:
+  private:
     StoredPicture(int width, int height, bool black);
 
     std::unique_ptr<uint8_t[]> bytes_;

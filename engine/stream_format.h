@@ -9,16 +9,16 @@ namespace vidora {
 
 #pragma pack(push, 1)
 struct StreamFormat {
-    uint8_t kind;             // 0 = video, 1 = audio
-    uint8_t present;          // 1
-    uint16_t rate;            // video: frames per second; audio: samples per second
-    uint16_t height;          // video: picture height in pixels
-    uint16_t width;           // video: picture width in pixels
-    uint32_t bytesPerPicture; // video: width x height x 2
-    uint8_t bits;             // video: bits per pixel (16); audio: bits per sample
-    uint8_t channels;         // audio: channels
+    uint8_t kind;               // 0 = video, 1 = audio
+    uint8_t present;            // 1
+    uint16_t rate;              // video: frames per second; audio: samples per second
+    uint16_t height;            // video: picture height in pixels
+    uint16_t width;             // video: picture width in pixels
+    uint32_t bytesPerPicture;   // video: width x height x 2
+    uint8_t bits;               // video: bits per pixel (16); audio: bits per sample
+    uint8_t channels;           // audio: channels
     uint8_t kilobitsPerSecond;  // audio: average bytes per second / 125; video: 0
-    uint8_t spare;            // 0
+    uint8_t spare;              // 0
 };
 #pragma pack(pop)
 

@@ -8,13 +8,19 @@ namespace vidora {
 
 TimerState gTimer;
 
-void resetTimerState() { gTimer = TimerState{}; }
+void resetTimerState() {
+    gTimer = TimerState{};
+}
 
 namespace {
 std::atomic<VideoWindow*> gVideoWindow{nullptr};
 }
 
-void setVideoWindow(VideoWindow* window) { gVideoWindow.store(window, std::memory_order_release); }
-VideoWindow* videoWindow() { return gVideoWindow.load(std::memory_order_acquire); }
+void setVideoWindow(VideoWindow* window) {
+    gVideoWindow.store(window, std::memory_order_release);
+}
+VideoWindow* videoWindow() {
+    return gVideoWindow.load(std::memory_order_acquire);
+}
 
 }  // namespace vidora

@@ -8,16 +8,16 @@
 namespace vidora {
 
 struct TimerState {
-    int32_t alarmChannel = 0;         // channel that was live when the alarm was last seen
-    int32_t alarmRecordLeftMs = 0;    // alarm recording still due
-    int32_t alarmCaptureLeftMs = 0;   // alarm photos still due
-    uint8_t alarmRecording = 0;       // the running recording was started for an alarm
-    uint8_t taskRecording = 0;        // ... for a record task
-    int32_t recordTaskChannel = -1;   // 0..3, 4 = whichever is live, -1 = no task
+    int32_t alarmChannel = 0;        // channel that was live when the alarm was last seen
+    int32_t alarmRecordLeftMs = 0;   // alarm recording still due
+    int32_t alarmCaptureLeftMs = 0;  // alarm photos still due
+    uint8_t alarmRecording = 0;      // the running recording was started for an alarm
+    uint8_t taskRecording = 0;       // ... for a record task
+    int32_t recordTaskChannel = -1;  // 0..3, 4 = whichever is live, -1 = no task
     int32_t captureTaskChannel = -1;
     int32_t recordTaskLeftMs = 0;
     int32_t captureTaskLeftMs = 0;
-    int64_t recordTaskStart = 0;      // calendar seconds; which task came later
+    int64_t recordTaskStart = 0;  // calendar seconds; which task came later
     int64_t captureTaskStart = 0;
     int32_t captureTaskFps = 0;
     uint32_t lastMotionTime = 0;      // multimedia ms of the latest poll that saw motion

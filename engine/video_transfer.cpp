@@ -10,7 +10,8 @@
 namespace vidora {
 
 namespace {
-constexpr uint32_t kFourccUyvy = 'U' | ('Y' << 8) | ('V' << 16) | (static_cast<uint32_t>('Y') << 24);
+constexpr uint32_t kFourccUyvy =
+    'U' | ('Y' << 8) | ('V' << 16) | (static_cast<uint32_t>('Y') << 24);
 // Room for the largest picture of the receiver (720 x 576), plus the slack the recording side
 // has always been given.
 constexpr std::size_t kDefaultCapacity = 720 * 576 * 2 + 1024;
@@ -25,7 +26,8 @@ VideoTransfer::VideoTransfer(RecordingPort& port) : port_(port) {
 VideoTransfer::~VideoTransfer() = default;
 
 void VideoTransfer::ensureBuffers(std::size_t fullBytes) {
-    if (fullBytes <= capacity_) return;
+    if (fullBytes <= capacity_)
+        return;
     capacity_ = fullBytes;
     full_ = std::make_unique<uint8_t[]>(capacity_);
     halfWidth_ = std::make_unique<uint8_t[]>(capacity_ / 2 + 1024);
@@ -52,7 +54,8 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
     {
         std::scoped_lock lock(pictureLock_, copyLock_);
         ensureBuffers(static_cast<std::size_t>(format.width) * format.height * 2 + 1024);
-        if (format.width != width_ || format.height != height_) havePicture_ = false;
+        if (format.width != width_ || format.height != height_)
+            havePicture_ = false;
         width_ = format.width;
         height_ = format.height;
         formatKnown_ = true;
@@ -64,7 +67,8 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
     storeRelaxed(gState.videoHeight, format.height);
     {
         std::lock_guard lock(positionLock_);
-        for (auto& z : lastZoom_) z = 0;  // the next picture positions itself for the new size
+        for (auto& z : lastZoom_)
+            z = 0;  // the next picture positions itself for the new size
         sourceValid_ = false;
     }
     port_.setVideoFormat(video, sizeMode);
@@ -90,14 +94,21 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
         pictures_.fetch_add(1, std::memory_order_relaxed);
         if (loadRelaxed(gState.recordingOn)) {
             switch (sizeMode_) {
-                case 1: port_.onPicture(full_.get(), bytes); break;
-                case 2: port_.onPicture(halfWidth_.get(), bytes / 2); break;
-                default: port_.onPicture(halfSize_.get(), bytes / 4); break;
+                case 1:
+                    port_.onPicture(full_.get(), bytes);
+                    break;
+                case 2:
+                    port_.onPicture(halfWidth_.get(), bytes / 2);
+                    break;
+                default:
+                    port_.onPicture(halfSize_.get(), bytes / 4);
+                    break;
             }
         }
     }
     const int64_t pause = pacingUs_.load(std::memory_order_relaxed);
-    if (pause > 0) std::this_thread::sleep_for(std::chrono::microseconds(pause));
+    if (pause > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(pause));
 }
 
 void VideoTransfer::present(const uint8_t* data) {
@@ -106,7 +117,8 @@ void VideoTransfer::present(const uint8_t* data) {
     {
         std::lock_guard lock(positionLock_);
         window = window_;
-        if (!window) return;
+        if (!window)
+            return;
         const int channel = liveChannel_;
         const uint32_t zoom = clampZoom(loadRelaxed(gState.channelZoom[channel]));
         if (!sourceValid_ || zoom != lastZoom_[channel] ||
@@ -133,7 +145,8 @@ void VideoTransfer::present(const uint8_t* data) {
 }
 
 std::optional<StoredPicture> VideoTransfer::makeStoredPicture(int sizeKind) {
-    if (sizeKind < 1 || sizeKind > 3) return std::nullopt;
+    if (sizeKind < 1 || sizeKind > 3)
+        return std::nullopt;
     std::lock_guard lock(copyLock_);
     const int w = formatKnown_ ? width_ : nominalWidth_;
     const int h = formatKnown_ ? height_ : nominalHeight_;
@@ -175,7 +188,8 @@ void VideoTransfer::passFormat() {
     int sizeMode;
     {
         std::scoped_lock lock(pictureLock_, copyLock_);
-        if (!formatKnown_) return;
+        if (!formatKnown_)
+            return;
         sizeMode_ = loadRelaxed(gConfig.recordImageSize);
         sizeMode = sizeMode_;
         video = format_;

@@ -20,7 +20,7 @@
 namespace vidora {
 
 class VideoTransfer final : public media::VideoTransferSink, public PictureSource {
-public:
+  public:
     explicit VideoTransfer(RecordingPort& port);
     ~VideoTransfer() override;
 
@@ -52,7 +52,7 @@ public:
     uint64_t picturesShown() const { return pictures_.load(std::memory_order_relaxed); }
     uint64_t picturesDropped() const { return dropped_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     void ensureBuffers(std::size_t fullBytes);  // under both locks
     void present(const uint8_t* data);
 

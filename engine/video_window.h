@@ -27,7 +27,7 @@ struct LivePicture {
 };
 
 class VideoWindow {
-public:
+  public:
     virtual ~VideoWindow() = default;
     // Client size of the video area.
     virtual VideoSize clientSize() = 0;

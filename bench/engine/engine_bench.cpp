@@ -27,7 +27,8 @@ constexpr std::size_t kBytes = kWidth * kHeight * 2;
 std::vector<uint8_t> randomPicture() {
     std::mt19937 gen(42);
     std::vector<uint8_t> data(kBytes);
-    for (auto& b : data) b = static_cast<uint8_t>(gen());
+    for (auto& b : data)
+        b = static_cast<uint8_t>(gen());
     return data;
 }
 
@@ -83,7 +84,7 @@ void BM_StoredPictureFull(benchmark::State& state) {
 BENCHMARK(BM_StoredPictureFull)->Unit(benchmark::kMicrosecond);
 
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             const double scale = run.time_unit == benchmark::kMicrosecond   ? 1000.0

@@ -21,19 +21,25 @@ std::atomic<long> gAllocations{0};
 }  // namespace
 
 void* operator new(std::size_t size) {
-    if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1);
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace vidora {
 namespace {
 
 // A port that only looks at the bytes, like an encoder that keeps nothing.
 class TouchingPort final : public RecordingPort {
-public:
+  public:
     void onPicture(const uint8_t* data, std::size_t length) override { sum += data[length - 1]; }
     void onSound(const uint8_t* data, std::size_t length) override { sum += data[length - 1]; }
     unsigned sum = 0;

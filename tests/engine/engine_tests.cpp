@@ -24,11 +24,15 @@ static_assert(volumeToHundredthsDb(0) == -10000);
 static_assert(volumeToHundredthsDb(50) == -2500);
 static_assert(volumeToHundredthsDb(100) == 0);
 
-Block high(int bit) { return block({0x40, 0x03, 0x02, 0x01, static_cast<uint8_t>(bit), 0, 0, 0}); }
-Block low(int bit) { return block({0x40, 0x03, 0x03, 0x01, static_cast<uint8_t>(bit), 0, 0, 0}); }
+Block high(int bit) {
+    return block({0x40, 0x03, 0x02, 0x01, static_cast<uint8_t>(bit), 0, 0, 0});
+}
+Block low(int bit) {
+    return block({0x40, 0x03, 0x03, 0x01, static_cast<uint8_t>(bit), 0, 0, 0});
+}
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         applyDefaultSettings();
         resetTimerState();
@@ -161,7 +165,8 @@ TEST_F(EngineTest, SelectingAChannelSendsItsBitsAndFreezesTheLeftChannel) {
 
 TEST_F(EngineTest, NextSkipsDisabledChannelsAndDoesNothingWithOneEnabled) {
     start();
-    for (int ch : {1, 2, 3}) send(ENG_CHANNEL_DISABLE, ch);
+    for (int ch : {1, 2, 3})
+        send(ENG_CHANNEL_DISABLE, ch);
     EXPECT_EQ(gState.channelEnabled[2], 0);
     receiver->clearCommands();
     post(ENG_CHANNEL_NEXT);
@@ -336,7 +341,8 @@ TEST_F(EngineTest, SwitchingEndsAlarmRecordingsAndTasksOfOtherChannels) {
 
 TEST_F(EngineTest, VolumeFollowsTheCurveOnlyWhileLive) {
     start();
-    for (int v : {0, 50, 100, 130}) send(ENG_SET_VOLUME, v);
+    for (int v : {0, 50, 100, 130})
+        send(ENG_SET_VOLUME, v);
     EXPECT_EQ(receiver->volumes, (std::vector<int32_t>{-400, -10000, -2500, 0, 0}));
     EXPECT_EQ(gState.audioVolume, 100);  // 130 is taken as 100
     module->stop();
@@ -505,7 +511,7 @@ TEST_F(EngineTest, AutoCycleThreadSwitchesWhenTheIntervalHasPassed) {
 }
 
 class AutoCycleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         applyDefaultSettings();
         resetTimerState();
@@ -544,9 +550,11 @@ TEST_F(AutoCycleTest, AlarmsTasksPauseAndShortIntervalsHoldTheChannel) {
     EXPECT_TRUE(held([] { gState.motionAlarmActive = 1; }, [] { gState.motionAlarmActive = 0; }));
     EXPECT_TRUE(held([] { gState.soundAlarmActive = 1; }, [] { gState.soundAlarmActive = 0; }));
     EXPECT_TRUE(held([] { gTimer.alarmRecording = 1; }, [] { gTimer.alarmRecording = 0; }));
-    EXPECT_TRUE(held([] { gTimer.alarmCaptureLeftMs = 10; }, [] { gTimer.alarmCaptureLeftMs = 0; }));
+    EXPECT_TRUE(
+        held([] { gTimer.alarmCaptureLeftMs = 10; }, [] { gTimer.alarmCaptureLeftMs = 0; }));
     EXPECT_TRUE(held([] { gTimer.recordTaskChannel = 0; }, [] { gTimer.recordTaskChannel = -1; }));
-    EXPECT_TRUE(held([] { gTimer.captureTaskChannel = 0; }, [] { gTimer.captureTaskChannel = -1; }));
+    EXPECT_TRUE(
+        held([] { gTimer.captureTaskChannel = 0; }, [] { gTimer.captureTaskChannel = -1; }));
     EXPECT_TRUE(held([] { gState.livePaused = 1; }, [] { gState.livePaused = 0; }));
     EXPECT_TRUE(held([] { gConfig.cycleSeconds = 2; }, [] { gConfig.cycleSeconds = 5; }));
     cycle.tick();
@@ -556,7 +564,7 @@ TEST_F(AutoCycleTest, AlarmsTasksPauseAndShortIntervalsHoldTheChannel) {
 // The engine on a real bus: the route table reaches module 1 for every id it registers, and the
 // notices reach the user interface partner.
 class RecordingUi final : public UiPartner {
-public:
+  public:
     void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
     int createWindows() override { return 0; }
     void receive(BusMessage& message) override {
@@ -598,9 +606,9 @@ TEST(EngineOnTheBus, RegisteredIdsReachTheEngineAndNoticesReachTheUi) {
         EXPECT_EQ(sendMessage(ENG_RECORD_START), 0);
         {
             std::lock_guard lock(ui.mutex);
-            EXPECT_EQ(ui.received, (std::vector<int32_t>{APP_STARTED, NTF_LIVE_STATE,
-                                                         NTF_CHANNEL_CHANGED, NTF_CHANNEL_CHANGED,
-                                                         NTF_RECORD_STATE}));
+            EXPECT_EQ(ui.received,
+                      (std::vector<int32_t>{APP_STARTED, NTF_LIVE_STATE, NTF_CHANNEL_CHANGED,
+                                            NTF_CHANNEL_CHANGED, NTF_RECORD_STATE}));
         }
         sendMessage(APP_QUIT);
         EXPECT_EQ(app.state(), ViewerApp::Stopped);

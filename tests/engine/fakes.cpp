@@ -30,12 +30,14 @@ media::BuildResult FakeGraph::build(const media::DeviceInfo&, int videoStandard,
         std::lock_guard lock(r_->mutex);
         r_->lastStandard = videoStandard;
         result = r_->buildResult;
-        if (result != media::BuildResult::Ok) return result;
+        if (result != media::BuildResult::Ok)
+            return result;
         r_->state = "built";
         r_->video = video;
         r_->audio = audio;
         format = r_->videoFormat;
-        if (videoStandard == 2) format.height = 480;
+        if (videoStandard == 2)
+            format.height = 480;
     }
     video->acceptVideoFormat(format);
     audio->acceptAudioFormat({8000, 16, 2, 32000});
@@ -44,7 +46,8 @@ media::BuildResult FakeGraph::build(const media::DeviceInfo&, int videoStandard,
 
 bool FakeGraph::run() {
     std::lock_guard lock(r_->mutex);
-    if (r_->runFails) return false;
+    if (r_->runFails)
+        return false;
     r_->state = "running";
     return true;
 }
@@ -67,7 +70,8 @@ void FakeGraph::setVolume(int32_t hundredthsOfDb) {
 
 bool FakeGraph::readAdjustments(media::AdjustTable& table) {
     std::lock_guard lock(r_->mutex);
-    if (!r_->hasAdjustments) return false;
+    if (!r_->hasAdjustments)
+        return false;
     for (int k = 0; k < media::kAdjustPropertyCount; ++k) {
         table[k] = {-100 * (k + 1), 100 * (k + 1), 1, 10 * (k + 1), 0};
     }
@@ -87,7 +91,8 @@ void FakeGraph::setEventNotify(std::function<void()> notify) {
 
 bool FakeGraph::nextEvent(media::GraphEvent& event) {
     std::lock_guard lock(r_->mutex);
-    if (r_->events.empty()) return false;
+    if (r_->events.empty())
+        return false;
     event = r_->events.front();
     r_->events.pop_front();
     return true;
@@ -98,23 +103,29 @@ int32_t FakeGraph::vendorCmdRW(uint8_t* data, int32_t* length) {
     Block b{};
     std::memcpy(b.data(), data, 8);
     r_->commands.push_back(b);
-    if (*length != 8) return -1;
-    if (r_->vendorThrows) throw std::runtime_error("receiver request failed");
-    if (r_->vendorResult != 0) return r_->vendorResult;
-    if (data[0] == 0xC0) data[0] = r_->status;
+    if (*length != 8)
+        return -1;
+    if (r_->vendorThrows)
+        throw std::runtime_error("receiver request failed");
+    if (r_->vendorResult != 0)
+        return r_->vendorResult;
+    if (data[0] == 0xC0)
+        data[0] = r_->status;
     return 0;
 }
 
 std::optional<std::vector<media::DeviceInfo>> FakeBackend::enumerateVideoInputs() {
     std::lock_guard lock(r_->mutex);
-    if (r_->enumerationFails) return std::nullopt;
+    if (r_->enumerationFails)
+        return std::nullopt;
     return r_->devices;
 }
 
 std::unique_ptr<media::CaptureGraph> FakeBackend::createGraph() {
     {
         std::lock_guard lock(r_->mutex);
-        if (r_->graphCreateFails) return nullptr;
+        if (r_->graphCreateFails)
+            return nullptr;
     }
     return std::make_unique<FakeGraph>(r_);
 }
@@ -227,7 +238,8 @@ std::vector<uint8_t> patternPicture(int width, int height, uint8_t seed) {
 bool waitFor(const std::function<bool()>& pred, int limitMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
+        if (pred())
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return pred();

@@ -31,9 +31,9 @@ inline Block block(std::initializer_list<uint8_t> bytes) {
 // What the fake receiver does and what it saw; shared by the backend and its graphs.
 struct FakeReceiver {
     std::mutex mutex;
-    std::vector<Block> commands;            // every request block as sent
-    uint8_t status = 0xFF;                  // no alarm
-    int32_t vendorResult = 0;               // result of every request
+    std::vector<Block> commands;  // every request block as sent
+    uint8_t status = 0xFF;        // no alarm
+    int32_t vendorResult = 0;     // result of every request
     bool vendorThrows = false;
     std::vector<media::DeviceInfo> devices{{media::kReceiverName, "/dev/fake0"}};
     bool enumerationFails = false;
@@ -67,7 +67,7 @@ struct FakeReceiver {
 };
 
 class FakeGraph final : public media::CaptureGraph {
-public:
+  public:
     explicit FakeGraph(std::shared_ptr<FakeReceiver> receiver);
     ~FakeGraph() override;
     media::BuildResult build(const media::DeviceInfo& device, int videoStandard,
@@ -84,18 +84,18 @@ public:
     bool nextEvent(media::GraphEvent& event) override;
     int32_t vendorCmdRW(uint8_t* block, int32_t* length) override;
 
-private:
+  private:
     std::shared_ptr<FakeReceiver> r_;
 };
 
 class FakeBackend final : public media::MediaBackend {
-public:
+  public:
     explicit FakeBackend(std::shared_ptr<FakeReceiver> receiver) : r_(std::move(receiver)) {}
     std::optional<std::vector<media::DeviceInfo>> enumerateVideoInputs() override;
     std::unique_ptr<media::CaptureGraph> createGraph() override;
     void setArrivalNotify(std::function<void()> notify) override;
 
-private:
+  private:
     std::shared_ptr<FakeReceiver> r_;
 };
 
@@ -108,18 +108,18 @@ struct SoundLog {
 };
 
 class FakeSoundPlayer final : public SoundPlayer {
-public:
+  public:
     explicit FakeSoundPlayer(std::shared_ptr<SoundLog> log) : log_(std::move(log)) {}
     bool playLoop(const std::string& wavPath) override;
     void stopAll() override;
     bool playing() const override;
 
-private:
+  private:
     std::shared_ptr<SoundLog> log_;
 };
 
 class FakeVideoWindow final : public VideoWindow {
-public:
+  public:
     VideoSize clientSize() override { return size; }
     void presentLivePicture(const LivePicture& picture) override;
     void invalidate(bool) override { invalidations.fetch_add(1); }
@@ -141,7 +141,7 @@ public:
     std::atomic<int> graphNotifies{0};
     std::atomic<int> arrivals{0};
 
-private:
+  private:
     std::mutex mutex;
     LivePicture last;  // data pointer not kept valid
 };
@@ -172,13 +172,14 @@ struct RecordingLog {
     int count(const std::string& call) {
         std::lock_guard lock(mutex);
         int n = 0;
-        for (auto& c : calls) n += c == call;
+        for (auto& c : calls)
+            n += c == call;
         return n;
     }
 };
 
 class SpyRecordingPort final : public RecordingPort {
-public:
+  public:
     explicit SpyRecordingPort(std::shared_ptr<RecordingLog> log) : log_(std::move(log)) {}
     void setVideoFormat(const StreamFormat& format, int sizeMode) override;
     void setAudioFormat(const StreamFormat& format) override;
@@ -193,7 +194,7 @@ public:
 
     std::optional<StoredPicture> lastSnapshot;
 
-private:
+  private:
     void add(const std::string& call) {
         std::lock_guard lock(log_->mutex);
         log_->calls.push_back(call);

@@ -18,7 +18,8 @@ TEST(Layout, QuadCellsLeaveTheSeparatorBars) {
 TEST(Layout, SingleLayoutGivesTheWholeAreaToTheCurrentChannelOnly) {
     for (int32_t mode : {kLayoutSingle, kLayoutSingleFullScreen}) {
         EXPECT_EQ(cellOfChannel(2, mode, 2, 640, 480), (VideoRect{0, 0, 640, 480}));
-        for (int other : {0, 1, 3}) EXPECT_TRUE(cellOfChannel(other, mode, 2, 640, 480).empty());
+        for (int other : {0, 1, 3})
+            EXPECT_TRUE(cellOfChannel(other, mode, 2, 640, 480).empty());
     }
 }
 

@@ -39,7 +39,8 @@ std::vector<uint8_t> referenceHalfWidth(const std::vector<uint8_t>& in, int w, i
 std::vector<uint8_t> randomPicture(int w, int h, unsigned seed) {
     std::mt19937 gen(seed);
     std::vector<uint8_t> data(static_cast<std::size_t>(w) * h * 2);
-    for (auto& b : data) b = static_cast<uint8_t>(gen());
+    for (auto& b : data)
+        b = static_cast<uint8_t>(gen());
     return data;
 }
 
@@ -87,13 +88,15 @@ std::array<uint8_t, 6> convertGroup(uint8_t c0, uint8_t y0, uint8_t c2, uint8_t 
 
 TEST(StoredPictureConversion, HandComputedPixels) {
     // No chroma: grey.
-    EXPECT_EQ(convertGroup(128, 100, 128, 200), (std::array<uint8_t, 6>{100, 100, 100, 200, 200, 200}));
+    EXPECT_EQ(convertGroup(128, 100, 128, 200),
+              (std::array<uint8_t, 6>{100, 100, 100, 200, 200, 200}));
     // c0 - 128 = 127, c2 - 128 = -128: products 177, -90, 44, -226; sums clamp both ways.
     EXPECT_EQ(convertGroup(255, 50, 0, 250), (std::array<uint8_t, 6>{227, 4, 0, 255, 204, 24}));
     // c0 - 128 = -128, c2 - 128 = 127: products -179, 91, -43, 225.
     EXPECT_EQ(convertGroup(0, 128, 255, 128), (std::array<uint8_t, 6>{0, 176, 255, 0, 176, 255}));
     // Products truncate toward zero: -0.71 gives 0 (not -1) and -1.77 gives -1 (not -2).
-    EXPECT_EQ(convertGroup(129, 100, 127, 100), (std::array<uint8_t, 6>{101, 100, 99, 101, 100, 99}));
+    EXPECT_EQ(convertGroup(129, 100, 127, 100),
+              (std::array<uint8_t, 6>{101, 100, 99, 101, 100, 99}));
 }
 
 TEST(StoredPictureConversion, BottomUpWithHeader) {
@@ -111,7 +114,7 @@ TEST(StoredPictureConversion, BottomUpWithHeader) {
 }
 
 class TransferTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         applyDefaultSettings();
         transfer.setPacing(std::chrono::microseconds(0));
@@ -130,7 +133,8 @@ TEST_F(TransferTest, AcceptedFormatIsPassedOnAndPublished) {
     EXPECT_EQ(gState.videoHeight, 576);
     ASSERT_EQ(log->videoFormats.size(), 1u);
     const StreamFormat f = log->videoFormats[0].first;
-    const uint8_t expected[16] = {0, 1, 25, 0, 0x40, 0x02, 0xD0, 0x02, 0x00, 0xA8, 0x0C, 0, 16, 0, 0, 0};
+    const uint8_t expected[16] = {0,    1,    25,   0, 0x40, 0x02, 0xD0, 0x02,
+                                  0x00, 0xA8, 0x0C, 0, 16,   0,    0,    0};
     EXPECT_EQ(0, std::memcmp(&f, expected, 16));  // 576 = 0x240, 720 = 0x2D0, 829 440 = 0xCA800
     EXPECT_EQ(log->videoFormats[0].second, 2);
     EXPECT_TRUE(transfer.interlaced());
@@ -188,7 +192,10 @@ TEST_F(TransferTest, RecordingGetsTheBufferOfTheSizeMode) {
         storeRelaxed(gState.recordingOn, 1);
         transfer.renderVideo(picture.data(), picture.size());
         EXPECT_EQ(log->pictures.load(), mode);
-        EXPECT_EQ(log->lastPictureLength.load(), 720u * 480 * 2 / (mode == 1 ? 1 : mode == 2 ? 2 : 4));
+        EXPECT_EQ(log->lastPictureLength.load(), 720u * 480 * 2 /
+                                                     (mode == 1   ? 1
+                                                      : mode == 2 ? 2
+                                                                  : 4));
     }
     // A picture shorter than its format is dropped, not read past its end.
     transfer.renderVideo(picture.data(), picture.size() - 2);

@@ -20,7 +20,7 @@ using test::FakeGraph;
 using test::FakeReceiver;
 
 class ReceiverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         applyDefaultSettings();
         control.setGraph(&graph);
@@ -61,12 +61,10 @@ TEST_F(ReceiverTest, SelectSendsHighBitThenLowBitAndClearsTheAlarm) {
     // A value outside 0..3 sends the previous bits again.
     ASSERT_TRUE(control.selectChannel(9));
     EXPECT_EQ(receiver->commandsCopy(),
-              (std::vector<test::Block>{block({0x40, 3, 2, 1, 0, 0, 0, 0}),
-                                        block({0x40, 3, 3, 1, 1, 0, 0, 0}),
-                                        block({0x40, 3, 2, 1, 1, 0, 0, 0}),
-                                        block({0x40, 3, 3, 1, 1, 0, 0, 0}),
-                                        block({0x40, 3, 2, 1, 1, 0, 0, 0}),
-                                        block({0x40, 3, 3, 1, 1, 0, 0, 0})}));
+              (std::vector<test::Block>{
+                  block({0x40, 3, 2, 1, 0, 0, 0, 0}), block({0x40, 3, 3, 1, 1, 0, 0, 0}),
+                  block({0x40, 3, 2, 1, 1, 0, 0, 0}), block({0x40, 3, 3, 1, 1, 0, 0, 0}),
+                  block({0x40, 3, 2, 1, 1, 0, 0, 0}), block({0x40, 3, 3, 1, 1, 0, 0, 0})}));
 }
 
 TEST_F(ReceiverTest, FailingOrThrowingRequestsNeverBlockASelection) {
@@ -114,13 +112,14 @@ TEST_F(ReceiverTest, StatusReadReturnsTheByteTheReceiverGives) {
     auto status = control.readStatus();
     ASSERT_TRUE(status);
     EXPECT_EQ(*status, 0xDF);
-    EXPECT_EQ(receiver->commandsCopy().back(), block({0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(receiver->commandsCopy().back(),
+              block({0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00}));
     receiver->vendorResult = 1;
     EXPECT_FALSE(control.readStatus());
 }
 
 class AlarmTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         applyDefaultSettings();
         resetTimerState();
@@ -130,7 +129,8 @@ protected:
 
     std::optional<uint8_t> read() {
         ++reads;
-        if (readFails) return std::nullopt;
+        if (readFails)
+            return std::nullopt;
         return status;
     }
     void enable(bool motionSwitch, bool soundSwitch, bool motionChannel, bool soundChannel) {
@@ -158,13 +158,11 @@ TEST_F(AlarmTest, StatusBitsFilteredThroughSwitchesAndChannelFlags) {
     const Case cases[] = {
         {0x00, 1, 1, 1, 1, 1, 1},  // both bits clear: both kinds
         {0x20, 1, 1, 1, 1, 1, 0},  // bit 5 set: no sound, bit 4 clear: motion
-        {0x10, 1, 1, 1, 1, 0, 1},
-        {0x30, 1, 1, 1, 1, 0, 0},
+        {0x10, 1, 1, 1, 1, 0, 1}, {0x30, 1, 1, 1, 1, 0, 0},
         {0xCF, 1, 1, 1, 1, 1, 1},  // other bits do not matter
         {0x00, 0, 1, 1, 1, 0, 1},  // motion switch off
         {0x00, 1, 1, 0, 1, 0, 1},  // motion not enabled for the channel
-        {0x00, 1, 0, 1, 1, 1, 0},
-        {0x00, 1, 1, 1, 0, 1, 0},
+        {0x00, 1, 0, 1, 1, 1, 0}, {0x00, 1, 1, 1, 0, 1, 0},
         {0x20, 1, 0, 1, 1, 1, 0},
     };
     for (const Case& c : cases) {

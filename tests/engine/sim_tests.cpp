@@ -24,12 +24,16 @@ using Steady = std::chrono::steady_clock;
 using test::block;
 using test::waitFor;
 
-std::array<uint8_t, 8> high(int bit) { return block({0x40, 3, 2, 1, static_cast<uint8_t>(bit), 0, 0, 0}); }
-std::array<uint8_t, 8> low(int bit) { return block({0x40, 3, 3, 1, static_cast<uint8_t>(bit), 0, 0, 0}); }
+std::array<uint8_t, 8> high(int bit) {
+    return block({0x40, 3, 2, 1, static_cast<uint8_t>(bit), 0, 0, 0});
+}
+std::array<uint8_t, 8> low(int bit) {
+    return block({0x40, 3, 3, 1, static_cast<uint8_t>(bit), 0, 0, 0});
+}
 const std::array<uint8_t, 8> kStatusRead = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
 
 class NoticeUi final : public UiPartner {
-public:
+  public:
     void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
     int createWindows() override { return 0; }
     void receive(BusMessage& message) override {
@@ -47,7 +51,7 @@ public:
 };
 
 class SimEngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         applyDefaultSettings();
         resetTimerState();
@@ -71,7 +75,8 @@ protected:
     }
 
     void TearDown() override {
-        if (app) sendMessage(APP_QUIT);
+        if (app)
+            sendMessage(APP_QUIT);
         app.reset();
         clearBusRegistries();
         setMessageBoxPresenter({});
@@ -94,12 +99,14 @@ protected:
     }
     std::vector<std::array<uint8_t, 8>> requestBlocks() {
         std::vector<std::array<uint8_t, 8>> blocks;
-        for (const auto& r : sim->requests()) blocks.push_back(r.block);
+        for (const auto& r : sim->requests())
+            blocks.push_back(r.block);
         return blocks;
     }
     std::string labelOfNextPicture() {
         auto picture = recordingLog->nextPicture(5000);
-        if (picture.size() != 720u * 576 * 2) return "";
+        if (picture.size() != 720u * 576 * 2)
+            return "";
         return sim::testing::readChannelLabel(picture.data(), 720);
     }
     std::vector<std::pair<std::string, std::string>> shownMessages() {
@@ -129,7 +136,8 @@ TEST_F(SimEngineTest, ChannelSwitchingTunesTheReceiver) {
     sim->clearRequests();
     EXPECT_EQ(sendMessage(ENG_CHANNEL_SELECT, 2), 0);
     EXPECT_EQ(requestBlocks(), (std::vector<std::array<uint8_t, 8>>{high(1), low(0)}));
-    for (const auto& r : sim->requests()) EXPECT_EQ(r.result, 0);
+    for (const auto& r : sim->requests())
+        EXPECT_EQ(r.result, 0);
     EXPECT_EQ(sim->channel(), 2);
     EXPECT_EQ(ui.count(NTF_CHANNEL_CHANGED), 2);
 
@@ -138,7 +146,8 @@ TEST_F(SimEngineTest, ChannelSwitchingTunesTheReceiver) {
     EXPECT_TRUE(waitFor([&] { return labelOfNextPicture() == "CH3"; }, 10000));
 
     // Reselecting the live channel, or "next" with no other enabled channel, asks nothing.
-    for (int ch : {0, 1, 3}) sendMessage(ENG_CHANNEL_DISABLE, ch);
+    for (int ch : {0, 1, 3})
+        sendMessage(ENG_CHANNEL_DISABLE, ch);
     sim->clearRequests();
     sendMessage(ENG_CHANNEL_SELECT, 2);
     postMessage(ENG_CHANNEL_NEXT);
@@ -249,7 +258,8 @@ TEST_F(SimEngineTest, UnplugTearsDownAndConnectRebuildsWithoutTheAutoCycle) {
     // The monitor panel answers each graph notice with ENG_GRAPH_EVENT.
     ASSERT_TRUE(waitFor(
         [&] {
-            if (window.graphNotifies.load() > notifiesBefore) sendMessage(ENG_GRAPH_EVENT);
+            if (window.graphNotifies.load() > notifiesBefore)
+                sendMessage(ENG_GRAPH_EVENT);
             return !engine().graphBuilt();
         },
         10000));
