@@ -17,6 +17,37 @@ namespace {
 std::atomic<CaptureEngine*> gEngine{nullptr};
 
 constexpr auto kThreadWaitStep = std::chrono::milliseconds(100);
+
+// Takes a lock that a worker may hold while it waits for the user to close a message box (a
+// recording that the writer refuses, a limit reached). On the UI thread the wait keeps showing
+// those boxes, so the worker can finish and release the lock.
+class PumpingLock {
+  public:
+    explicit PumpingLock(std::mutex& mutex) : mutex_(mutex) {
+        if (onUiThread()) {
+            while (!mutex_.try_lock()) {
+                pumpMessageBoxes();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        } else {
+            mutex_.lock();
+        }
+    }
+    ~PumpingLock() {
+        if (owned_)
+            mutex_.unlock();
+    }
+    void unlock() {
+        mutex_.unlock();
+        owned_ = false;
+    }
+    PumpingLock(const PumpingLock&) = delete;
+    PumpingLock& operator=(const PumpingLock&) = delete;
+
+  private:
+    std::mutex& mutex_;
+    bool owned_ = true;
+};
 constexpr uint32_t kSettleAfterSelectMs = 200;
 constexpr uint32_t kPauseAfterSwitchMs = 100;
 
@@ -352,7 +383,7 @@ bool CaptureEngine::alarmThreadsAlive() const {
 void CaptureEngine::switchChannel(int target) {
     if (!live_)
         return;
-    std::lock_guard switchLock(switchLock_);
+    PumpingLock switchLock(switchLock_);
     const int left = current_;
     int n = target;
     if (target == kNextChannel) {
@@ -426,7 +457,7 @@ void CaptureEngine::clickSelect(int x, int y) {
 
 int CaptureEngine::startRecording() {
     {
-        std::unique_lock lock(recordingLock_);
+        PumpingLock lock(recordingLock_);
         if (!live_ || recording_)
             return -1;
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
@@ -446,7 +477,7 @@ int CaptureEngine::startRecording() {
 
 void CaptureEngine::stopRecording() {
     {
-        std::lock_guard lock(recordingLock_);
+        PumpingLock lock(recordingLock_);
         if (!recording_)
             return;
         recordingPort_->stopRecording();

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/bus.h"
+#include "app/message_box.h"
 #include "app/messages.h"
 #include "app/settings.h"
 #include "engine/engine_module.h"
@@ -508,6 +509,76 @@ TEST_F(EngineTest, AutoCycleThreadSwitchesWhenTheIntervalHasPassed) {
     send(ENG_CYCLE_STOP);
     EXPECT_FALSE(engine().autoCycleAlive());
     EXPECT_EQ(gState.autoCycleRunning, 0);
+}
+
+// A writer that refuses with a message, as at the record folder's limit under "stop and notify".
+class RefusingPort final : public RecordingPort {
+  public:
+    int startRecording() override {
+        entered = true;
+        userMessageBox("Total size of record files have exceeded the limit(5MB).", "Vidora",
+                       MB_OK | MB_ICONINFORMATION);
+        return -1;
+    }
+    std::atomic<bool> entered{false};
+};
+
+// A supervisor whose thread asks the user something just as live view stops.
+class AskingSupervisor final : public SchedulePort {
+  public:
+    void startSupervisor() override {
+        thread = std::thread([] { userMessageBox("Supervisor question", "Vidora", MB_OK); });
+    }
+    void waitSupervisorEnded(const std::function<void()>& whileWaiting) override {
+        while (!done()) {
+            if (whileWaiting)
+                whileWaiting();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        thread.join();
+    }
+    bool done() { return answered.load(); }
+    std::thread thread;
+    std::atomic<bool> answered{false};
+};
+
+TEST_F(EngineTest, TheUiThreadKeepsShowingWorkerMessagesWhileItWaitsForThem) {
+    std::vector<std::string> shown;
+    AskingSupervisor* supervisor = nullptr;
+    setMessageBoxPresenter([&](const MessageBoxRequest& request) {
+        shown.push_back(request.text);
+        if (supervisor && request.text == "Supervisor question")
+            supervisor->answered = true;
+        return IDOK;
+    });
+    EngineServices services;
+    services.backend = std::make_unique<test::FakeBackend>(receiver);
+    auto port = std::make_unique<RefusingPort>();
+    RefusingPort* refusing = port.get();
+    services.recording = std::move(port);
+    auto schedule = std::make_unique<AskingSupervisor>();
+    supervisor = schedule.get();
+    services.schedule = std::move(schedule);
+    services.clock = &clock;
+    services.folderWatchers = false;
+    services.notify = [](int32_t) {};
+    module = std::make_unique<EngineModule>(kEngineModuleNumber, std::move(services));
+    ASSERT_EQ(module->start(), 0);
+
+    // A timer thread starts a recording that the writer refuses with a message; meanwhile the
+    // user stops recording on the UI thread, which must wait for the recording lock.
+    std::thread timer([&] { engine().startRecording(); });
+    ASSERT_TRUE(test::waitFor([&] { return refusing->entered.load(); }));
+    send(ENG_RECORD_STOP);
+    timer.join();
+    // Stopping live view waits for the supervisor, which waits for its message.
+    module->stop();
+    setMessageBoxPresenter({});
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "Supervisor question",
+                         "Total size of record files have exceeded the limit(5MB)."}));
+    EXPECT_EQ(gState.recordingOn, 0);
 }
 
 class AutoCycleTest : public ::testing::Test {
