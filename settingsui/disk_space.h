@@ -1,6 +1,7 @@
 #pragma once
 // Where the Record and Capture pages learn about free disk space: the drive list and the check
 // of a folder's free space. The desktop source asks the mounted file systems; tests use a fake.
+// ShowConfigDialog owns the desktop source for one call; used on the GUI thread only.
 #include <QString>
 #include <cstdint>
 #include <optional>

@@ -20,6 +20,7 @@ QLineEdit* makePasswordEdit(QWidget* parent, int id, bool limited) {
     edit->setObjectName(idName(id));
     edit->setEchoMode(QLineEdit::Password);
     if (limited) {
+        edit->setMaxLength(kMaxPasswordChars);
         edit->setValidator(new TextLimitValidator(kMaxPasswordChars, kMaxPasswordBytes, edit));
     }
     return edit;

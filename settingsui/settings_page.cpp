@@ -77,8 +77,12 @@ void SettingsPage::runCheck(QLineEdit* edit) {
     if (checking_ || !window()->isVisible()) {
         return;
     }
+    const auto it = checks_.find(edit);
+    if (it == checks_.end()) {
+        return;
+    }
     checking_ = true;
-    checks_[edit]();
+    it->second();
     checking_ = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The message boxes and the folder browser the pages open. The desktop implementation shows
 // real modal dialogs; tests install one that records the texts and answers at once.
+// ShowConfigDialog owns the desktop implementation for one call; GUI thread only.
 #include <QString>
 
 class QWidget;

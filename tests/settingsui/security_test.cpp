@@ -122,6 +122,8 @@ TEST_F(SecurityPage, NewPasswordsStopAtThirtyCharactersAndFitTheField) {
     typeInto(newEdit(), thirtyOne);
     typeInto(confirmEdit(), thirtyOne);
     EXPECT_EQ(newEdit()->text().size(), 30);
+    EXPECT_EQ(confirmEdit()->maxLength(), 30);
+    EXPECT_EQ(oldEdit()->maxLength(), 32767);  // the old password has no limit of its own
     EXPECT_TRUE(h.page->onKillActive());
     EXPECT_EQ(std::strlen(h.config.password), 30u);
     EXPECT_EQ(h.config.password[30], '\0');

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <algorithm>
 
 #include "settingsui/capture_setup.h"
 #include "settingsui/field_text.h"
@@ -50,6 +52,24 @@ TEST(FieldText, StoresWithinTheFieldAndCutsAtCharacterBoundaries) {
 
     const char unterminated[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(fieldText(unterminated), "abcd");
+}
+
+TEST(DesktopDiskSpace, ListsMountedVolumesAndAnswersForExistingFoldersOnly) {
+    const StorageInfoDiskSpace disk;
+    const std::vector<Volume> volumes = disk.volumes();
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_TRUE(std::is_sorted(
+        volumes.begin(), volumes.end(),
+        [](const Volume& a, const Volume& b) { return a.mountPoint < b.mountPoint; }));
+    EXPECT_TRUE(std::any_of(volumes.begin(), volumes.end(),
+                            [](const Volume& v) { return v.mountPoint == "/"; }));
+
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_TRUE(disk.freeBytes(dir.path()).has_value());
+    // Folders stored on Windows use backslashes.
+    EXPECT_TRUE(disk.freeBytes(QString(dir.path()).replace('/', '\\')).has_value());
+    EXPECT_FALSE(disk.freeBytes(dir.path() + "/missing").has_value());
 }
 
 class RecordPage : public ::testing::Test {
