@@ -73,6 +73,17 @@ GstElement* makeSilentOutput() {
 
 }  // namespace
 
+// GStreamer runs the callbacks on pooled threads, handed their work under GLib's own locks;
+// this pairs with handOverToStreaming() so that the hand-over is visible to the race detector.
+GstCaptureGraph* GstCaptureGraph::onStreamingThread(gpointer self) {
+    handoffAcquire(self);
+    return static_cast<GstCaptureGraph*>(self);
+}
+
+void GstCaptureGraph::handOverToStreaming() {
+    handoffRelease(this);
+}
+
 GstCaptureGraph::GstCaptureGraph(std::unique_ptr<CaptureSource> source,
                                  std::shared_ptr<DeviceWatch> watch)
     : source_(std::move(source)), watch_(std::move(watch)) {
@@ -105,6 +116,7 @@ BuildResult GstCaptureGraph::build(const DeviceInfo& device, int videoStandard,
         audioSink_ = audio;
     }
     GstPtr<GstBus> bus = adoptRef(gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get())));
+    handOverToStreaming();
     gst_bus_set_sync_handler(bus.get(), &GstCaptureGraph::onBusMessage, this, nullptr);
 
     if (!buildVideoPath(videoStandard)) {
@@ -263,6 +275,7 @@ bool GstCaptureGraph::replaceSoundOutputWithSilence() {
 bool GstCaptureGraph::run() {
     if (!built_)
         return false;
+    handOverToStreaming();
     GstStateChangeReturn ret = gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
     if (ret == GST_STATE_CHANGE_FAILURE && replaceSoundOutputWithSilence()) {
         // The sound device opened but would not play: keep the pictures, lose the sound.
@@ -403,7 +416,7 @@ int32_t GstCaptureGraph::vendorCmdRW(uint8_t* block, int32_t* length) {
 }
 
 GstBusSyncReply GstCaptureGraph::onBusMessage(GstBus*, GstMessage* message, gpointer self) {
-    auto* graph = static_cast<GstCaptureGraph*>(self);
+    auto* graph = onStreamingThread(self);
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR:
             graph->postEvent(GraphEvent{kEventErrorAbort, false, false});
@@ -447,7 +460,7 @@ GstPadProbeReturn GstCaptureGraph::onFoldProbe(GstPad*, GstPadProbeInfo* info, g
 }
 
 GstFlowReturn GstCaptureGraph::onVideoSample(GstAppSink* appsink, gpointer self) {
-    auto* graph = static_cast<GstCaptureGraph*>(self);
+    auto* graph = onStreamingThread(self);
     GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
     if (!sample)
         return GST_FLOW_OK;
@@ -507,7 +520,7 @@ GstFlowReturn GstCaptureGraph::onVideoSample(GstAppSink* appsink, gpointer self)
 }
 
 GstFlowReturn GstCaptureGraph::onAudioSample(GstAppSink* appsink, gpointer self) {
-    auto* graph = static_cast<GstCaptureGraph*>(self);
+    auto* graph = onStreamingThread(self);
     GstSamplePtr sample(gst_app_sink_pull_sample(appsink));
     if (!sample)
         return GST_FLOW_OK;

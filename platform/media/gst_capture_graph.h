@@ -65,6 +65,8 @@ class GstCaptureGraph final : public CaptureGraph {
     GstPtr<GstElement> makeSoundOutput();
     bool replaceSoundOutputWithSilence();
 
+    static GstCaptureGraph* onStreamingThread(gpointer self);
+    void handOverToStreaming();
     static GstFlowReturn onVideoSample(GstAppSink* sink, gpointer self);
     static GstFlowReturn onAudioSample(GstAppSink* sink, gpointer self);
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer self);

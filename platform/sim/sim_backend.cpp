@@ -4,6 +4,7 @@
 #include <gst/app/gstappsrc.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -159,9 +160,13 @@ class SimCaptureSource final : public media::CaptureSource {
             const auto now = Steady::now();
             if (now >= nextVideo) {
                 pushPicture();
-                nextVideo += frameInterval + std::chrono::milliseconds(receiver_->takeFrameDelay());
+                nextVideo += frameInterval;
+                if (const uint32_t delay = receiver_->takeFrameDelay()) {
+                    // Counted from this picture, however far behind the schedule was.
+                    nextVideo = std::max(nextVideo, now) + std::chrono::milliseconds(delay);
+                }
                 if (nextVideo < now - std::chrono::milliseconds(200))
-                    nextVideo = now;  // stalled
+                    nextVideo = now;  // stalled: start afresh
             }
             if (now >= nextAudio) {
                 pushSound();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
-#include <regex>
+#include <string_view>
 #include <system_error>
 #include <tuple>
 
@@ -18,6 +18,31 @@ std::optional<int> readNumber(const fs::path& file) {
     if (in >> value)
         return value;
     return std::nullopt;
+}
+
+// Parses "<prefix><digits>" and returns the number, or -1.
+int numberAfter(std::string_view text, std::string_view prefix) {
+    if (text.size() <= prefix.size() || text.substr(0, prefix.size()) != prefix)
+        return -1;
+    int value = 0;
+    for (char c : text.substr(prefix.size())) {
+        if (c < '0' || c > '9' || value > 100000)
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// "pcmC<card>D<device>c": a capture PCM.
+bool parseCapturePcm(std::string_view name, int& card, int& device) {
+    if (name.size() < 7 || name.substr(0, 4) != "pcmC" || name.back() != 'c')
+        return false;
+    const std::size_t d = name.find('D', 4);
+    if (d == std::string_view::npos)
+        return false;
+    card = numberAfter(name.substr(0, d), "pcmC");
+    device = numberAfter(name.substr(d, name.size() - d - 1), "D");
+    return card >= 0 && device >= 0;
 }
 
 bool isUsbDeviceDir(const fs::path& dir) {
@@ -52,8 +77,7 @@ std::string videoNodeName(const std::string& devicePath) {
     if (ec)
         p = devicePath;
     const std::string name = p.filename().string();
-    static const std::regex kVideoNode("video[0-9]+");
-    return std::regex_match(name, kVideoNode) ? name : std::string();
+    return numberAfter(name, "video") >= 0 ? name : std::string();
 }
 
 std::optional<fs::path> usbDeviceDirOfVideoNode(const fs::path& sysRoot, const std::string& node) {
@@ -80,15 +104,11 @@ std::optional<AlsaCapture> alsaCaptureOfVideoNode(const fs::path& sysRoot,
         return std::nullopt;
     const fs::path soundClass = sysRoot / "class" / "sound";
     std::error_code ec;
-    static const std::regex kCapturePcm("pcmC([0-9]+)D([0-9]+)c");
     std::optional<AlsaCapture> best;
     for (const auto& entry : fs::directory_iterator(soundClass, ec)) {
-        std::smatch m;
-        const std::string name = entry.path().filename().string();
-        if (!std::regex_match(name, m, kCapturePcm))
+        int card = 0, device = 0;
+        if (!parseCapturePcm(entry.path().filename().string(), card, device))
             continue;
-        const int card = std::stoi(m[1]);
-        const int device = std::stoi(m[2]);
         auto cardUsb =
             usbDeviceAbove(sysRoot, soundClass / ("card" + std::to_string(card)) / "device");
         if (!cardUsb || *cardUsb != *usbDir)

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -160,6 +161,18 @@ class SimGraphTest : public ::testing::Test {
             events.push_back(e);
         return events;
     }
+    // The channel label of the first picture that shows `wanted`, or of the last one looked at
+    // when none did within a second (pictures already under way show the old channel).
+    std::string labelWithin(const std::string& wanted) {
+        std::string label;
+        const auto deadline = Steady::now() + 1s;
+        while (label != wanted && Steady::now() < deadline) {
+            const auto picture = video_.nextPicture();
+            if (picture.empty()) break;
+            label = testing::readChannelLabel(picture.data(), 720);
+        }
+        return label;
+    }
     // Pictures delivered in `window` once the stream has settled.
     int picturesIn(std::chrono::milliseconds window) {
         const int before = video_.count();
@@ -197,7 +210,7 @@ TEST_F(SimGraphTest, PalPicturesArriveInUyvyAtTwentyFivePerSecond) {
     ASSERT_TRUE(video_.waitForCount(3));
     const int n = picturesIn(2000ms);
     EXPECT_GE(n, 30);
-    EXPECT_LE(n, 56);
+    EXPECT_LE(n, 60);
     graph_->stop();
 
     const auto formats = video_.formatsSeen();
@@ -224,7 +237,7 @@ TEST_F(SimGraphTest, NtscGraphDelivers720x480AtThirtyPerSecond) {
     std::this_thread::sleep_for(2000ms);
     const int n = ntsc.count() - before;
     EXPECT_GE(n, 36);
-    EXPECT_LE(n, 66);
+    EXPECT_LE(n, 72);
     const auto picture = ntsc.nextPicture();
     ASSERT_EQ(picture.size(), 720u * 480u * 2u);
     EXPECT_EQ(testing::readChannelLabel(picture.data(), 720), "CH1");
@@ -249,15 +262,9 @@ TEST_F(SimGraphTest, SelectRequestsAreRecordedAndTheTunedChannelShowsInThePictur
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].block, (std::array<uint8_t, 8>{0x40, 0x03, 0x02, 0x01, 0x01, 0, 0, 0}));
     EXPECT_EQ(log[1].block, (std::array<uint8_t, 8>{0x40, 0x03, 0x03, 0x01, 0x00, 0, 0, 0}));
-    video_.nextPicture();  // one may have been drawn before the request
-    picture = video_.nextPicture();
-    ASSERT_FALSE(picture.empty());
-    EXPECT_EQ(testing::readChannelLabel(picture.data(), 720), "CH3");
-
+    EXPECT_EQ(labelWithin("CH3"), "CH3");
     select(3);
-    video_.nextPicture();
-    picture = video_.nextPicture();
-    EXPECT_EQ(testing::readChannelLabel(picture.data(), 720), "CH4");
+    EXPECT_EQ(labelWithin("CH4"), "CH4");
 }
 
 TEST_F(SimGraphTest, SoundArrivesFoldedToDoubledMonoWrappingIn16Bits) {
@@ -419,7 +426,7 @@ TEST_F(SimGraphTest, DelayedFrameLeavesAGapInTheStream) {
     ASSERT_EQ(build(), BuildResult::Ok);
     ASSERT_TRUE(graph_->run());
     ASSERT_TRUE(video_.waitForCount(3));
-    receiver_->delayNextFrame(400);
+    receiver_->delayNextFrame(600);
     const int start = video_.count();
     ASSERT_TRUE(video_.waitForCount(start + 4));
     graph_->stop();
@@ -428,8 +435,9 @@ TEST_F(SimGraphTest, DelayedFrameLeavesAGapInTheStream) {
     for (std::size_t i = std::size_t(start); i < video_.arrivals.size(); ++i) {
         longest = std::max(longest, video_.arrivals[i] - video_.arrivals[i - 1]);
     }
-    EXPECT_GE(longest, 380ms);
-    EXPECT_LT(longest, 1000ms);
+    // Pictures already queued in the graph may fill the first part of the gap.
+    EXPECT_GE(longest, 450ms);
+    EXPECT_LT(longest, 1500ms);
 }
 
 TEST_F(SimGraphTest, AdjustmentsAreReadAndSetThroughTheGraph) {
