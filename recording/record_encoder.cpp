@@ -55,7 +55,7 @@ void RecordEncoder::setAudioFormat(const StreamFormat& format) {
     std::lock_guard lock(stateLock_);
     if (!setAudioFormatRecordOnce(format))
         return;
-    audioChannels_ = std::max<int>(1, format.channels);
+    audioChannels_ = std::clamp<int>(format.channels, 1, kMaxChannels);
     audioBits_ = format.bitsPerSample;
 }
 
@@ -68,6 +68,7 @@ int RecordEncoder::start() {
     picturesTaken_ = 0;
     encodedPictures_ = 0;
     carryFill_ = 0;  // sound of an earlier recording never leaks into this one
+    partialFill_ = 0;
     fps_ = std::max(1, loadRelaxed(gConfig.recordFps));
 
     int w = loadRelaxed(gState.videoWidth);
@@ -181,26 +182,53 @@ void RecordEncoder::onSound(uint8_t* data, std::size_t length) {
     if (audioBits_ != 16)
         return;  // the receiver's sound is 16-bit; nothing else is recorded
 
-    // Fold every frame to one sample: the channels' sum, saturated instead of wrapping so that
-    // loud sound clips rather than turning into noise.
     const std::size_t channels = static_cast<std::size_t>(audioChannels_);
     const std::size_t frameBytes = channels * 2;
-    const std::size_t frames = length / frameBytes;
+    // Fold one frame to one sample: the channels' sum, saturated instead of wrapping so that
+    // loud sound clips rather than turning into noise.
+    auto fold = [channels](const uint8_t* frame) {
+        int32_t sum = 0;
+        for (std::size_t c = 0; c < channels; ++c)
+            sum += loadSample(frame + c * 2);
+        return saturate16(sum);
+    };
+
+    // A frame split across two calls is completed first.
+    std::size_t pos = 0;
+    if (partialFill_ > 0) {
+        std::size_t take = std::min(frameBytes - partialFill_, length);
+        std::memcpy(partial_ + partialFill_, data, take);
+        partialFill_ += take;
+        pos = take;
+        if (partialFill_ < frameBytes)
+            return;
+        uint8_t sample[2];
+        storeSample(sample, fold(partial_));
+        partialFill_ = 0;
+        appendMono(sample, 2);
+    }
+
+    // Whole frames, folded in place (each sample lands at or before its frame).
+    uint8_t* frames = data + pos;
+    const std::size_t frameCount = (length - pos) / frameBytes;
     if (channels > 1) {
-        for (std::size_t i = 0; i < frames; ++i) {
-            int32_t sum = 0;
-            for (std::size_t c = 0; c < channels; ++c) {
-                sum += loadSample(data + i * frameBytes + c * 2);
-            }
-            storeSample(data + i * 2, saturate16(sum));
+        for (std::size_t i = 0; i < frameCount; ++i) {
+            storeSample(frames + i * 2, fold(frames + i * frameBytes));
         }
     }
-    const std::size_t monoBytes = frames * 2;
+    // The piece of a frame at the end waits for the next call.
+    const std::size_t rest = length - pos - frameCount * frameBytes;
+    std::memcpy(partial_, frames + frameCount * frameBytes, rest);
+    partialFill_ = rest;
 
+    appendMono(frames, frameCount * 2);
+}
+
+void RecordEncoder::appendMono(uint8_t* mono, std::size_t bytes) {
     std::size_t pos = 0;
     if (carryFill_ > 0) {
-        std::size_t take = std::min(kSoundBlockBytes - carryFill_, monoBytes);
-        std::memcpy(carry_ + carryFill_, data, take);
+        std::size_t take = std::min(kSoundBlockBytes - carryFill_, bytes);
+        std::memcpy(carry_ + carryFill_, mono, take);
         carryFill_ += take;
         pos = take;
         if (carryFill_ < kSoundBlockBytes)
@@ -208,12 +236,12 @@ void RecordEncoder::onSound(uint8_t* data, std::size_t length) {
         emitSoundBlock(carry_);
         carryFill_ = 0;
     }
-    while (monoBytes - pos >= kSoundBlockBytes) {
-        emitSoundBlock(data + pos);
+    while (bytes - pos >= kSoundBlockBytes) {
+        emitSoundBlock(mono + pos);
         pos += kSoundBlockBytes;
     }
-    std::memcpy(carry_, data + pos, monoBytes - pos);
-    carryFill_ = monoBytes - pos;
+    std::memcpy(carry_, mono + pos, bytes - pos);
+    carryFill_ = bytes - pos;
 }
 
 void RecordEncoder::emitSoundBlock(const uint8_t* block) {

@@ -51,7 +51,8 @@ class RecordEncoder : public RecordSink {
     // that are not due at the record frame rate, or that are shorter than the encode size, are
     // dropped.
     void onPicture(const uint8_t* data, std::size_t length);
-    // One block of 16-bit PCM frames (streaming thread); folded to mono in place.
+    // 16-bit PCM frames (streaming thread), folded to mono in place and handed on in blocks of
+    // 512 bytes; pieces of any length are fine, nothing is lost or repeated between calls.
     void onSound(uint8_t* data, std::size_t length);
 
     // What the current (or last) recording uses.
@@ -66,6 +67,9 @@ class RecordEncoder : public RecordSink {
     void stopProducer() override { stop(); }
 
   private:
+    static constexpr int kMaxChannels = 8;
+
+    void appendMono(uint8_t* mono, std::size_t bytes);  // cuts mono sound into blocks
     void emitSoundBlock(const uint8_t* block);
 
     Clock& clock_;
@@ -81,8 +85,10 @@ class RecordEncoder : public RecordSink {
     int sizeMode_ = 3;
     int audioChannels_ = 2;
     int audioBits_ = 16;
-    uint8_t carry_[kSoundBlockBytes] = {};
+    uint8_t carry_[kSoundBlockBytes] = {};  // mono sound short of a whole block
     std::size_t carryFill_ = 0;
+    uint8_t partial_[kMaxChannels * 2] = {};  // the start of a frame cut by the caller
+    std::size_t partialFill_ = 0;
 
     // Set at start under both locks; used under the picture lock.
     int width_ = 0;

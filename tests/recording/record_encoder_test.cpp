@@ -155,21 +155,25 @@ TEST_F(RecordEncoderTest, ShortPicturesAndPicturesOutsideARecordingAreIgnored) {
 
 TEST_F(RecordEncoderTest, SoundComesOutInWhole512ByteMonoBlocks) {
     encoder.start();
-    const std::size_t pieces[] = {4, 12, 700, 1024, 332, 2048, 8, 516, 1000, 64};
-    std::size_t frames = 0;
-    std::vector<uint8_t> expected;
+    // 2 000 stereo frames cut into pieces of any length, even inside a frame.
+    std::vector<uint8_t> stream = test::stereoTone(2000, 0);
+    const std::size_t pieces[] = {1, 3, 700, 1021, 2, 333, 2048, 9, 517, 1};
+    std::size_t at = 0;
     for (std::size_t bytes : pieces) {
-        std::vector<uint8_t> block = test::stereoTone(bytes / 4, frames);
-        for (std::size_t i = 0; i < bytes / 4; ++i) {
-            int16_t v;
-            std::memcpy(&v, &block[i * 4], 2);
-            int16_t folded = static_cast<int16_t>(v * 2);  // left + right
-            uint8_t raw[2];
-            std::memcpy(raw, &folded, 2);
-            expected.insert(expected.end(), raw, raw + 2);
-        }
-        frames += bytes / 4;
-        encoder.onSound(block.data(), block.size());
+        std::vector<uint8_t> piece(stream.begin() + at, stream.begin() + at + bytes);
+        encoder.onSound(piece.data(), piece.size());
+        at += bytes;
+    }
+    ASSERT_EQ(at, 4635u);  // 1 158 whole frames and 3 bytes of the next one
+
+    std::vector<uint8_t> expected;
+    for (std::size_t i = 0; i < 2000; ++i) {
+        int16_t v;
+        std::memcpy(&v, &stream[i * 4], 2);
+        int16_t folded = static_cast<int16_t>(v * 2);  // left + right
+        uint8_t raw[2];
+        std::memcpy(raw, &folded, 2);
+        expected.insert(expected.end(), raw, raw + 2);
     }
     for (const PacketCopy& p : consumer.audio) {
         EXPECT_EQ(p.packet.length, 512u);
@@ -177,7 +181,14 @@ TEST_F(RecordEncoderTest, SoundComesOutInWhole512ByteMonoBlocks) {
         EXPECT_EQ(p.packet.kind, static_cast<uint32_t>(StreamKind::Audio));
     }
     std::vector<uint8_t> got = consumer.audioBytes();
-    ASSERT_EQ(got.size(), expected.size() / 512 * 512);  // the rest waits in the carry
+    ASSERT_EQ(got.size(), 2048u);  // four blocks; the rest waits for more sound
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
+
+    // The waiting sound comes out, in order, with the rest of the stream.
+    std::vector<uint8_t> tail(stream.begin() + at, stream.end());
+    encoder.onSound(tail.data(), tail.size());
+    got = consumer.audioBytes();
+    ASSERT_EQ(got.size(), 3584u);  // 4 000 mono bytes make seven whole blocks
     EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
 }
 
@@ -196,6 +207,22 @@ TEST_F(RecordEncoderTest, LoudSoundClipsInsteadOfWrapping) {
     std::memcpy(&second, consumer.audio[0].packet.data + 2, 2);
     EXPECT_EQ(first, -32768);
     EXPECT_EQ(second, 32767);
+}
+
+TEST_F(RecordEncoderTest, MonoSoundPassesUnchanged) {
+    RecordEncoder mono{clock};
+    FakeConsumer c;
+    mono.setAudioFormat(audioStreamFormat(48000, 16, 1));
+    mono.attachConsumer(&c);
+    mono.start();
+    std::vector<uint8_t> sound(1024);
+    for (std::size_t i = 0; i < sound.size(); ++i)
+        sound[i] = static_cast<uint8_t>(i * 7);
+    std::vector<uint8_t> copy = sound;
+    mono.onSound(sound.data(), 300);
+    mono.onSound(sound.data() + 300, 724);
+    EXPECT_EQ(c.audioBytes(), copy);
+    mono.detachAllConsumers();
 }
 
 TEST_F(RecordEncoderTest, StopAndStartReopensWithTheNewRateAndSize) {
