@@ -348,6 +348,8 @@ void AviRecordWriter::writeAudio(const RecordPacket& packet) {
 
 bool AviRecordWriter::openFile() {
     const StreamFormat& f = fileVideoFormat_;
+    if (!f.present || f.rate == 0 || f.width == 0 || f.height == 0)
+        return false;  // a stream that cannot be described is not stored
     std::string path = basePath_ + ".avi";
     bool created = file_.create(path);
     for (int n = 1; !created && errno == EEXIST && n < 100; ++n) {
