@@ -28,6 +28,7 @@ function(vidora_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} vidora_test_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_definitions(${name} PRIVATE
         VIDORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VIDORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
     # One label per program (a list would not survive the discovery script): "threads" marks

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,30 +17,34 @@
 using namespace vidora;
 
 TEST(InstanceGuardTest, ASecondProcessIsRefusedUntilTheFirstEnds) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        InstanceGuard guard("VidoraMutex-test");
-        char ok = guard.acquire() == InstanceGuard::Acquired ? 1 : 0;
-        (void)!write(ready[1], &ok, 1);
-        // Hold the guard until the parent closes the pipe... or is killed.
-        char c;
-        (void)!read(ready[0], &c, 1);
-        _exit(0);
-    }
-    char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    ASSERT_EQ(ok, 1);
+    // The first instance is a real process of its own.
+    int toChild[2], fromChild[2];
+    ASSERT_EQ(pipe2(toChild, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(fromChild, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+    char arg0[] = "guard_holder";
+    char arg1[] = "VidoraMutex-test";
+    char* argv[] = {arg0, arg1, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, GUARD_HOLDER_PATH, &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(toChild[0]);
+    close(fromChild[1]);
+    char held = 0;
+    ASSERT_EQ(read(fromChild[0], &held, 1), 1);
+    ASSERT_EQ(held, '1');
+
     InstanceGuard second("VidoraMutex-test");
     EXPECT_EQ(second.acquire(), InstanceGuard::AlreadyRunning);
     // The first instance is killed outright: the kernel frees the name anyway.
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     EXPECT_EQ(second.acquire(), InstanceGuard::Acquired);
-    close(ready[0]);
-    close(ready[1]);
+    close(toChild[1]);
+    close(fromChild[0]);
 }
 
 TEST(ClockTest, ManualClockMovesOnlyWhenTold) {
