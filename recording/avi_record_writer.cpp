@@ -190,13 +190,13 @@ void AviRecordWriter::stopLocked() {
 
 void AviRecordWriter::threadBody(WorkerThread& self) {
     for (;;) {
+        // Read before looking at the queue: after stop, everything queued until then is
+        // written out before the thread ends.
+        const bool stopping = !self.running();
         Step step = tick();
         if (step == Step::Handled)
             continue;
-        if (step == Step::EndThread)
-            break;
-        // After stop the queue is written out before the thread ends.
-        if (!self.running())
+        if (step == Step::EndThread || stopping)
             break;
         self.sleepFor(std::chrono::milliseconds(5));
     }

@@ -42,13 +42,14 @@ void RecordEncoder::setVideoFormat(const StreamFormat& format, int sizeMode) {
     StreamFormat record = format;
     record.bitsPerSample = 16;
     record.rate = static_cast<uint16_t>(std::max(1, loadRelaxed(gConfig.recordFps)));
-    {
-        std::lock_guard lock(stateLock_);
-        sourceFormat_ = record;
-        sourceKnown_ = true;
-        sizeMode_ = sizeMode;
-    }
-    setVideoFormatRecord(record);
+    std::lock_guard lock(stateLock_);
+    sourceFormat_ = record;
+    sourceKnown_ = true;
+    sizeMode_ = sizeMode;
+    // A running recording keeps describing its stream as it encodes it; the next start takes
+    // the new format.
+    if (!isRunning())
+        setVideoFormatRecord(record);
 }
 
 void RecordEncoder::setAudioFormat(const StreamFormat& format) {
