@@ -335,6 +335,11 @@ TEST_F(SimGraphTest, PauseStopsDeliveryAndRunResumesIt) {
     std::this_thread::sleep_for(100ms);
     EXPECT_GT(audio_.count(), audioPaused);
     EXPECT_EQ(video_.formatsSeen().size(), 1u) << "resuming does not renegotiate";
+
+    graph_->stop();  // a stopped graph runs again from the start
+    const int stopped = video_.count();
+    ASSERT_TRUE(graph_->run());
+    EXPECT_TRUE(video_.waitForCount(stopped + 5));
 }
 
 TEST_F(SimGraphTest, VolumeGoesToTheSoundOutputsVolumeElement) {
