@@ -27,9 +27,20 @@ void DeviceWatch::post(const std::string& devicePath, bool removed) {
     event.removed = removed;
     event.isCaptureDevice = true;
     std::lock_guard lock(mutex_);
+    // A sink may detach itself (or another graph) while it runs: walk a list of tokens and look
+    // each one up again instead of holding iterators into the listeners.
+    std::vector<int> tokens;
     for (const Listener& l : listeners_) {
-        if (l.path == devicePath && l.sink)
-            l.sink(event);
+        if (l.path == devicePath)
+            tokens.push_back(l.token);
+    }
+    for (int token : tokens) {
+        auto it = std::find_if(listeners_.begin(), listeners_.end(),
+                               [token](const Listener& l) { return l.token == token; });
+        if (it == listeners_.end() || !it->sink)
+            continue;
+        EventSink sink = it->sink;  // the listener entry may go away while the sink runs
+        sink(event);
     }
 }
 

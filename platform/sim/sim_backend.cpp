@@ -102,6 +102,8 @@ class SimCaptureSource final : public media::CaptureSource {
     }
 
     GstPtr<GstElement> createAudioSource() override {
+        if (!receiver_->soundOutput())
+            return nullptr;
         const std::string caps =
             "audio/x-raw,format=S16LE,layout=interleaved,rate=" + std::to_string(kSampleRate) +
             ",channels=2,channel-mask=(bitmask)0x3";

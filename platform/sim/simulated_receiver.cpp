@@ -296,6 +296,16 @@ bool SimulatedReceiver::takeStreamFailure() {
     return std::exchange(failStream_, false);
 }
 
+void SimulatedReceiver::setSoundOutput(bool present) {
+    std::lock_guard lock(mutex_);
+    soundOutput_ = present;
+}
+
+bool SimulatedReceiver::soundOutput() const {
+    std::lock_guard lock(mutex_);
+    return soundOutput_;
+}
+
 void SimulatedReceiver::setListUnrelatedDevice(bool on) {
     std::lock_guard lock(mutex_);
     listUnrelated_ = on;

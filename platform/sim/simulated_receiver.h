@@ -128,6 +128,9 @@ class SimulatedReceiver {
     // graphs report a streaming error.
     void failStream();
     bool takeStreamFailure();  // for the generator: true once per failStream()
+    // A receiver without its sound output: graphs built from now on run without sound.
+    void setSoundOutput(bool present);
+    bool soundOutput() const;
     // Whether enumeration also lists kUnrelatedDeviceName (first); on by default.
     void setListUnrelatedDevice(bool on);
     bool listUnrelatedDevice() const;
@@ -152,6 +155,7 @@ class SimulatedReceiver {
     mutable std::mutex mutex_;
     bool plugged_ = true;
     bool listUnrelated_ = true;
+    bool soundOutput_ = true;
     int highBit_ = 0;
     int lowBit_ = 0;
     VideoStandard standard_ = VideoStandard::Pal;

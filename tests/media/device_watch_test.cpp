@@ -37,5 +37,22 @@ TEST(DeviceWatch, LossAndReturnReachOnlyTheGraphsOnThatDevice) {
     EXPECT_EQ(a.size(), 2u);
 }
 
+TEST(DeviceWatch, AGraphMayDetachWhileItIsBeingTold) {
+    DeviceWatch watch;
+    int told = 0;
+    int second = 0;
+    int first = 0;
+    first = watch.attach("/dev/video0", [&](const GraphEvent&) {
+        ++told;
+        watch.detach(first);  // the engine tore the graph down at once
+        watch.detach(second);
+    });
+    second = watch.attach("/dev/video0", [&](const GraphEvent&) { ++told; });
+    watch.deviceRemoved("/dev/video0");
+    EXPECT_EQ(told, 1);
+    watch.deviceRemoved("/dev/video0");
+    EXPECT_EQ(told, 1);
+}
+
 }  // namespace
 }  // namespace vidora::media

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/media/gst_backend.h"
 #include "platform/media/gst_capture_graph.h"
 #include "platform/sim/simulated_receiver.h"
 #include "tests/media/picture_reading.h"
@@ -168,7 +169,8 @@ class SimGraphTest : public ::testing::Test {
         const auto deadline = Steady::now() + 1s;
         while (label != wanted && Steady::now() < deadline) {
             const auto picture = video_.nextPicture();
-            if (picture.empty()) break;
+            if (picture.empty())
+                break;
             label = testing::readChannelLabel(picture.data(), 720);
         }
         return label;
@@ -333,6 +335,11 @@ TEST_F(SimGraphTest, PauseStopsDeliveryAndRunResumesIt) {
     std::this_thread::sleep_for(100ms);
     EXPECT_GT(audio_.count(), audioPaused);
     EXPECT_EQ(video_.formatsSeen().size(), 1u) << "resuming does not renegotiate";
+
+    graph_->stop();  // a stopped graph runs again from the start
+    const int stopped = video_.count();
+    ASSERT_TRUE(graph_->run());
+    EXPECT_TRUE(video_.waitForCount(stopped + 5));
 }
 
 TEST_F(SimGraphTest, VolumeGoesToTheSoundOutputsVolumeElement) {
@@ -488,6 +495,18 @@ TEST_F(SimGraphTest, OnlyThePluggedReceiverCanBeBound) {
     EXPECT_TRUE(video_.waitForCount(2));
 }
 
+TEST_F(SimGraphTest, AReceiverWithoutSoundStillGivesPictures) {
+    receiver_->setSoundOutput(false);
+    ASSERT_EQ(build(), BuildResult::Ok);
+    EXPECT_FALSE(graph_->hasAudio());
+    graph_->setVolume(-2500);  // nothing to turn down, and no harm done
+    ASSERT_TRUE(graph_->run());
+    EXPECT_TRUE(video_.waitForCount(5));
+    graph_->stop();
+    EXPECT_EQ(audio_.count(), 0);
+    EXPECT_TRUE(audio_.formats.empty());
+}
+
 TEST_F(SimGraphTest, ARejectedFormatGetsNoPictures) {
     RecordingVideoSink refusing(false);
     ASSERT_EQ(graph_->build(receiverDevice(), 1, &refusing, &audio_), BuildResult::Ok);
@@ -517,6 +536,29 @@ TEST_F(SimGraphTest, EveryLiveGraphOfTheReceiverHearsOfItsLoss) {
     receiver_->unplug();
     EXPECT_EQ(otherNotified.load(), 2) << "the replug was announced to it, nothing after";
     EXPECT_EQ(drainEvents().size(), 1u);
+}
+
+// The real backend has nothing to show on a machine without capture devices, but it must say so
+// cleanly: an empty list, and graphs that refuse to bind.
+TEST(RealBackend, WithoutCaptureDevicesEnumeratesNothingAndBindsNothing) {
+    auto backend = media::createGstBackend();
+    ASSERT_TRUE(backend);
+    const auto devices = backend->enumerateVideoInputs();
+    ASSERT_TRUE(devices.has_value());
+    for (const auto& d : *devices)
+        EXPECT_EQ(d.path.rfind("/dev/", 0), 0u) << d.name;
+    auto graph = backend->createGraph();
+    RecordingVideoSink video;
+    EXPECT_EQ(graph->build({media::kReceiverName, "/dev/video-none"}, 1, &video, nullptr),
+              BuildResult::BindFailed);
+    EXPECT_EQ(graph->build({media::kReceiverName, ""}, 1, &video, nullptr),
+              BuildResult::BindFailed);
+    EXPECT_FALSE(graph->run());
+    std::array<uint8_t, 8> status = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
+    int32_t length = 8;
+    EXPECT_NE(graph->vendorCmdRW(status.data(), &length), 0) << "no receiver behind it";
+    media::AdjustTable table{};
+    EXPECT_FALSE(graph->readAdjustments(table));
 }
 
 }  // namespace
