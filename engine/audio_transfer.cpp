@@ -8,25 +8,16 @@
 
 namespace vidora {
 
-StreamFormat audioStreamFormat(const media::AudioFormat& format) {
-    StreamFormat audio{};
-    audio.kind = kStreamAudio;
-    audio.present = 1;
-    audio.rate = static_cast<uint16_t>(format.samplesPerSecond);
-    audio.bits = static_cast<uint8_t>(format.bitsPerSample);
-    audio.channels = static_cast<uint8_t>(format.channels);
-    audio.kilobitsPerSecond =
-        static_cast<uint8_t>(std::clamp(format.averageBytesPerSecond / 125, 0, 255));
-    return audio;
-}
-
 bool AudioTransfer::acceptAudioFormat(const media::AudioFormat& format) {
     // Sound arrives as 16-bit frames (two samples each after the fold to doubled mono).
     if (format.bitsPerSample != 16 || format.channels < 1 || format.samplesPerSecond <= 0 ||
         format.samplesPerSecond > 65535) {
         return false;
     }
-    const StreamFormat audio = audioStreamFormat(format);
+    // Kilobits per second saturate at 255: the record has one byte for them.
+    const StreamFormat audio = audioStreamFormat(static_cast<uint16_t>(format.samplesPerSecond),
+                                                 static_cast<uint8_t>(format.bitsPerSample),
+                                                 static_cast<uint8_t>(format.channels));
     {
         std::lock_guard lock(soundLock_);
         format_ = audio;

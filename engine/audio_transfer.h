@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "engine/recording_port.h"
-#include "engine/stream_format.h"
 #include "platform/media/capture_graph.h"
+#include "recording/stream_format.h"
 
 namespace vidora {
 
@@ -36,9 +36,5 @@ class AudioTransfer final : public media::AudioTransferSink {
     std::atomic<int64_t> pacingUs_{2000};
     std::atomic<uint64_t> blocks_{0};
 };
-
-// Stream format record of a PCM sound stream (kilobits per second saturate at 255: the record
-// has one byte for them).
-StreamFormat audioStreamFormat(const media::AudioFormat& format);
 
 }  // namespace vidora

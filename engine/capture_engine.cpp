@@ -205,7 +205,7 @@ bool CaptureEngine::buildGraph(int device) {
             videoTransfer_.formatKnown() ? videoTransfer_.height() : (standard == 2 ? 480 : 576);
         std::lock_guard lock(displayLock_);
         for (int i = 0; i < 4; ++i) {
-            frozen_[i] = StoredPicture::black(w / 2, h / 2);
+            frozen_[i] = StoredPicture(w / 2, h / 2);
             frozenTime_[i] = SystemTime{};
         }
     }
@@ -405,8 +405,7 @@ void CaptureEngine::switchChannel(int target) {
     }
     {
         std::lock_guard display(displayLock_);
-        if (auto picture = videoTransfer_.makeStoredPicture(3))
-            frozen_[left] = std::move(*picture);
+        frozen_[left] = videoTransfer_.makeStoredPicture(3);
         frozenTime_[left] = clock_.localTime();
     }
     receiver_.selectChannel(n);
@@ -563,7 +562,7 @@ void CaptureEngine::snapshot() {
     recordingPort_->takeSnapshot(videoTransfer_);
 }
 
-std::optional<StoredPicture> CaptureEngine::makeStoredPicture(int sizeKind) {
+StoredPicture CaptureEngine::makeStoredPicture(int sizeKind) {
     return videoTransfer_.makeStoredPicture(sizeKind);
 }
 

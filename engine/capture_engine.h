@@ -26,13 +26,13 @@
 #include "engine/receiver_control.h"
 #include "engine/recording_port.h"
 #include "engine/schedule_port.h"
-#include "engine/stored_picture.h"
 #include "engine/video_transfer.h"
 #include "engine/video_window.h"
 #include "platform/media/capture_graph.h"
 #include "platform/sound/sound_player.h"
 #include "platform/system_time.h"
 #include "platform/worker_thread.h"
+#include "recording/stored_picture.h"
 
 namespace vidora {
 
@@ -139,7 +139,7 @@ class CaptureEngine {
     void withDisplay(const std::function<void(const DisplayView&)>& reader);
 
     // A stored picture of the latest live picture (size kind 1..3).
-    std::optional<StoredPicture> makeStoredPicture(int sizeKind);
+    StoredPicture makeStoredPicture(int sizeKind);
 
     // State.
     bool graphBuilt() const { return graphBuilt_.load(); }

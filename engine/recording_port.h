@@ -7,19 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/stored_picture.h"
-#include "engine/stream_format.h"
+#include "recording/snapshot.h"
+#include "recording/stream_format.h"
 
 namespace vidora {
-
-// Gives the snapshot code the latest live picture as a stored picture.
-class PictureSource {
-  public:
-    virtual ~PictureSource() = default;
-    // Size kind 1 full, 2 half width, 3 half width and half height. Black when no picture has
-    // arrived yet or the graph is stopped; nullopt when the kind is not 1..3.
-    virtual std::optional<StoredPicture> makeStoredPicture(int sizeKind) = 0;
-};
 
 class RecordingPort {
   public:
@@ -49,7 +40,8 @@ class RecordingPort {
     // Stops the encoder, then the writer.
     virtual void stopRecording() {}
     // ENG_SNAPSHOT: take one picture now and write it under an automatic name.
-    virtual void takeSnapshot(PictureSource& /*source*/) {}
+    // The source is the video sink (its latest picture as a stored picture of a size kind).
+    virtual void takeSnapshot(StoredPictureSource& /*source*/) {}
 };
 
 }  // namespace vidora

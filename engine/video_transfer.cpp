@@ -4,14 +4,14 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "engine/picture_conversion.h"
 #include "engine/picture_ops.h"
 #include "platform/relaxed.h"
+#include "recording/picture_stamp.h"
 
 namespace vidora {
 
 namespace {
-constexpr uint32_t kFourccUyvy =
-    'U' | ('Y' << 8) | ('V' << 16) | (static_cast<uint32_t>('Y') << 24);
 // Room for the largest picture of the receiver (720 x 576), plus the slack the recording side
 // has always been given.
 constexpr std::size_t kDefaultCapacity = 720 * 576 * 2 + 1024;
@@ -42,14 +42,9 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
         format.height > kMaxDimension) {
         return false;
     }
-    StreamFormat video{};
-    video.kind = kStreamVideo;
-    video.present = 1;
-    video.rate = 25;
-    video.height = static_cast<uint16_t>(format.height);
-    video.width = static_cast<uint16_t>(format.width);
-    video.bytesPerPicture = static_cast<uint32_t>(format.width * format.height * 2);
-    video.bits = 16;
+    // The rate is always given as 25; the encoder puts recordFps in its place.
+    const StreamFormat video = videoStreamFormat(static_cast<uint16_t>(format.width),
+                                                 static_cast<uint16_t>(format.height), 25);
     const int sizeMode = loadRelaxed(gConfig.recordImageSize);
     {
         std::scoped_lock lock(pictureLock_, copyLock_);
@@ -144,20 +139,20 @@ void VideoTransfer::present(const uint8_t* data) {
     window->presentLivePicture(picture);
 }
 
-std::optional<StoredPicture> VideoTransfer::makeStoredPicture(int sizeKind) {
+StoredPicture VideoTransfer::makeStoredPicture(int sizeKind) {
     if (sizeKind < 1 || sizeKind > 3)
-        return std::nullopt;
+        return StoredPicture();
     std::lock_guard lock(copyLock_);
     const int w = formatKnown_ ? width_ : nominalWidth_;
     const int h = formatKnown_ ? height_ : nominalHeight_;
     const int pw = sizeKind == 1 ? w : w / 2;
     const int ph = sizeKind == 3 ? h / 2 : h;
     if (!active_.load(std::memory_order_relaxed) || !havePicture_ || !formatKnown_) {
-        return StoredPicture::black(pw, ph);
+        return StoredPicture(pw, ph);
     }
     const uint8_t* source =
         sizeKind == 1 ? full_.get() : (sizeKind == 2 ? halfWidth_.get() : halfSize_.get());
-    return StoredPicture::fromUyvy(source, pw, ph);
+    return storedPictureFromUyvy(source, pw, ph);
 }
 
 void VideoTransfer::setNominalSize(int width, int height) {

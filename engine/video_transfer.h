@@ -13,13 +13,13 @@
 
 #include "engine/layout.h"
 #include "engine/recording_port.h"
-#include "engine/stream_format.h"
 #include "engine/video_window.h"
 #include "platform/media/capture_graph.h"
+#include "recording/stream_format.h"
 
 namespace vidora {
 
-class VideoTransfer final : public media::VideoTransferSink, public PictureSource {
+class VideoTransfer final : public media::VideoTransferSink, public StoredPictureSource {
   public:
     explicit VideoTransfer(RecordingPort& port);
     ~VideoTransfer() override;
@@ -28,8 +28,9 @@ class VideoTransfer final : public media::VideoTransferSink, public PictureSourc
     bool acceptVideoFormat(const media::VideoFormat& format) override;
     void renderVideo(const uint8_t* data, std::size_t length) override;
 
-    // Black when no picture arrived yet or the graph is stopped.
-    std::optional<StoredPicture> makeStoredPicture(int sizeKind) override;
+    // Size kind 1 full, 2 half width, 3 half width and half height (any thread). Black when no
+    // picture arrived yet or the graph is stopped; empty for another kind.
+    StoredPicture makeStoredPicture(int sizeKind) override;
 
     // The graph is paused or running (pictures may be converted), or stopped.
     void setActive(bool active) { active_.store(active, std::memory_order_relaxed); }

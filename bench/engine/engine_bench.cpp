@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "engine/picture_conversion.h"
 #include "engine/picture_ops.h"
-#include "engine/stored_picture.h"
 #include "engine/video_transfer.h"
 #include "platform/relaxed.h"
 
@@ -77,7 +77,7 @@ BENCHMARK(BM_HalfWidthOnly);
 void BM_StoredPictureFull(benchmark::State& state) {
     const auto picture = randomPicture();
     for (auto _ : state) {
-        StoredPicture stored = StoredPicture::fromUyvy(picture.data(), kWidth, kHeight);
+        StoredPicture stored = storedPictureFromUyvy(picture.data(), kWidth, kHeight);
         benchmark::DoNotOptimize(stored.data());
     }
 }

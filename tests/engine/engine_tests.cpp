@@ -485,9 +485,9 @@ TEST_F(EngineTest, LayoutCommandsAndSnapshot) {
     feedPicture(9);
     send(ENG_SNAPSHOT);
     auto* port = static_cast<test::SpyRecordingPort*>(&engine().recordingPort());
-    ASSERT_TRUE(port->lastSnapshot);
-    EXPECT_EQ(port->lastSnapshot->width(), 720);
-    EXPECT_EQ(port->lastSnapshot->height(), 576);
+    ASSERT_FALSE(port->lastSnapshot.empty());
+    EXPECT_EQ(port->lastSnapshot.width(), 720);
+    EXPECT_EQ(port->lastSnapshot.height(), 576);
 }
 
 TEST_F(EngineTest, CycleStartNeedsLiveView) {

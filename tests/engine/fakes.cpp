@@ -205,7 +205,7 @@ int SpyRecordingPort::startRecording() {
     return log_->startResult;
 }
 
-void SpyRecordingPort::takeSnapshot(PictureSource& source) {
+void SpyRecordingPort::takeSnapshot(StoredPictureSource& source) {
     add("snapshot");
     lastSnapshot = source.makeStoredPicture(1);
 }

@@ -190,9 +190,9 @@ class SpyRecordingPort final : public RecordingPort {
     void detachWriter() override { add("detach"); }
     int startRecording() override;
     void stopRecording() override { add("stop"); }
-    void takeSnapshot(PictureSource& source) override;
+    void takeSnapshot(StoredPictureSource& source) override;
 
-    std::optional<StoredPicture> lastSnapshot;
+    StoredPicture lastSnapshot;
 
   private:
     void add(const std::string& call) {

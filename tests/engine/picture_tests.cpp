@@ -6,8 +6,8 @@
 
 #include "app/settings.h"
 #include "engine/audio_transfer.h"
+#include "engine/picture_conversion.h"
 #include "engine/picture_ops.h"
-#include "engine/stored_picture.h"
 #include "engine/video_transfer.h"
 #include "platform/relaxed.h"
 #include "tests/engine/fakes.h"
@@ -82,7 +82,7 @@ TEST(Downscale, FullPicturesMatchTheRuleBitForBit) {
 std::array<uint8_t, 6> convertGroup(uint8_t c0, uint8_t y0, uint8_t c2, uint8_t y1) {
     const uint8_t in[4] = {c0, y0, c2, y1};
     std::array<uint8_t, 6> out{};
-    convertUyvyToBottomUpRgb24(in, 2, 1, out.data());
+    convertUyvyToBottomUpRgb24(in, 2, 1, out.data(), out.size());
     return out;
 }
 
@@ -100,16 +100,18 @@ TEST(StoredPictureConversion, HandComputedPixels) {
 }
 
 TEST(StoredPictureConversion, BottomUpWithHeader) {
-    // Row 0 grey 10, row 1 grey 20: row 0 must be the last row of the bitmap.
-    const std::vector<uint8_t> in = {128, 10, 128, 10, 128, 20, 128, 20};
-    StoredPicture picture = StoredPicture::fromUyvy(in.data(), 2, 2);
-    ASSERT_EQ(picture.size(), 40u + 2 * 2 * 3);
-    const uint8_t expectedPixels[12] = {20, 20, 20, 20, 20, 20, 10, 10, 10, 10, 10, 10};
-    EXPECT_EQ(0, std::memcmp(picture.pixels(), expectedPixels, 12));
+    // Row 0 grey 10, row 1 grey 20 (4 pixels each): row 0 must be the last row of the bitmap.
+    const std::vector<uint8_t> in = {128, 10, 128, 10, 128, 10, 128, 10,
+                                     128, 20, 128, 20, 128, 20, 128, 20};
+    StoredPicture picture = storedPictureFromUyvy(in.data(), 4, 2);
+    ASSERT_EQ(picture.size(), 40u + 4 * 2 * 3);
+    std::vector<uint8_t> expectedPixels(12, 20);
+    expectedPixels.insert(expectedPixels.end(), 12, 10);
+    EXPECT_EQ(std::vector<uint8_t>(picture.pixels(), picture.pixels() + 24), expectedPixels);
 
-    const uint8_t expectedHeader[40] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+    const uint8_t expectedHeader[40] = {40, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
     EXPECT_EQ(0, std::memcmp(picture.data(), expectedHeader, 40));
-    EXPECT_EQ(picture.width(), 2);
+    EXPECT_EQ(picture.width(), 4);
     EXPECT_EQ(picture.height(), 2);
 }
 
@@ -150,17 +152,17 @@ TEST_F(TransferTest, StoredPictureIsBlackUntilAPictureArrivesWhileTheGraphRuns) 
     accept(720, 576);
     transfer.setActive(true);
     auto before = transfer.makeStoredPicture(3);
-    ASSERT_TRUE(before);
-    EXPECT_EQ(before->width(), 360);
-    EXPECT_EQ(before->height(), 288);
-    EXPECT_TRUE(std::all_of(before->pixels(), before->pixels() + before->pixelBytes(),
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(before.width(), 360);
+    EXPECT_EQ(before.height(), 288);
+    EXPECT_TRUE(std::all_of(before.pixels(), before.pixels() + before.pixelBytes(),
                             [](uint8_t b) { return b == 0; }));
 
     const auto picture = randomPicture(720, 576, 7);
     transfer.renderVideo(picture.data(), picture.size());
     for (int kind = 1; kind <= 3; ++kind) {
         auto stored = transfer.makeStoredPicture(kind);
-        ASSERT_TRUE(stored);
+        ASSERT_FALSE(stored.empty());
         std::vector<uint8_t> source = picture;
         int w = 720, h = 576;
         if (kind >= 2) {
@@ -168,16 +170,16 @@ TEST_F(TransferTest, StoredPictureIsBlackUntilAPictureArrivesWhileTheGraphRuns) 
             w = 360;
             h = kind == 2 ? 576 : 288;
         }
-        StoredPicture expected = StoredPicture::fromUyvy(source.data(), w, h);
-        ASSERT_EQ(stored->size(), expected.size()) << kind;
-        EXPECT_EQ(0, std::memcmp(stored->data(), expected.data(), expected.size())) << kind;
+        StoredPicture expected = storedPictureFromUyvy(source.data(), w, h);
+        ASSERT_EQ(stored.size(), expected.size()) << kind;
+        EXPECT_EQ(0, std::memcmp(stored.data(), expected.data(), expected.size())) << kind;
     }
-    EXPECT_FALSE(transfer.makeStoredPicture(4));
+    EXPECT_TRUE(transfer.makeStoredPicture(4).empty());
 
     // A stopped graph gives black pictures again.
     transfer.setActive(false);
     auto stopped = transfer.makeStoredPicture(1);
-    EXPECT_TRUE(std::all_of(stopped->pixels(), stopped->pixels() + stopped->pixelBytes(),
+    EXPECT_TRUE(std::all_of(stopped.pixels(), stopped.pixels() + stopped.pixelBytes(),
                             [](uint8_t b) { return b == 0; }));
 }
 
@@ -250,11 +252,12 @@ TEST(AudioTransferTest, FormatRecordAndBlocksWhileRecording) {
     ASSERT_EQ(log->audioFormats.size(), 1u);
     const uint8_t expected[16] = {1, 1, 0x40, 0x1F, 0, 0, 0, 0, 0, 0, 0, 0, 16, 2, 0, 0};
     StreamFormat f = log->audioFormats[0];
-    f.kilobitsPerSecond = 0;
+    f.kbitPerSecond = 0;
     EXPECT_EQ(0, std::memcmp(&f, expected, 16));
     // 32 000 / 125 = 256 does not fit the byte: it saturates.
-    EXPECT_EQ(log->audioFormats[0].kilobitsPerSecond, 255);
-    EXPECT_EQ(audioStreamFormat({8000, 16, 1, 16000}).kilobitsPerSecond, 128);
+    EXPECT_EQ(log->audioFormats[0].kbitPerSecond, 255);
+    ASSERT_TRUE(audio.acceptAudioFormat({8000, 16, 1, 16000}));
+    EXPECT_EQ(log->audioFormats.back().kbitPerSecond, 128);
 
     const uint8_t block[8] = {1, 2, 1, 2, 3, 4, 3, 4};
     audio.renderAudio(block, sizeof block);

@@ -1,7 +1,6 @@
-#include "engine/stored_picture.h"
+#include "engine/picture_conversion.h"
 
 #include <array>
-#include <cstring>
 
 namespace vidora {
 
@@ -37,50 +36,15 @@ const ConversionTables& tables() {
 
 }  // namespace
 
-StoredPicture::StoredPicture(int width, int height, bool black) {
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    size_ = sizeof(BitmapInfoHeader) + pixels * 3;
-    // A converted picture overwrites every pixel, so only a black one is cleared.
-    bytes_ = std::make_unique_for_overwrite<uint8_t[]>(size_);
-    if (black)
-        std::memset(bytes_.get() + sizeof(BitmapInfoHeader), 0, pixels * 3);
-    BitmapInfoHeader h{};
-    h.size = sizeof(BitmapInfoHeader);
-    h.width = width;
-    h.height = height;
-    h.planes = 1;
-    h.bitCount = 24;
-    std::memcpy(bytes_.get(), &h, sizeof h);
-}
-
-const BitmapInfoHeader& StoredPicture::header() const {
-    static const BitmapInfoHeader none{};
-    return bytes_ ? *reinterpret_cast<const BitmapInfoHeader*>(bytes_.get()) : none;
-}
-
-StoredPicture StoredPicture::black(int width, int height) {
-    if (width < 0 || height < 0)
-        return StoredPicture(0, 0, true);
-    return StoredPicture(width, height, true);
-}
-
-StoredPicture StoredPicture::fromUyvy(const uint8_t* uyvy, int width, int height) {
-    if (!uyvy || width <= 0 || height <= 0)
-        return black(width, height);
-    StoredPicture picture(width, height, false);
-    convertUyvyToBottomUpRgb24(uyvy, width, height, picture.pixels());
-    return picture;
-}
-
-void convertUyvyToBottomUpRgb24(const uint8_t* uyvy, int width, int height, uint8_t* out) {
+void convertUyvyToBottomUpRgb24(const uint8_t* uyvy, int width, int height, uint8_t* out,
+                                std::size_t outStride) {
     const ConversionTables& t = tables();
     const uint8_t* clamp = t.clamp.data() + 512;
     const int groups = width / 2;
     const std::size_t inPitch = static_cast<std::size_t>(width) * 2;
-    const std::size_t outPitch = static_cast<std::size_t>(width) * 3;
     for (int row = 0; row < height; ++row) {
         const uint8_t* s = uyvy + row * inPitch;
-        uint8_t* d = out + static_cast<std::size_t>(height - 1 - row) * outPitch;
+        uint8_t* d = out + static_cast<std::size_t>(height - 1 - row) * outStride;
         for (int g = 0; g < groups; ++g, s += 4, d += 6) {
             const int c0 = s[0];
             const int c2 = s[2];
@@ -97,6 +61,14 @@ void convertUyvyToBottomUpRgb24(const uint8_t* uyvy, int width, int height, uint
             d[5] = clamp[y1 + c];
         }
     }
+}
+
+StoredPicture storedPictureFromUyvy(const uint8_t* uyvy, int width, int height) {
+    StoredPicture picture(width, height);
+    if (uyvy && width > 0 && height > 0) {
+        convertUyvyToBottomUpRgb24(uyvy, width, height, picture.pixels(), picture.rowStride());
+    }
+    return picture;
 }
 
 }  // namespace vidora
