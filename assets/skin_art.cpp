@@ -36,7 +36,8 @@ QFont uiFont(int pixelSize, bool bold, bool condensed = false, qreal spacing = 0
     QFont f(condensed ? "DejaVu Sans Condensed" : "DejaVu Sans");
     f.setPixelSize(pixelSize);
     f.setBold(bold);
-    f.setHintingPreference(QFont::PreferFullHinting);
+    // Spaced capitals look uneven when glyphs snap to whole pixels.
+    f.setHintingPreference(spacing != 0 ? QFont::PreferNoHinting : QFont::PreferVerticalHinting);
     if (spacing != 0) f.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
     f.setStyleStrategy(QFont::PreferAntialias);
     return f;
@@ -245,16 +246,27 @@ void iconCalendar(IconPen& i) {
 }
 
 void iconGear(IconPen& i) {
-    i.stroke(2.2);
-    i.p().drawEllipse(QPointF(12, 12), 5.6, 5.6);
-    i.p().setPen(QPen(i.color(), 3.2, Qt::SolidLine, Qt::FlatCap));
-    for (int k = 0; k < 8; ++k) {
-        const double a = k * M_PI / 4;
-        i.p().drawLine(QPointF(12 + 6.2 * std::cos(a), 12 + 6.2 * std::sin(a)),
-                       QPointF(12 + 9.2 * std::cos(a), 12 + 9.2 * std::sin(a)));
+    // Six square teeth around a ring, with a hole in the middle.
+    QPainterPath gear;
+    constexpr int kTeeth = 6;
+    for (int k = 0; k < kTeeth * 2; ++k) {
+        const bool tooth = k % 2 == 0;
+        const double r = tooth ? 10.2 : 7.6;
+        const double a0 = (k - 0.5) * M_PI / kTeeth, a1 = (k + 0.5) * M_PI / kTeeth;
+        const QPointF p0(12 + r * std::cos(a0), 12 + r * std::sin(a0));
+        const QPointF p1(12 + r * std::cos(a1), 12 + r * std::sin(a1));
+        if (k == 0)
+            gear.moveTo(p0);
+        else
+            gear.lineTo(p0);
+        gear.lineTo(p1);
     }
-    i.stroke(1.8);
-    i.p().drawEllipse(QPointF(12, 12), 2.2, 2.2);
+    gear.closeSubpath();
+    QPainterPath hole;
+    hole.addEllipse(QPointF(12, 12), 3.4, 3.4);
+    i.p().setPen(QPen(i.color(), 0.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    i.p().setBrush(i.color());
+    i.p().drawPath(gear.subtracted(hole));
 }
 
 void iconFolder(IconPen& i, bool hasFiles) {
@@ -284,22 +296,28 @@ void iconFolder(IconPen& i, bool hasFiles) {
     }
 }
 
-void iconCycle(IconPen& i) {
+// An arc of the 24-grid circle around (12, 12) with an arrow head at its end.
+void arcArrow(IconPen& i, double radius, double startDegrees, double spanDegrees) {
     i.stroke(2.0);
-    i.p().drawArc(QRectF(4.5, 4.5, 15, 15), 20 * 16, 150 * 16);
-    i.p().drawArc(QRectF(4.5, 4.5, 15, 15), 200 * 16, 150 * 16);
+    i.p().drawArc(QRectF(12 - radius, 12 - radius, 2 * radius, 2 * radius),
+                  static_cast<int>(startDegrees * 16), static_cast<int>(spanDegrees * 16));
+    const double end = (startDegrees + spanDegrees) * M_PI / 180;
+    // Painter y grows downwards: a point at angle a is (cos a, -sin a).
+    const QPointF tip(12 + radius * std::cos(end), 12 - radius * std::sin(end));
+    const QPointF along(-std::sin(end), -std::cos(end));  // direction of travel
+    const QPointF out(std::cos(end), -std::sin(end));
+    QPainterPath head;
+    head.moveTo(tip + along * 3.2);
+    head.lineTo(tip + out * 3.0 - along * 0.6);
+    head.lineTo(tip - out * 3.0 - along * 0.6);
+    head.closeSubpath();
     i.fill();
-    QPainterPath heads;
-    // Arrow heads at the ends of both arcs (angles 170 and 350 degrees).
-    heads.moveTo(2.6, 9.4);
-    heads.lineTo(7.6, 9.6);
-    heads.lineTo(4.4, 13.6);
-    heads.closeSubpath();
-    heads.moveTo(21.4, 14.6);
-    heads.lineTo(16.4, 14.4);
-    heads.lineTo(19.6, 10.4);
-    heads.closeSubpath();
-    i.p().drawPath(heads);
+    i.p().drawPath(head);
+}
+
+void iconCycle(IconPen& i) {
+    arcArrow(i, 7.2, 30, 120);
+    arcArrow(i, 7.2, 210, 120);
 }
 
 void iconSpeaker(IconPen& i, bool muted) {
@@ -405,7 +423,7 @@ ControlSpec labelButton(int type, QRect rect, std::string hint, QString label, Q
         buttonFace(p, r, state, accent);
         const QRectF iconBox(r.left() + 4, r.top(), 22, r.height());
         {
-            IconPen pen(p, iconBox, 16, iconColor(state));
+            IconPen pen(p, iconBox, 17, iconColor(state));
             icon(pen, appearance);
         }
         p.save();
@@ -580,6 +598,29 @@ GroupSpec volumeGroup() {
     return g;
 }
 
+constexpr int kShortcutsHeight = 80;
+
+// A key cap and what the key does.
+void keyHint(QPainter& p, int top, const QString& key, const QString& action) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setFont(uiFont(9, true, true));
+    const int capWidth = QFontMetrics(p.font()).horizontalAdvance(key) + 14;
+    const QRectF cap(8.5, top + 0.5, capWidth, 19);
+    p.setPen(QPen(QColor(0x3a, 0x3f, 0x4a), 1));
+    p.setBrush(QColor(0x22, 0x25, 0x2c));
+    p.drawRoundedRect(cap, 4, 4);
+    p.setPen(QPen(QColor(0x2c, 0x30, 0x38), 1));
+    p.drawLine(QPointF(cap.left() + 3, cap.bottom() + 1), QPointF(cap.right() - 3, cap.bottom() + 1));
+    p.setPen(kIcon);
+    p.drawText(cap, Qt::AlignCenter, key);
+    p.setFont(uiFont(10, false, true));
+    p.setPen(kHeader);
+    p.drawText(QRectF(cap.right() + 8, top, 150 - cap.right(), 20), Qt::AlignLeft | Qt::AlignVCenter,
+               action);
+    p.restore();
+}
+
 GroupSpec toolGroup(int height) {
     GroupSpec g;
     g.section = "ToolGroup";
@@ -591,24 +632,23 @@ GroupSpec toolGroup(int height) {
     g.height = height;
     g.twoAppearances = true;
     g.stretch = true;
-    g.stretchStart = 278;
-    g.stretchEnd = height - 44;
+    // Buttons end above the band; the keyboard hints below it stay at the panel's foot.
+    g.stretchStart = 318;
+    g.stretchEnd = height - kShortcutsHeight - 1;
     g.background = [](QPainter& p, int w, int h) {
         panelBackground(p, w, h);
-        sectionHeader(p, 8, 8, w - 8, "LIVE");
-        sectionHeader(p, 8, 70, w - 8, "VIEW");
-        sectionHeader(p, 8, 132, w - 8, "ALARM");
-        sectionHeader(p, 8, 194, w - 8, "SETTINGS");
-        // A quiet mark at the foot of the panel.
-        p.save();
-        p.setFont(uiFont(10, true, false, 3));
-        p.setPen(QColor(0x2c, 0x30, 0x38));
-        p.drawText(QRect(0, h - 34, w, 18), Qt::AlignCenter, "VIDORA");
-        p.restore();
+        sectionHeader(p, 8, 10, w - 8, "LIVE");
+        sectionHeader(p, 8, 80, w - 8, "VIEW");
+        sectionHeader(p, 8, 150, w - 8, "ALARM");
+        sectionHeader(p, 8, 220, w - 8, "SETTINGS");
+        const int top = h - kShortcutsHeight;
+        sectionHeader(p, 8, top + 4, w - 8, "SHORTCUTS");
+        keyHint(p, top + 24, "Space", "Next channel");
+        keyHint(p, top + 50, "Esc", "Leave full screen");
     };
-    const auto cell4 = [](int column, int top) { return QRect(6 + column * 38, top, 34, 34); };
-    const auto cell3 = [](int column, int top) { return QRect(6 + column * 51, top, 46, 34); };
-    const int liveTop = 24, viewTop = 86, alarmTop = 148, setupTop = 210;
+    const auto cell4 = [](int column, int top) { return QRect(6 + column * 38, top, 34, 38); };
+    const auto cell3 = [](int column, int top) { return QRect(6 + column * 51, top, 46, 38); };
+    const int liveTop = 28, viewTop = 98, alarmTop = 168;
 
     std::vector<ControlSpec> byId(15);
     // 1: quad layout (appearance 1 while the quad layout shows).
@@ -648,9 +688,8 @@ GroupSpec toolGroup(int height) {
     byId[10] = iconButton(5, cell3(2, alarmTop), "Scheduled tasks on or off", kAmber,
                           [](IconPen& i, int, int) { iconCalendar(i); });
     const auto wide = [](int column, int row) {
-        return QRect(6 + column * 76, 210 + row * 32, 72, 28);
+        return QRect(6 + column * 76, 238 + row * 36, 72, 32);
     };
-    (void)setupTop;
     byId[11] = labelButton(2, wide(0, 0), "Motion alarm settings", "Motion", kBlue,
                            [](IconPen& i, int) { iconGear(i); }, true);
     byId[12] = labelButton(2, wide(1, 0), "Sound alarm settings", "Sound", kBlue,
@@ -873,7 +912,6 @@ QImage drawFrame() {
     // Bars.
     drawBar(p, QRect(0, 0, kWidth, kMonitorY), true);
     drawBar(p, QRect(0, kHeight - kMonitorY, kWidth, kMonitorY), false);
-    p.fillRect(QRect(0, 0, kWidth, 3), QColor(0x16, 0x18, 0x1c));
     // Thin accent under the caption and above the foot.
     QLinearGradient accent(QPointF(0, 0), QPointF(kWidth, 0));
     accent.setColorAt(0, kBlue.darker(130));
@@ -887,14 +925,14 @@ QImage drawFrame() {
     p.fillRect(QRect(column.left, column.top, column.width, column.height), QColor(0x15, 0x17, 0x1b));
     p.fillRect(QRect(column.left + 4, column.top, 1, column.height), QColor(0x22, 0x25, 0x2c));
     // Title.
-    drawLogo(p, QPointF(30, 29));
+    drawLogo(p, QPointF(30, 34));
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(uiFont(17, true));
     p.setPen(QColor(0xe8, 0xeb, 0xf0));
-    p.drawText(QRect(50, 14, 120, 30), Qt::AlignLeft | Qt::AlignVCenter, "Vidora");
+    p.drawText(QRect(50, 19, 120, 30), Qt::AlignLeft | Qt::AlignVCenter, "Vidora");
     p.setFont(uiFont(10, false, false, 0.6));
     p.setPen(kHeader);
-    p.drawText(QRect(124, 16, 110, 30), Qt::AlignLeft | Qt::AlignVCenter, "MR220 VIEWER");
+    p.drawText(QRect(124, 21, 110, 30), Qt::AlignLeft | Qt::AlignVCenter, "MR220 VIEWER");
     // Caption buttons: minimise, maximise, close.
     p.setRenderHint(QPainter::Antialiasing);
     for (int k = 0; k < 3; ++k) {
