@@ -38,7 +38,8 @@ QFont uiFont(int pixelSize, bool bold, bool condensed = false, qreal spacing = 0
     f.setBold(bold);
     // Spaced capitals look uneven when glyphs snap to whole pixels.
     f.setHintingPreference(spacing != 0 ? QFont::PreferNoHinting : QFont::PreferVerticalHinting);
-    if (spacing != 0) f.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    if (spacing != 0)
+        f.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
     f.setStyleStrategy(QFont::PreferAntialias);
     return f;
 }
@@ -119,7 +120,7 @@ void buttonFace(QPainter& p, const QRectF& r, int state, const QColor& accent, q
 
 // Icons are drawn on a 24 x 24 grid centred in their box.
 class IconPen {
-public:
+  public:
     IconPen(QPainter& p, const QRectF& box, qreal size, const QColor& color)
         : p_(p), color_(color) {
         p_.save();
@@ -144,7 +145,7 @@ public:
     QPainter& p() { return p_; }
     const QColor& color() const { return color_; }
 
-private:
+  private:
     QPainter& p_;
     QColor color_;
 };
@@ -186,7 +187,8 @@ void iconGrid(IconPen& i, bool active) {
     i.stroke(1.7);
     const QRectF cells[4] = {{4, 4, 7, 7}, {13, 4, 7, 7}, {4, 13, 7, 7}, {13, 13, 7, 7}};
     for (const QRectF& c : cells) {
-        if (active) i.p().setBrush(QColor(i.color().red(), i.color().green(), i.color().blue(), 150));
+        if (active)
+            i.p().setBrush(QColor(i.color().red(), i.color().green(), i.color().blue(), 150));
         i.p().drawRoundedRect(c, 1.5, 1.5);
     }
 }
@@ -198,7 +200,8 @@ void iconZoom(IconPen& i, bool plus) {
     i.p().drawLine(QPointF(15.3, 15.3), QPointF(20, 20));
     i.stroke(1.9);
     i.p().drawLine(QPointF(7.6, 10.5), QPointF(13.4, 10.5));
-    if (plus) i.p().drawLine(QPointF(10.5, 7.6), QPointF(10.5, 13.4));
+    if (plus)
+        i.p().drawLine(QPointF(10.5, 7.6), QPointF(10.5, 13.4));
 }
 
 void iconFullScreen(IconPen& i) {
@@ -207,7 +210,8 @@ void iconFullScreen(IconPen& i) {
                                    {{15, 4}, {20, 4}, {20, 9}},
                                    {{20, 15}, {20, 20}, {15, 20}},
                                    {{9, 20}, {4, 20}, {4, 15}}};
-    for (const auto& c : corners) i.p().drawPolyline(c, 3);
+    for (const auto& c : corners)
+        i.p().drawPolyline(c, 3);
 }
 
 void iconMotion(IconPen& i) {
@@ -404,15 +408,15 @@ ControlSpec iconButton(int type, QRect rect, std::string hint, QColor accent,
             IconPen pen(p, r, 20, iconColor(state));
             icon(pen, state, appearance);
         }
-        if (extra) extra(p, r, state, appearance);
+        if (extra)
+            extra(p, r, state, appearance);
     };
     return c;
 }
 
 // A wide button with an icon and a label.
 ControlSpec labelButton(int type, QRect rect, std::string hint, QString label, QColor accent,
-                        std::function<void(IconPen&, int appearance)> icon,
-                        bool badgeOnSecond) {
+                        std::function<void(IconPen&, int appearance)> icon, bool badgeOnSecond) {
     ControlSpec c;
     c.type = type;
     c.shape = 1;
@@ -493,9 +497,11 @@ GroupSpec channelGroup() {
                 trackColor = QColor(0x25, 0x28, 0x2e);
                 knob = kIconDisabled;
             }
-            if (hover) trackColor = trackColor.lighter(125);
+            if (hover)
+                trackColor = trackColor.lighter(125);
             p.setPen(QPen(off ? QColor(0x6a, 0x3a, 0x3f) : trackColor.lighter(130), 1));
-            if (state == Disabled) p.setPen(QPen(QColor(0x2e, 0x32, 0x39), 1));
+            if (state == Disabled)
+                p.setPen(QPen(QColor(0x2e, 0x32, 0x39), 1));
             p.setBrush(trackColor);
             p.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
             p.setPen(Qt::NoPen);
@@ -611,13 +617,14 @@ void keyHint(QPainter& p, int top, const QString& key, const QString& action) {
     p.setBrush(QColor(0x22, 0x25, 0x2c));
     p.drawRoundedRect(cap, 4, 4);
     p.setPen(QPen(QColor(0x2c, 0x30, 0x38), 1));
-    p.drawLine(QPointF(cap.left() + 3, cap.bottom() + 1), QPointF(cap.right() - 3, cap.bottom() + 1));
+    p.drawLine(QPointF(cap.left() + 3, cap.bottom() + 1),
+               QPointF(cap.right() - 3, cap.bottom() + 1));
     p.setPen(kIcon);
     p.drawText(cap, Qt::AlignCenter, key);
     p.setFont(uiFont(10, false, true));
     p.setPen(kHeader);
-    p.drawText(QRectF(cap.right() + 8, top, 150 - cap.right(), 20), Qt::AlignLeft | Qt::AlignVCenter,
-               action);
+    p.drawText(QRectF(cap.right() + 8, top, 150 - cap.right(), 20),
+               Qt::AlignLeft | Qt::AlignVCenter, action);
     p.restore();
 }
 
@@ -690,15 +697,20 @@ GroupSpec toolGroup(int height) {
     const auto wide = [](int column, int row) {
         return QRect(6 + column * 76, 238 + row * 36, 72, 32);
     };
-    byId[11] = labelButton(2, wide(0, 0), "Motion alarm settings", "Motion", kBlue,
-                           [](IconPen& i, int) { iconGear(i); }, true);
-    byId[12] = labelButton(2, wide(1, 0), "Sound alarm settings", "Sound", kBlue,
-                           [](IconPen& i, int) { iconGear(i); }, true);
-    byId[13] = labelButton(2, wide(0, 1), "Scheduled task settings", "Tasks", kBlue,
-                           [](IconPen& i, int) { iconCalendar(i); }, true);
-    byId[14] = labelButton(2, wide(1, 1), "Open the record folder", "Files", kBlue,
-                           [](IconPen& i, int a) { iconFolder(i, a == 1); }, false);
-    for (int id = 1; id <= 14; ++id) g.controls.push_back(byId[id]);
+    byId[11] = labelButton(
+        2, wide(0, 0), "Motion alarm settings", "Motion", kBlue,
+        [](IconPen& i, int) { iconGear(i); }, true);
+    byId[12] = labelButton(
+        2, wide(1, 0), "Sound alarm settings", "Sound", kBlue, [](IconPen& i, int) { iconGear(i); },
+        true);
+    byId[13] = labelButton(
+        2, wide(0, 1), "Scheduled task settings", "Tasks", kBlue,
+        [](IconPen& i, int) { iconCalendar(i); }, true);
+    byId[14] = labelButton(
+        2, wide(1, 1), "Open the record folder", "Files", kBlue,
+        [](IconPen& i, int a) { iconFolder(i, a == 1); }, false);
+    for (int id = 1; id <= 14; ++id)
+        g.controls.push_back(byId[id]);
     return g;
 }
 
@@ -716,9 +728,10 @@ Bitmap24 toBitmap(const QImage& image) {
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x)
-            out.setPixel(x, y,
-                         {static_cast<uint8_t>(qRed(line[x])), static_cast<uint8_t>(qGreen(line[x])),
-                          static_cast<uint8_t>(qBlue(line[x]))});
+            out.setPixel(
+                x, y,
+                {static_cast<uint8_t>(qRed(line[x])), static_cast<uint8_t>(qGreen(line[x])),
+                 static_cast<uint8_t>(qBlue(line[x]))});
     }
     return out;
 }
@@ -735,7 +748,8 @@ ComposedGroup compose(const GroupSpec& g) {
     const int w = g.width, h = g.height;
     const int appearances = g.twoAppearances ? 2 : 1;
     bool hasTracker = false;
-    for (const ControlSpec& c : g.controls) hasTracker |= c.type == 3;
+    for (const ControlSpec& c : g.controls)
+        hasTracker |= c.type == 3;
     ComposedGroup out;
     out.copies = 1 + 5 * appearances + 1 + (hasTracker ? 1 : 0);
     out.picture = blankImage(w * out.copies, h, kPanel);
@@ -754,7 +768,8 @@ ComposedGroup compose(const GroupSpec& g) {
             p.setClipRect(0, 0, w, h);
             g.background(p, w, h);
             for (const ControlSpec& c : g.controls)
-                if (c.type != 3 && c.draw) c.draw(p, QRectF(c.rect), s, a);
+                if (c.type != 3 && c.draw)
+                    c.draw(p, QRectF(c.rect), s, a);
             p.restore();
         }
     }
@@ -766,7 +781,8 @@ ComposedGroup compose(const GroupSpec& g) {
     p.setRenderHint(QPainter::Antialiasing, false);
     for (size_t k = 0; k < g.controls.size(); ++k) {
         const ControlSpec& c = g.controls[k];
-        if (!c.shape) continue;
+        if (!c.shape)
+            continue;
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(static_cast<int>(k + 1), 0, 0));
         p.drawPath(c.outline(QRectF(c.rect)));
@@ -779,7 +795,8 @@ ComposedGroup compose(const GroupSpec& g) {
         p.fillRect(x0, 0, w, h, QColor(255, 255, 255));
         out.thumbImage = QPoint(x0, 0);
         for (const ControlSpec& c : g.controls) {
-            if (c.type != 3) continue;
+            if (c.type != 3)
+                continue;
             QImage knob(c.thumbWidth, c.rect.height(), QImage::Format_ARGB32_Premultiplied);
             knob.fill(Qt::transparent);
             {
@@ -805,7 +822,8 @@ ComposedGroup compose(const GroupSpec& g) {
             }
             for (int y = 0; y < flat.height(); ++y)
                 for (int x = 0; x < flat.width(); ++x)
-                    if (qAlpha(knob.pixel(x, y)) == 0) flat.setPixel(x, y, qRgb(255, 255, 255));
+                    if (qAlpha(knob.pixel(x, y)) == 0)
+                        flat.setPixel(x, y, qRgb(255, 255, 255));
             p.drawImage(x0, 0, flat);
         }
     }
@@ -866,15 +884,15 @@ struct Piece {
     int left, top, width, height;
 };
 const Piece kPieces[10] = {
-    {0, 0, 240, kMonitorY},                                  // 1 top left: logo and title
-    {240, 0, 690, kMonitorY},                                // 2 top: stretches across
-    {930, 0, 100, kMonitorY},                                // 3 top right: caption buttons
-    {0, kMonitorY, kMonitorX, 16},                           // 4 left, upper end
+    {0, 0, 240, kMonitorY},                                        // 1 top left: logo and title
+    {240, 0, 690, kMonitorY},                                      // 2 top: stretches across
+    {930, 0, 100, kMonitorY},                                      // 3 top right: caption buttons
+    {0, kMonitorY, kMonitorX, 16},                                 // 4 left, upper end
     {0, kMonitorY + 16, kMonitorX, kHeight - 2 * kMonitorY - 32},  // 5 left: stretches down
-    {0, kHeight - kMonitorY - 16, kMonitorX, 16},            // 6 left, lower end
-    {0, kHeight - kMonitorY, 240, kMonitorY},                // 7 bottom left
-    {240, kHeight - kMonitorY, 690, kMonitorY},              // 8 bottom: stretches across
-    {930, kHeight - kMonitorY, 100, kMonitorY},              // 9 bottom right: menu button
+    {0, kHeight - kMonitorY - 16, kMonitorX, 16},                  // 6 left, lower end
+    {0, kHeight - kMonitorY, 240, kMonitorY},                      // 7 bottom left
+    {240, kHeight - kMonitorY, 690, kMonitorY},                    // 8 bottom: stretches across
+    {930, kHeight - kMonitorY, 100, kMonitorY},                    // 9 bottom right: menu button
     {kWidth - kRightBorder - 169, kMonitorY, kRightBorder + 169, kHeight - 2 * kMonitorY},  // 10
 };
 const QRect kMenuButton(944, 687, 74, 27);
@@ -922,7 +940,8 @@ QImage drawFrame() {
     // Side borders and the column behind the control panel.
     p.fillRect(QRect(0, kMonitorY, kMonitorX, kHeight - 2 * kMonitorY), QColor(0x15, 0x17, 0x1b));
     const Piece& column = kPieces[9];
-    p.fillRect(QRect(column.left, column.top, column.width, column.height), QColor(0x15, 0x17, 0x1b));
+    p.fillRect(QRect(column.left, column.top, column.width, column.height),
+               QColor(0x15, 0x17, 0x1b));
     p.fillRect(QRect(column.left + 4, column.top, 1, column.height), QColor(0x22, 0x25, 0x2c));
     // Title.
     drawLogo(p, QPointF(30, 34));
@@ -944,8 +963,10 @@ QImage drawFrame() {
         p.setPen(QPen(glyph, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.setBrush(Qt::NoBrush);
         const QPointF c = r.center();
-        if (k == 0) p.drawLine(c + QPointF(-4, 3), c + QPointF(4, 3));
-        if (k == 1) p.drawRect(QRectF(c.x() - 4, c.y() - 4, 8, 8));
+        if (k == 0)
+            p.drawLine(c + QPointF(-4, 3), c + QPointF(4, 3));
+        if (k == 1)
+            p.drawRect(QRectF(c.x() - 4, c.y() - 4, 8, 8));
         if (k == 2) {
             p.drawLine(c + QPointF(-3.6, -3.6), c + QPointF(3.6, 3.6));
             p.drawLine(c + QPointF(3.6, -3.6), c + QPointF(-3.6, 3.6));
@@ -954,8 +975,8 @@ QImage drawFrame() {
     // Foot: a line of text and the function menu button.
     p.setFont(uiFont(10, false, false, 0.4));
     p.setPen(QColor(0x6a, 0x72, 0x82));
-    p.drawText(QRect(20, kHeight - kMonitorY + 1, 300, kMonitorY - 2), Qt::AlignLeft | Qt::AlignVCenter,
-               "Four-channel wireless camera viewer");
+    p.drawText(QRect(20, kHeight - kMonitorY + 1, 300, kMonitorY - 2),
+               Qt::AlignLeft | Qt::AlignVCenter, "Four-channel wireless camera viewer");
     {
         const QRectF r(kMenuButton);
         p.setPen(QPen(QColor(0x3a, 0x40, 0x4b), 1));
@@ -970,8 +991,8 @@ QImage drawFrame() {
                        QPointF(r.left() + 23, r.top() + 9 + k * 4.5));
         p.setFont(uiFont(11, true, true));
         p.setPen(kIcon);
-        p.drawText(QRectF(r.left() + 30, r.top(), 40, r.height() - 1), Qt::AlignLeft | Qt::AlignVCenter,
-                   "Menu");
+        p.drawText(QRectF(r.left() + 30, r.top(), 40, r.height() - 1),
+                   Qt::AlignLeft | Qt::AlignVCenter, "Menu");
     }
     // Resize grip.
     p.setPen(Qt::NoPen);
@@ -1008,8 +1029,8 @@ void writeMainSection(std::ostream& ini) {
     ini << "MONITOR_X=" << kMonitorX << "\nMONITOR_Y=" << kMonitorY << "\n";
     for (int n = 1; n <= 10; ++n) {
         const Piece& piece = kPieces[n - 1];
-        ini << "LEFT" << n << "=" << piece.left << "\nTOP" << n << "=" << piece.top << "\nWIDTH" << n
-            << "=" << piece.width << "\nHEIGHT" << n << "=" << piece.height << "\n";
+        ini << "LEFT" << n << "=" << piece.left << "\nTOP" << n << "=" << piece.top << "\nWIDTH"
+            << n << "=" << piece.width << "\nHEIGHT" << n << "=" << piece.height << "\n";
     }
     ini << "MENULEFT=" << kMenuButton.x() << "\nMENUTOP=" << kMenuButton.y()
         << "\nMENUWIDTH=" << kMenuButton.width() << "\nMENUHEIGHT=" << kMenuButton.height()
@@ -1020,7 +1041,8 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes, std:
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        if (error) *error = "cannot write " + path.string();
+        if (error)
+            *error = "cannot write " + path.string();
         return false;
     }
     return true;
@@ -1039,22 +1061,26 @@ bool writeDefaultSkin(const std::string& folder, std::string* error) {
     std::ostringstream ini;
     ini << "; Vidora default skin. Pictures are 24-bit BMPs in this folder.\n\n";
     ini << "[GROUPS]\nGROUPNUM=3\n";
-    for (int k = 0; k < 3; ++k) ini << "GROUPNAME" << (k + 1) << "=" << groups[k].section << "\n";
+    for (int k = 0; k < 3; ++k)
+        ini << "GROUPNAME" << (k + 1) << "=" << groups[k].section << "\n";
     ini << "\n";
     for (const GroupSpec& g : groups) {
         const ComposedGroup composed = compose(g);
         writeGroupSection(ini, g, composed);
         if (!toBitmap(composed.picture).saveBmp((dir / g.file).string())) {
-            if (error) *error = "cannot write " + (dir / g.file).string();
+            if (error)
+                *error = "cannot write " + (dir / g.file).string();
             return false;
         }
     }
     writeMainSection(ini);
     if (!toBitmap(drawFrame()).saveBmp((dir / "frame.bmp").string())) {
-        if (error) *error = "cannot write frame.bmp";
+        if (error)
+            *error = "cannot write frame.bmp";
         return false;
     }
-    if (!writeFile(dir / "ui.ini", ini.str(), error)) return false;
+    if (!writeFile(dir / "ui.ini", ini.str(), error))
+        return false;
     const std::vector<uint8_t> wav = alarmWav();
     return writeFile(dir / "alarm.wav", std::string(wav.begin(), wav.end()), error);
 }
@@ -1065,15 +1091,14 @@ std::vector<uint8_t> alarmWav() {
     const int count = static_cast<int>(kRate * kSeconds);
     std::vector<int16_t> samples(static_cast<size_t>(count));
     // Two bell-like notes (E6 then B5) with a soft attack and an exponential decay.
-    const struct {
-        double start, frequency;
-    } notes[2] = {{0.0, 1318.5}, {0.42, 987.8}};
+    const struct { double start, frequency; } notes[2] = {{0.0, 1318.5}, {0.42, 987.8}};
     for (int n = 0; n < count; ++n) {
         const double t = double(n) / kRate;
         double v = 0;
         for (const auto& note : notes) {
             const double u = t - note.start;
-            if (u < 0) continue;
+            if (u < 0)
+                continue;
             const double attack = std::min(1.0, u / 0.006);
             const double decay = std::exp(-u / 0.16);
             v += attack * decay *
@@ -1088,14 +1113,16 @@ std::vector<uint8_t> alarmWav() {
     }
     std::vector<uint8_t> out;
     const auto put32 = [&out](uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
     const auto put16 = [&out](uint16_t v) {
         out.push_back(static_cast<uint8_t>(v));
         out.push_back(static_cast<uint8_t>(v >> 8));
     };
     const auto tag = [&out](const char* t) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(t[i]));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(t[i]));
     };
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
     out.reserve(44 + dataBytes);
@@ -1112,7 +1139,8 @@ std::vector<uint8_t> alarmWav() {
     put16(16);
     tag("data");
     put32(dataBytes);
-    for (int16_t s : samples) put16(static_cast<uint16_t>(s));
+    for (int16_t s : samples)
+        put16(static_cast<uint16_t>(s));
     return out;
 }
 

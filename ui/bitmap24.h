@@ -15,7 +15,7 @@
 namespace vidora {
 
 class Bitmap24 {
-public:
+  public:
     Bitmap24() = default;
     // A black picture; non-positive or oversized dimensions give an empty picture.
     Bitmap24(int width, int height);
@@ -55,7 +55,7 @@ public:
     static constexpr int kMaxSide = 16384;
     static constexpr int64_t kMaxPixels = int64_t{1} << 24;
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     int rowSize_ = 0;
@@ -66,8 +66,8 @@ private:
 // picture are left out; the rest keeps its place.
 void copyBlock(Bitmap24& dst, int dx, int dy, const Bitmap24& src, int sx, int sy, int w, int h);
 // As copyBlock, leaving out source pixels of the transparent colour.
-void copyBlockTransparent(Bitmap24& dst, int dx, int dy, const Bitmap24& src, int sx, int sy,
-                          int w, int h, Rgb transparent);
+void copyBlockTransparent(Bitmap24& dst, int dx, int dy, const Bitmap24& src, int sx, int sy, int w,
+                          int h, Rgb transparent);
 // Scales the sw x sh block at (sx, sy) of src to dw x dh at (dx, dy) of dst (nearest pixel).
 void stretchBlock(Bitmap24& dst, int dx, int dy, int dw, int dh, const Bitmap24& src, int sx,
                   int sy, int sw, int sh);

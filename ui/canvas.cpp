@@ -7,7 +7,8 @@ namespace vidora {
 void BitmapCanvas::fillRect(const Rect& rect, Rgb color) {
     const Rect r = rect.intersected(target_.bounds());
     for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x) target_.setPixel(x, y, color);
+        for (int x = r.left; x < r.right; ++x)
+            target_.setPixel(x, y, color);
 }
 
 void BitmapCanvas::blit(const Bitmap24& picture, int sx, int sy, int w, int h, int dx, int dy) {
@@ -26,7 +27,8 @@ void BitmapCanvas::drawText(int x, int y, std::string_view utf8, Rgb color) {
 Size BitmapCanvas::textExtent(std::string_view utf8) {
     int chars = 0;
     for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80) ++chars;
+        if ((c & 0xC0) != 0x80)
+            ++chars;
     return {chars * kCellWidth, kCellHeight};
 }
 

@@ -10,7 +10,7 @@
 namespace vidora {
 
 class Canvas {
-public:
+  public:
     virtual ~Canvas() = default;
     virtual Size size() const = 0;
     virtual void fillRect(const Rect& rect, Rgb color) = 0;
@@ -27,7 +27,7 @@ public:
 // A canvas over a picture. Text is not rasterised (no fonts without a display): it is kept in
 // a list with a fixed-cell extent so that tests can check what was written where.
 class BitmapCanvas : public Canvas {
-public:
+  public:
     struct TextItem {
         int x = 0;
         int y = 0;
@@ -49,7 +49,7 @@ public:
 
     const std::vector<TextItem>& texts() const { return texts_; }
 
-private:
+  private:
     Bitmap24& target_;
     std::vector<TextItem> texts_;
 };

@@ -34,7 +34,8 @@ struct Rect {
     constexpr Rect intersected(const Rect& o) const {
         Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
                std::min(bottom, o.bottom)};
-        if (r.empty()) return {};
+        if (r.empty())
+            return {};
         return r;
     }
     friend bool operator==(const Rect&, const Rect&) = default;

@@ -47,8 +47,10 @@ void HeadlessHost::resizeSurface(NativeWindow& w) {
 }
 
 WindowHandle HeadlessHost::createWindow(const WindowCreateParams& params) {
-    if (!classes_.contains(params.className)) return 0;
-    if (params.parent && !find(params.parent)) return 0;
+    if (!classes_.contains(params.className))
+        return 0;
+    if (params.parent && !find(params.parent))
+        return 0;
     const WindowHandle handle = nextHandle_++;
     NativeWindow& w = windows_[handle];
     w.params = params;
@@ -58,7 +60,8 @@ WindowHandle HeadlessHost::createWindow(const WindowCreateParams& params) {
     w.restoredRect = w.rect;
     w.cursor = classes_[params.className].cursor;
     resizeSurface(w);
-    if (params.parent) find(params.parent)->children.push_back(handle);
+    if (params.parent)
+        find(params.parent)->children.push_back(handle);
 
     CreateStruct data;
     data.creationId = params.creationId;
@@ -81,17 +84,21 @@ WindowHandle HeadlessHost::createWindow(const WindowCreateParams& params) {
 
 void HeadlessHost::destroyTree(WindowHandle window) {
     NativeWindow* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     routeWindowMessage(window, WM_DESTROY, 0, 0);
     w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     const std::vector<WindowHandle> children = w->children;
-    for (WindowHandle child : children) destroyTree(child);
+    for (WindowHandle child : children)
+        destroyTree(child);
 }
 
 void HeadlessHost::destroyWindow(WindowHandle window) {
     NativeWindow* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     destroyTree(window);
     // Collect the tree first: the records go only after every WM_DESTROY was delivered.
     std::vector<WindowHandle> tree{window};
@@ -99,15 +106,20 @@ void HeadlessHost::destroyWindow(WindowHandle window) {
         if (const NativeWindow* n = find(tree[i]))
             tree.insert(tree.end(), n->children.begin(), n->children.end());
     if (const NativeWindow* gone = find(window); gone && gone->params.parent)
-        if (NativeWindow* parent = find(gone->params.parent)) std::erase(parent->children, window);
+        if (NativeWindow* parent = find(gone->params.parent))
+            std::erase(parent->children, window);
     for (WindowHandle h : tree) {
-        if (capture_ == h) capture_ = 0;
-        if (focus_ == h) focus_ = 0;
+        if (capture_ == h)
+            capture_ = 0;
+        if (focus_ == h)
+            focus_ = 0;
         windows_.erase(h);
     }
 }
 
-bool HeadlessHost::isWindow(WindowHandle window) const { return find(window) != nullptr; }
+bool HeadlessHost::isWindow(WindowHandle window) const {
+    return find(window) != nullptr;
+}
 
 Rect HeadlessHost::windowRect(WindowHandle window) const {
     const NativeWindow* w = find(window);
@@ -121,7 +133,8 @@ Size HeadlessHost::clientSize(WindowHandle window) const {
 
 void HeadlessHost::applyRect(WindowHandle window, const Rect& rect, uint32_t sizeKind) {
     NativeWindow* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     const Rect before = w->rect;
     w->rect = rect;
     resizeSurface(*w);
@@ -134,26 +147,31 @@ void HeadlessHost::applyRect(WindowHandle window, const Rect& rect, uint32_t siz
 
 void HeadlessHost::moveWindow(WindowHandle window, const Rect& rect, bool repaint) {
     NativeWindow* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     const Rect sane{rect.left, rect.top, std::max(rect.left, rect.right),
                     std::max(rect.top, rect.bottom)};
-    if (!w->maximized && !w->fullScreen) w->restoredRect = sane;
+    if (!w->maximized && !w->fullScreen)
+        w->restoredRect = sane;
     applyRect(window, sane, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED);
-    if (repaint) invalidate(window);
+    if (repaint)
+        invalidate(window);
 }
 
 Point HeadlessHost::clientToScreen(WindowHandle window, Point point) const {
     for (const NativeWindow* w = find(window); w; w = find(w->params.parent)) {
         point.x += w->rect.left;
         point.y += w->rect.top;
-        if (!w->params.parent) break;
+        if (!w->params.parent)
+            break;
     }
     return point;
 }
 
 void HeadlessHost::showWindow(WindowHandle window, ShowCommand command) {
     NativeWindow* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     const bool wasVisible = w->visible;
     switch (command) {
         case ShowCommand::Hide:
@@ -181,7 +199,8 @@ void HeadlessHost::showWindow(WindowHandle window, ShowCommand command) {
     if (wasVisible != w->visible)
         routeWindowMessage(window, WM_SHOWWINDOW, w->visible ? 1 : 0, 0);
     w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     if (command == ShowCommand::ShowMaximized || command == ShowCommand::ShowFullScreen)
         applyRect(window, screen_, SIZE_MAXIMIZED);
     else if (command == ShowCommand::Restore)
@@ -192,8 +211,10 @@ void HeadlessHost::showWindow(WindowHandle window, ShowCommand command) {
 
 bool HeadlessHost::isVisible(WindowHandle window) const {
     for (const NativeWindow* w = find(window); w; w = find(w->params.parent)) {
-        if (!w->visible) return false;
-        if (!w->params.parent) return true;
+        if (!w->visible)
+            return false;
+        if (!w->params.parent)
+            return true;
     }
     return false;
 }
@@ -214,7 +235,8 @@ uint32_t HeadlessHost::style(WindowHandle window) const {
 }
 
 void HeadlessHost::setStyle(WindowHandle window, uint32_t style) {
-    if (NativeWindow* w = find(window)) w->style = style;
+    if (NativeWindow* w = find(window))
+        w->style = style;
 }
 
 void HeadlessHost::setWindowRegion(WindowHandle window, const Rect& bounds,
@@ -227,43 +249,51 @@ void HeadlessHost::setWindowRegion(WindowHandle window, const Rect& bounds,
 }
 
 void HeadlessHost::invalidate(WindowHandle window) {
-    if (NativeWindow* w = find(window)) w->dirty = true;
+    if (NativeWindow* w = find(window))
+        w->dirty = true;
 }
 
 bool HeadlessHost::paintNow(WindowHandle window, const std::function<void(Canvas&)>& paint) {
     NativeWindow* w = find(window);
-    if (!w) return false;
+    if (!w)
+        return false;
     BitmapCanvas canvas(w->surface);
     paint(canvas);
     return true;
 }
 
 void HeadlessHost::setFocus(WindowHandle window) {
-    if (focus_ == window) return;
+    if (focus_ == window)
+        return;
     const WindowHandle previous = focus_;
     focus_ = window;
-    if (previous && find(previous)) routeWindowMessage(previous, WM_KILLFOCUS, window, 0);
+    if (previous && find(previous))
+        routeWindowMessage(previous, WM_KILLFOCUS, window, 0);
 }
 
 void HeadlessHost::setCursor(WindowHandle window, CursorShape shape) {
-    if (NativeWindow* w = find(window)) w->cursor = shape;
+    if (NativeWindow* w = find(window))
+        w->cursor = shape;
 }
 
 void HeadlessHost::trackMouseLeave(WindowHandle window) {
-    if (NativeWindow* w = find(window)) w->trackingLeave = true;
+    if (NativeWindow* w = find(window))
+        w->trackingLeave = true;
 }
 
 uint32_t HeadlessHost::trackPopupMenu(WindowHandle, const std::vector<MenuItem>& items, Point,
                                       uint32_t) {
     lastMenu_ = items;
-    if (menuAnswers_.empty()) return 0;
+    if (menuAnswers_.empty())
+        return 0;
     const uint32_t answer = menuAnswers_.front();
     menuAnswers_.pop_front();
     return answer;
 }
 
 void HeadlessHost::setAccelerators(WindowHandle window, std::vector<Accelerator> accelerators) {
-    if (NativeWindow* w = find(window)) w->accelerators = std::move(accelerators);
+    if (NativeWindow* w = find(window))
+        w->accelerators = std::move(accelerators);
 }
 
 void HeadlessHost::postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
@@ -292,20 +322,22 @@ int HeadlessHost::dispatchPosted() {
         Posted next;
         {
             std::lock_guard lock(postedMutex_);
-            if (posted_.empty()) break;
+            if (posted_.empty())
+                break;
             next = std::move(posted_.front());
             posted_.pop_front();
         }
-        const intptr_t result = routeWindowMessage(next.window, next.message, next.wParam,
-                                                   next.lParam);
-        if (next.done) next.done(result);
+        const intptr_t result =
+            routeWindowMessage(next.window, next.message, next.wParam, next.lParam);
+        if (next.done)
+            next.done(result);
         ++count;
     }
     return count;
 }
 
-intptr_t HeadlessHost::defaultWindowProc(WindowHandle window, uint32_t message,
-                                         uintptr_t wParam, intptr_t) {
+intptr_t HeadlessHost::defaultWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                         intptr_t) {
     switch (message) {
         case WM_SYSCOMMAND:
             systemCommands_.emplace_back(window, static_cast<uint32_t>(wParam & 0xFFF0));
@@ -346,14 +378,14 @@ intptr_t HeadlessHost::send(WindowHandle window, uint32_t message, uintptr_t wPa
     return routeWindowMessage(window, message, wParam, lParam);
 }
 
-intptr_t HeadlessHost::mouse(WindowHandle window, uint32_t message, int x, int y,
-                             uintptr_t keys) {
+intptr_t HeadlessHost::mouse(WindowHandle window, uint32_t message, int x, int y, uintptr_t keys) {
     return routeWindowMessage(window, message, keys, makePointParam(x, y));
 }
 
 bool HeadlessHost::mouseLeave(WindowHandle window) {
     NativeWindow* w = find(window);
-    if (!w || !w->trackingLeave) return false;
+    if (!w || !w->trackingLeave)
+        return false;
     w->trackingLeave = false;
     routeWindowMessage(window, WM_MOUSELEAVE, 0, 0);
     return true;
@@ -361,7 +393,8 @@ bool HeadlessHost::mouseLeave(WindowHandle window) {
 
 void HeadlessHost::paint(WindowHandle window) {
     NativeWindow* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     w->dirty = false;
     const WindowClass& windowClass = classes_[w->params.className];
     BitmapCanvas canvas(w->surface);
@@ -374,8 +407,10 @@ void HeadlessHost::paint(WindowHandle window) {
 void HeadlessHost::paintPending() {
     std::vector<WindowHandle> dirty;
     for (const auto& [handle, w] : windows_)
-        if (w.dirty) dirty.push_back(handle);
-    for (WindowHandle handle : dirty) paint(handle);
+        if (w.dirty)
+            dirty.push_back(handle);
+    for (WindowHandle handle : dirty)
+        paint(handle);
 }
 
 }  // namespace vidora

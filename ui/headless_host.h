@@ -14,11 +14,11 @@
 namespace vidora {
 
 class HeadlessHost : public WindowHost {
-public:
+  public:
     struct NativeWindow {
         WindowCreateParams params;
-        Rect rect;            // parent client or screen coordinates
-        Rect restoredRect;    // before maximise or full screen
+        Rect rect;          // parent client or screen coordinates
+        Rect restoredRect;  // before maximise or full screen
         uint32_t style = 0;
         bool visible = false;
         bool maximized = false;
@@ -74,8 +74,7 @@ public:
     void quit(int exitCode) override;
 
     // Driving the windows.
-    intptr_t send(WindowHandle window, uint32_t message, uintptr_t wParam = 0,
-                  intptr_t lParam = 0);
+    intptr_t send(WindowHandle window, uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
     intptr_t mouse(WindowHandle window, uint32_t message, int x, int y, uintptr_t keys = 0);
     // WM_MOUSELEAVE when the window asked for one (the request is used up, as with Windows).
     bool mouseLeave(WindowHandle window);
@@ -102,7 +101,7 @@ public:
     void queueMenuAnswer(uint32_t id) { menuAnswers_.push_back(id); }
     void setScreenRect(const Rect& rect) { screen_ = rect; }
 
-private:
+  private:
     struct Posted {
         WindowHandle window;
         uint32_t message;

@@ -12,7 +12,7 @@
 namespace vidora {
 
 class ProfileFile {
-public:
+  public:
     static constexpr size_t kMaxText = 63;
 
     ProfileFile() = default;
@@ -24,7 +24,7 @@ public:
     int32_t getInt(std::string_view section, std::string_view key) const;
     std::string getText(std::string_view section, std::string_view key) const;
 
-private:
+  private:
     const std::string* find(std::string_view section, std::string_view key) const;
 
     // Lower-cased section -> lower-cased key -> raw value.

@@ -6,7 +6,8 @@
 namespace vidora {
 
 QImage wrapBottomUp(const Bitmap24& picture) {
-    if (picture.empty()) return {};
+    if (picture.empty())
+        return {};
     return QImage(picture.bits().data(), picture.width(), picture.height(), picture.rowSize(),
                   QImage::Format_BGR888);
 }
@@ -16,7 +17,8 @@ QImage toQImage(const Bitmap24& picture) {
 }
 
 void QtCanvas::fillRect(const Rect& rect, Rgb color) {
-    if (rect.empty()) return;
+    if (rect.empty())
+        return;
     painter_.fillRect(QRect(rect.left, rect.top, rect.width(), rect.height()),
                       QColor(color.r, color.g, color.b));
 }
@@ -25,14 +27,16 @@ void QtCanvas::blit(const Bitmap24& picture, int sx, int sy, int w, int h, int d
     stretchBlit(picture, sx, sy, w, h, dx, dy, w, h);
 }
 
-void QtCanvas::stretchBlit(const Bitmap24& picture, int sx, int sy, int sw, int sh, int dx,
-                           int dy, int dw, int dh) {
-    if (picture.empty() || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+void QtCanvas::stretchBlit(const Bitmap24& picture, int sx, int sy, int sw, int sh, int dx, int dy,
+                           int dw, int dh) {
+    if (picture.empty() || sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
+        return;
     // Keep the source inside the picture, shrinking the destination in proportion.
     const int64_t x0 = std::max<int64_t>(sx, 0), y0 = std::max<int64_t>(sy, 0);
     const int64_t x1 = std::min<int64_t>(int64_t{sx} + sw, picture.width());
     const int64_t y1 = std::min<int64_t>(int64_t{sy} + sh, picture.height());
-    if (x1 <= x0 || y1 <= y0) return;
+    if (x1 <= x0 || y1 <= y0)
+        return;
     const double scaleX = double(dw) / sw, scaleY = double(dh) / sh;
     const double tx = dx + (x0 - sx) * scaleX, ty = dy + (y0 - sy) * scaleY;
     const double tw = (x1 - x0) * scaleX, th = (y1 - y0) * scaleY;

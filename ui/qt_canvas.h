@@ -8,7 +8,7 @@
 namespace vidora {
 
 class QtCanvas : public Canvas {
-public:
+  public:
     QtCanvas(QPainter& painter, Size size) : painter_(painter), size_(size) {}
 
     Size size() const override { return size_; }
@@ -19,7 +19,7 @@ public:
     void drawText(int x, int y, std::string_view utf8, Rgb color) override;
     Size textExtent(std::string_view utf8) override;
 
-private:
+  private:
     QPainter& painter_;
     Size size_;
 };

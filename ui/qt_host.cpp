@@ -46,7 +46,9 @@ Qt::CursorShape qtCursor(CursorShape shape) {
     return Qt::ArrowCursor;
 }
 
-Rect toRect(const QRect& r) { return Rect::fromSize(r.x(), r.y(), r.width(), r.height()); }
+Rect toRect(const QRect& r) {
+    return Rect::fromSize(r.x(), r.y(), r.width(), r.height());
+}
 
 constexpr int kResizeBorder = 5;
 
@@ -54,13 +56,14 @@ constexpr int kResizeBorder = 5;
 
 // The widget of one window: translates its Qt events into window messages.
 class HostWidget : public QWidget {
-public:
+  public:
     HostWidget(QtWindowHost& host, WindowHandle handle, const WindowClass& windowClass,
                uint32_t style, QWidget* parent)
         : QWidget(parent), host_(host), handle_(handle), class_(windowClass), style_(style) {
         setMouseTracking(true);
         setFocusPolicy(Qt::ClickFocus);
-        if (!class_.background) setAttribute(Qt::WA_OpaquePaintEvent);
+        if (!class_.background)
+            setAttribute(Qt::WA_OpaquePaintEvent);
         applyCursor(class_.cursor);
     }
 
@@ -70,16 +73,18 @@ public:
     void trackLeave() { trackingLeave_ = true; }
     void applyCursor(CursorShape shape) {
         cursor_ = shape;
-        if (resizeEdge_ == 0 && hoverEdge_ == 0) setQtCursor(shape);
+        if (resizeEdge_ == 0 && hoverEdge_ == 0)
+            setQtCursor(shape);
     }
     std::vector<std::unique_ptr<QShortcut>>& shortcuts() { return shortcuts_; }
 
-protected:
+  protected:
     intptr_t route(uint32_t message, uintptr_t wParam, intptr_t lParam) {
         return routeWindowMessage(handle_, message, wParam, lParam);
     }
     static intptr_t point(const QPointF& p) {
-        return makePointParam(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+        return makePointParam(static_cast<int>(std::floor(p.x())),
+                              static_cast<int>(std::floor(p.y())));
     }
 
     void paintEvent(QPaintEvent*) override {
@@ -92,7 +97,7 @@ protected:
         route(WM_PAINT, reinterpret_cast<uintptr_t>(static_cast<Canvas*>(&canvas)), 0);
     }
     void resizeEvent(QResizeEvent*) override {
-        const uint32_t kind = isMinimized()                     ? SIZE_MINIMIZED
+        const uint32_t kind = isMinimized()                       ? SIZE_MINIMIZED
                               : (isMaximized() || isFullScreen()) ? SIZE_MAXIMIZED
                                                                   : SIZE_RESTORED;
         route(WM_SIZE, kind, makeSizeParam(width(), height()));
@@ -113,7 +118,8 @@ protected:
         route(WM_SHOWWINDOW, 0, event->spontaneous() ? 1 : 0);
     }
     void mousePressEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton) return;
+        if (event->button() != Qt::LeftButton)
+            return;
         if (const int edge = edgeAt(event->position().toPoint())) {
             resizeEdge_ = edge;
             resizeStart_ = event->globalPosition().toPoint();
@@ -123,7 +129,8 @@ protected:
         route(WM_LBUTTONDOWN, MK_LBUTTON, point(event->position()));
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton) return;
+        if (event->button() != Qt::LeftButton)
+            return;
         if (resizeEdge_) {
             resizeEdge_ = 0;
             return;
@@ -131,7 +138,8 @@ protected:
         route(WM_LBUTTONUP, 0, point(event->position()));
     }
     void mouseDoubleClickEvent(QMouseEvent* event) override {
-        if (event->button() != Qt::LeftButton) return;
+        if (event->button() != Qt::LeftButton)
+            return;
         // Classes without CS_DBLCLKS see a second press instead.
         route((class_.style & CS_DBLCLKS) ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON,
               point(event->position()));
@@ -141,7 +149,8 @@ protected:
             resizeTo(event->globalPosition().toPoint());
             return;
         }
-        const int edge = (event->buttons() & Qt::LeftButton) ? 0 : edgeAt(event->position().toPoint());
+        const int edge =
+            (event->buttons() & Qt::LeftButton) ? 0 : edgeAt(event->position().toPoint());
         if (edge != hoverEdge_) {
             hoverEdge_ = edge;
             setQtCursor(edge == 0 ? cursor_ : edgeCursor(edge));
@@ -154,13 +163,15 @@ protected:
             hoverEdge_ = 0;
             setQtCursor(cursor_);
         }
-        if (!trackingLeave_) return;
+        if (!trackingLeave_)
+            return;
         trackingLeave_ = false;
         route(WM_MOUSELEAVE, 0, 0);
     }
     void focusOutEvent(QFocusEvent*) override { route(WM_KILLFOCUS, 0, 0); }
     void contextMenuEvent(QContextMenuEvent* event) override {
-        route(WM_CONTEXTMENU, handle_, makePointParam(event->globalPos().x(), event->globalPos().y()));
+        route(WM_CONTEXTMENU, handle_,
+              makePointParam(event->globalPos().x(), event->globalPos().y()));
     }
     void closeEvent(QCloseEvent* event) override {
         // The window decides: the default handling of WM_CLOSE destroys it.
@@ -185,7 +196,7 @@ protected:
         return QWidget::event(event);
     }
 
-private:
+  private:
     void setQtCursor(CursorShape shape) {
         if (shape == CursorShape::None)
             unsetCursor();
@@ -194,17 +205,26 @@ private:
     }
     // WMSZ_* edge under a point of a resizable top-level window, 0 elsewhere.
     int edgeAt(const QPoint& p) const {
-        if (!isWindow() || !(style_ & WS_THICKFRAME) || isMaximized() || isFullScreen()) return 0;
+        if (!isWindow() || !(style_ & WS_THICKFRAME) || isMaximized() || isFullScreen())
+            return 0;
         const bool left = p.x() < kResizeBorder, right = p.x() >= width() - kResizeBorder;
         const bool top = p.y() < kResizeBorder, bottom = p.y() >= height() - kResizeBorder;
-        if (top && left) return WMSZ_TOPLEFT;
-        if (top && right) return WMSZ_TOPRIGHT;
-        if (bottom && left) return WMSZ_BOTTOMLEFT;
-        if (bottom && right) return WMSZ_BOTTOMRIGHT;
-        if (left) return WMSZ_LEFT;
-        if (right) return WMSZ_RIGHT;
-        if (top) return WMSZ_TOP;
-        if (bottom) return WMSZ_BOTTOM;
+        if (top && left)
+            return WMSZ_TOPLEFT;
+        if (top && right)
+            return WMSZ_TOPRIGHT;
+        if (bottom && left)
+            return WMSZ_BOTTOMLEFT;
+        if (bottom && right)
+            return WMSZ_BOTTOMRIGHT;
+        if (left)
+            return WMSZ_LEFT;
+        if (right)
+            return WMSZ_RIGHT;
+        if (top)
+            return WMSZ_TOP;
+        if (bottom)
+            return WMSZ_BOTTOM;
         return 0;
     }
     static CursorShape edgeCursor(int edge) {
@@ -227,12 +247,17 @@ private:
         const QRect g = resizeGeometry_;
         Rect r{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
         const int e = resizeEdge_;
-        if (e == WMSZ_LEFT || e == WMSZ_TOPLEFT || e == WMSZ_BOTTOMLEFT) r.left += d.x();
-        if (e == WMSZ_RIGHT || e == WMSZ_TOPRIGHT || e == WMSZ_BOTTOMRIGHT) r.right += d.x();
-        if (e == WMSZ_TOP || e == WMSZ_TOPLEFT || e == WMSZ_TOPRIGHT) r.top += d.y();
-        if (e == WMSZ_BOTTOM || e == WMSZ_BOTTOMLEFT || e == WMSZ_BOTTOMRIGHT) r.bottom += d.y();
+        if (e == WMSZ_LEFT || e == WMSZ_TOPLEFT || e == WMSZ_BOTTOMLEFT)
+            r.left += d.x();
+        if (e == WMSZ_RIGHT || e == WMSZ_TOPRIGHT || e == WMSZ_BOTTOMRIGHT)
+            r.right += d.x();
+        if (e == WMSZ_TOP || e == WMSZ_TOPLEFT || e == WMSZ_TOPRIGHT)
+            r.top += d.y();
+        if (e == WMSZ_BOTTOM || e == WMSZ_BOTTOMLEFT || e == WMSZ_BOTTOMRIGHT)
+            r.bottom += d.y();
         route(WM_SIZING, static_cast<uintptr_t>(e), reinterpret_cast<intptr_t>(&r));
-        if (r.width() > 0 && r.height() > 0) setGeometry(r.left, r.top, r.width(), r.height());
+        if (r.width() > 0 && r.height() > 0)
+            setGeometry(r.left, r.top, r.width(), r.height());
     }
 
     QtWindowHost& host_;
@@ -254,7 +279,8 @@ QtWindowHost::QtWindowHost() : dispatcher_(std::make_unique<QObject>()) {
             QObject::connect(screen, &QScreen::geometryChanged, dispatcher_.get(),
                              [this] { broadcastDisplayChange(); });
         };
-        for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+        for (QScreen* screen : QGuiApplication::screens())
+            watch(screen);
         QObject::connect(app, &QGuiApplication::screenAdded, dispatcher_.get(),
                          [this, watch](QScreen* screen) {
                              watch(screen);
@@ -269,16 +295,20 @@ QtWindowHost::~QtWindowHost() {
     // Top-level widgets take their children with them.
     std::vector<HostWidget*> topLevel;
     for (const auto& [handle, w] : widgets_)
-        if (w->isWindow()) topLevel.push_back(w);
+        if (w->isWindow())
+            topLevel.push_back(w);
     widgets_.clear();
-    for (HostWidget* w : topLevel) delete w;
+    for (HostWidget* w : topLevel)
+        delete w;
 }
 
 void QtWindowHost::broadcastDisplayChange() {
     std::vector<WindowHandle> topLevel;
     for (const auto& [handle, w] : widgets_)
-        if (w->isWindow()) topLevel.push_back(handle);
-    for (WindowHandle handle : topLevel) routeWindowMessage(handle, WM_DISPLAYCHANGE, 24, 0);
+        if (w->isWindow())
+            topLevel.push_back(handle);
+    for (WindowHandle handle : topLevel)
+        routeWindowMessage(handle, WM_DISPLAYCHANGE, 24, 0);
 }
 
 HostWidget* QtWindowHost::find(WindowHandle window) const {
@@ -286,7 +316,9 @@ HostWidget* QtWindowHost::find(WindowHandle window) const {
     return it == widgets_.end() ? nullptr : it->second;
 }
 
-QWidget* QtWindowHost::widget(WindowHandle window) const { return find(window); }
+QWidget* QtWindowHost::widget(WindowHandle window) const {
+    return find(window);
+}
 
 void QtWindowHost::registerClass(const WindowClass& windowClass) {
     classes_[windowClass.name] = windowClass;
@@ -294,17 +326,20 @@ void QtWindowHost::registerClass(const WindowClass& windowClass) {
 
 WindowHandle QtWindowHost::createWindow(const WindowCreateParams& params) {
     const auto cls = classes_.find(params.className);
-    if (cls == classes_.end()) return 0;
+    if (cls == classes_.end())
+        return 0;
     HostWidget* parent = nullptr;
     if (params.parent) {
         parent = find(params.parent);
-        if (!parent) return 0;
+        if (!parent)
+            return 0;
     }
     const WindowHandle handle = nextHandle_++;
     auto* w = new HostWidget(*this, handle, cls->second, params.style, parent);
     if (!parent) {
         Qt::WindowFlags flags = Qt::Window;
-        if (params.style & WS_POPUP) flags |= Qt::FramelessWindowHint;
+        if (params.style & WS_POPUP)
+            flags |= Qt::FramelessWindowHint;
         w->setWindowFlags(flags);
     }
     w->setWindowTitle(QString::fromStdString(params.caption));
@@ -326,25 +361,32 @@ WindowHandle QtWindowHost::createWindow(const WindowCreateParams& params) {
         destroyWindow(handle);
         return 0;
     }
-    if (HostWidget* created = find(handle); created && (params.style & WS_VISIBLE)) created->show();
+    if (HostWidget* created = find(handle); created && (params.style & WS_VISIBLE))
+        created->show();
     return handle;
 }
 
 void QtWindowHost::destroyWindow(WindowHandle window) {
     HostWidget* root = find(window);
-    if (!root) return;
+    if (!root)
+        return;
     // WM_DESTROY goes to the window first, then to its descendants.
     std::vector<QPointer<HostWidget>> tree{root};
     for (size_t i = 0; i < tree.size(); ++i) {
-        if (!tree[i]) continue;
+        if (!tree[i])
+            continue;
         for (QObject* child : tree[i]->children())
-            if (auto* hw = dynamic_cast<HostWidget*>(child)) tree.emplace_back(hw);
+            if (auto* hw = dynamic_cast<HostWidget*>(child))
+                tree.emplace_back(hw);
     }
     for (const QPointer<HostWidget>& w : tree)
-        if (w && find(w->handle()) == w) routeWindowMessage(w->handle(), WM_DESTROY, 0, 0);
+        if (w && find(w->handle()) == w)
+            routeWindowMessage(w->handle(), WM_DESTROY, 0, 0);
     for (const QPointer<HostWidget>& w : tree) {
-        if (!w) continue;
-        if (capture_ == w->handle()) releaseCapture();
+        if (!w)
+            continue;
+        if (capture_ == w->handle())
+            releaseCapture();
         widgets_.erase(w->handle());
     }
     if (QPointer<HostWidget> gone = root) {
@@ -354,11 +396,14 @@ void QtWindowHost::destroyWindow(WindowHandle window) {
     }
 }
 
-bool QtWindowHost::isWindow(WindowHandle window) const { return find(window) != nullptr; }
+bool QtWindowHost::isWindow(WindowHandle window) const {
+    return find(window) != nullptr;
+}
 
 Rect QtWindowHost::windowRect(WindowHandle window) const {
     const HostWidget* w = find(window);
-    if (!w) return {};
+    if (!w)
+        return {};
     return toRect(w->isWindow() ? w->frameGeometry() : w->geometry());
 }
 
@@ -369,14 +414,17 @@ Size QtWindowHost::clientSize(WindowHandle window) const {
 
 void QtWindowHost::moveWindow(WindowHandle window, const Rect& rect, bool repaint) {
     HostWidget* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     w->setGeometry(rect.left, rect.top, std::max(0, rect.width()), std::max(0, rect.height()));
-    if (repaint) w->update();
+    if (repaint)
+        w->update();
 }
 
 Point QtWindowHost::clientToScreen(WindowHandle window, Point point) const {
     const HostWidget* w = find(window);
-    if (!w) return point;
+    if (!w)
+        return point;
     const QPoint p = w->mapToGlobal(QPoint(point.x, point.y));
     return {p.x(), p.y()};
 }
@@ -388,7 +436,8 @@ Rect QtWindowHost::screenRect() const {
 
 void QtWindowHost::showWindow(WindowHandle window, ShowCommand command) {
     HostWidget* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     const bool topLevel = w->isWindow();
     switch (command) {
         case ShowCommand::Hide:
@@ -433,25 +482,29 @@ uint32_t QtWindowHost::style(WindowHandle window) const {
 }
 
 void QtWindowHost::setStyle(WindowHandle window, uint32_t style) {
-    if (HostWidget* w = find(window)) w->setStyle(style);
+    if (HostWidget* w = find(window))
+        w->setStyle(style);
 }
 
 void QtWindowHost::setWindowRegion(WindowHandle window, const Rect& bounds,
                                    const std::vector<Rect>& cuts) {
     HostWidget* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     if (bounds.empty()) {
         w->clearMask();
         return;
     }
     QRegion region(bounds.left, bounds.top, bounds.width(), bounds.height());
     for (const Rect& cut : cuts)
-        if (!cut.empty()) region -= QRegion(cut.left, cut.top, cut.width(), cut.height());
+        if (!cut.empty())
+            region -= QRegion(cut.left, cut.top, cut.width(), cut.height());
     w->setMask(region);
 }
 
 void QtWindowHost::invalidate(WindowHandle window) {
-    if (HostWidget* w = find(window)) w->update();
+    if (HostWidget* w = find(window))
+        w->update();
 }
 
 bool QtWindowHost::paintNow(WindowHandle window, const std::function<void(Canvas&)>&) {
@@ -462,27 +515,33 @@ bool QtWindowHost::paintNow(WindowHandle window, const std::function<void(Canvas
 
 void QtWindowHost::setCapture(WindowHandle window) {
     HostWidget* w = find(window);
-    if (!w) return;
-    if (capture_ && capture_ != window) releaseCapture();
+    if (!w)
+        return;
+    if (capture_ && capture_ != window)
+        releaseCapture();
     w->grabMouse();
     capture_ = window;
 }
 
 void QtWindowHost::releaseCapture() {
-    if (HostWidget* w = find(capture_)) w->releaseMouse();
+    if (HostWidget* w = find(capture_))
+        w->releaseMouse();
     capture_ = 0;
 }
 
 void QtWindowHost::setFocus(WindowHandle window) {
-    if (HostWidget* w = find(window)) w->setFocus(Qt::OtherFocusReason);
+    if (HostWidget* w = find(window))
+        w->setFocus(Qt::OtherFocusReason);
 }
 
 void QtWindowHost::setCursor(WindowHandle window, CursorShape shape) {
-    if (HostWidget* w = find(window)) w->applyCursor(shape);
+    if (HostWidget* w = find(window))
+        w->applyCursor(shape);
 }
 
 void QtWindowHost::trackMouseLeave(WindowHandle window) {
-    if (HostWidget* w = find(window)) w->trackLeave();
+    if (HostWidget* w = find(window))
+        w->trackLeave();
 }
 
 uint32_t QtWindowHost::trackPopupMenu(WindowHandle owner, const std::vector<MenuItem>& items,
@@ -499,20 +558,25 @@ uint32_t QtWindowHost::trackPopupMenu(WindowHandle owner, const std::vector<Menu
     }
     QPoint at(screenPoint.x, screenPoint.y);
     const QSize size = menu.sizeHint();
-    if (flags & TPM_RIGHTALIGN) at.rx() -= size.width();
-    if (flags & TPM_BOTTOMALIGN) at.ry() -= size.height();
+    if (flags & TPM_RIGHTALIGN)
+        at.rx() -= size.width();
+    if (flags & TPM_BOTTOMALIGN)
+        at.ry() -= size.height();
     const QAction* chosen = menu.exec(at);
     return chosen ? chosen->data().toUInt() : 0;
 }
 
 void QtWindowHost::setAccelerators(WindowHandle window, std::vector<Accelerator> accelerators) {
     HostWidget* w = find(window);
-    if (!w) return;
+    if (!w)
+        return;
     w->shortcuts().clear();
     for (const Accelerator& a : accelerators) {
         int key = a.virtualKey;
-        if (key == VK_ESCAPE) key = Qt::Key_Escape;
-        if (key == VK_SPACE) key = Qt::Key_Space;
+        if (key == VK_ESCAPE)
+            key = Qt::Key_Escape;
+        if (key == VK_SPACE)
+            key = Qt::Key_Space;
         auto shortcut = std::make_unique<QShortcut>(QKeySequence(key), w);
         shortcut->setContext(Qt::WindowShortcut);
         const WindowHandle handle = window;
@@ -546,8 +610,8 @@ intptr_t QtWindowHost::sendMessageFromAnyThread(WindowHandle window, uint32_t me
     return result;
 }
 
-intptr_t QtWindowHost::defaultWindowProc(WindowHandle window, uint32_t message,
-                                         uintptr_t wParam, intptr_t) {
+intptr_t QtWindowHost::defaultWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam,
+                                         intptr_t) {
     HostWidget* w = find(window);
     switch (message) {
         case WM_NCCREATE:
@@ -556,7 +620,8 @@ intptr_t QtWindowHost::defaultWindowProc(WindowHandle window, uint32_t message,
             destroyWindow(window);
             return 0;
         case WM_SYSCOMMAND:
-            if (!w) return 0;
+            if (!w)
+                return 0;
             switch (wParam & 0xFFF0) {
                 case SC_MINIMIZE:
                     showWindow(window, ShowCommand::ShowMinimized);
@@ -571,7 +636,8 @@ intptr_t QtWindowHost::defaultWindowProc(WindowHandle window, uint32_t message,
                     routeWindowMessage(window, WM_CLOSE, 0, 0);
                     break;
                 case SC_MOVE:
-                    if (QWindow* native = w->windowHandle()) native->startSystemMove();
+                    if (QWindow* native = w->windowHandle())
+                        native->startSystemMove();
                     break;
                 case SC_SIZE:
                     if (QWindow* native = w->windowHandle())
@@ -587,7 +653,8 @@ intptr_t QtWindowHost::defaultWindowProc(WindowHandle window, uint32_t message,
 }
 
 void QtWindowHost::quit(int exitCode) {
-    if (QCoreApplication::instance()) QCoreApplication::exit(exitCode);
+    if (QCoreApplication::instance())
+        QCoreApplication::exit(exitCode);
 }
 
 }  // namespace vidora

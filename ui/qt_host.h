@@ -17,7 +17,7 @@ namespace vidora {
 class HostWidget;
 
 class QtWindowHost : public WindowHost {
-public:
+  public:
     QtWindowHost();
     ~QtWindowHost() override;
 
@@ -60,7 +60,7 @@ public:
     // The widget of a window (for screenshots and embedding); null for unknown handles.
     QWidget* widget(WindowHandle window) const;
 
-private:
+  private:
     friend class HostWidget;
     HostWidget* find(WindowHandle window) const;
     void broadcastDisplayChange();

@@ -55,7 +55,7 @@ struct ControlNotification {
 
 // Receives a group's notifications synchronously, during the mouse message that caused them.
 class ControlListener {
-public:
+  public:
     virtual ~ControlListener() = default;
     virtual void notify(const ControlNotification& notification) = 0;
 };

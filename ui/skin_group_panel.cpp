@@ -13,7 +13,9 @@ int clampCoordinate(int64_t v) {
     return static_cast<int>(std::clamp(v, -kLimit, kLimit));
 }
 
-bool isButtonType(int32_t type) { return type >= CONTROL_PUSH && type <= CONTROL_PROGRAM_APPEARANCE; }
+bool isButtonType(int32_t type) {
+    return type >= CONTROL_PUSH && type <= CONTROL_PROGRAM_APPEARANCE;
+}
 
 const WindowKindRegistration kGroupKind(GROUP_PANEL_KIND, [](SkinWindow* parent, int32_t id, int x,
                                                              int y, int width, int height) {
@@ -22,8 +24,7 @@ const WindowKindRegistration kGroupKind(GROUP_PANEL_KIND, [](SkinWindow* parent,
 
 }  // namespace
 
-SkinGroupPanel::SkinGroupPanel(SkinWindow* parent, int32_t id, int x, int y, int width,
-                               int height)
+SkinGroupPanel::SkinGroupPanel(SkinWindow* parent, int32_t id, int x, int y, int width, int height)
     : SkinWindow(parent, id, x, y, width, height) {}
 
 WindowClass SkinGroupPanel::classDescription() const {
@@ -34,7 +35,9 @@ WindowClass SkinGroupPanel::classDescription() const {
     return c;
 }
 
-void SkinGroupPanel::createDrawingBuffer() { buffer_ = Bitmap24(width(), height()); }
+void SkinGroupPanel::createDrawingBuffer() {
+    buffer_ = Bitmap24(width(), height());
+}
 
 bool SkinGroupPanel::loadPicture(const std::string& path) {
     auto loaded = Bitmap24::loadBmp(path);
@@ -47,7 +50,8 @@ bool SkinGroupPanel::loadPicture(const std::string& path) {
 }
 
 void SkinGroupPanel::addTooltip(const SkinControl& control) {
-    if (!tooltipsActive_) return;
+    if (!tooltipsActive_)
+        return;
     tools_.push_back({control.id,
                       {control.x, control.y, clampCoordinate(int64_t{control.x} + control.width),
                        clampCoordinate(int64_t{control.y} + control.height)},
@@ -56,11 +60,15 @@ void SkinGroupPanel::addTooltip(const SkinControl& control) {
 
 std::string SkinGroupPanel::tooltipAt(int x, int y, Rect* area) const {
     for (const Tool& tool : tools_) {
-        if (!tool.rect.contains(x, y)) continue;
+        if (!tool.rect.contains(x, y))
+            continue;
         const SkinControl* c = control(tool.controlId);
-        if (c && c->state == STATE_HIDDEN) continue;
-        if (tool.text.empty()) return {};
-        if (area) *area = tool.rect;
+        if (c && c->state == STATE_HIDDEN)
+            continue;
+        if (tool.text.empty())
+            return {};
+        if (area)
+            *area = tool.rect;
         return tool.text;
     }
     return {};
@@ -78,14 +86,14 @@ void SkinGroupPanel::setBitmapLayout(int32_t layout, int32_t panelOffset, int32_
 }
 
 void SkinGroupPanel::setStateOffset(int appearance, int state, int32_t offset) {
-    if (appearance < 0 || appearance > 1 || state < 0 || state > 4) return;
+    if (appearance < 0 || appearance > 1 || state < 0 || state > 4)
+        return;
     const int i = index(appearance, state);
     xOffsets_[i] = bitmapLayout_ == 0 ? offset : 0;
     yOffsets_[i] = bitmapLayout_ == 0 ? 0 : offset;
 }
 
-void SkinGroupPanel::setStretch(bool enabled, int32_t direction, int32_t startRow,
-                                int32_t endRow) {
+void SkinGroupPanel::setStretch(bool enabled, int32_t direction, int32_t startRow, int32_t endRow) {
     stretch_ = enabled;
     stretchDirection_ = direction;
     stretchStart_ = startRow;
@@ -99,7 +107,8 @@ SkinControl& SkinGroupPanel::addControl(SkinControl control) {
 }
 
 SkinControl* SkinGroupPanel::control(int32_t controlId) {
-    if (controlId < 1 || static_cast<size_t>(controlId) > controls_.size()) return nullptr;
+    if (controlId < 1 || static_cast<size_t>(controlId) > controls_.size())
+        return nullptr;
     return &controls_[static_cast<size_t>(controlId) - 1];
 }
 
@@ -110,7 +119,8 @@ const SkinControl* SkinGroupPanel::control(int32_t controlId) const {
 // ---- drawing ----------------------------------------------------------------------------
 
 void SkinGroupPanel::render() {
-    if (buffer_.empty()) return;
+    if (buffer_.empty())
+        return;
     // Without a picture (or where it ends) the group shows black rather than stale pixels.
     if (picture_.empty() || !picture_.bounds().contains(panelOrigin_.x, panelOrigin_.y) ||
         int64_t{panelOrigin_.x} + width() > picture_.width() ||
@@ -118,7 +128,8 @@ void SkinGroupPanel::render() {
         buffer_.fill({});
     copyBlock(buffer_, 0, 0, picture_, panelOrigin_.x, panelOrigin_.y, width(), height());
     for (const SkinControl& c : controls_) {
-        if (c.state == STATE_HIDDEN) continue;
+        if (c.state == STATE_HIDDEN)
+            continue;
         const int i = index(c.appearance, c.state);
         const int64_t sourceX = int64_t{c.x} + xOffsets_[i];
         const int64_t sourceY = int64_t{c.y} + yOffsets_[i];
@@ -149,10 +160,12 @@ void SkinGroupPanel::renderShaped(const SkinControl& c, int64_t sourceX, int64_t
     };
     for (int64_t j = j0; j < j1; ++j) {
         for (int64_t i = i0; i < i1; ++i) {
-            if (!inPicture(maskX + i, maskY + j) || !inPicture(sourceX + i, sourceY + j)) continue;
+            if (!inPicture(maskX + i, maskY + j) || !inPicture(sourceX + i, sourceY + j))
+                continue;
             const uint8_t* mask =
                 picture_.pixelAt(static_cast<int>(maskX + i), static_cast<int>(maskY + j));
-            if (mask[2] != key) continue;  // red component names the control
+            if (mask[2] != key)
+                continue;  // red component names the control
             const uint8_t* s =
                 picture_.pixelAt(static_cast<int>(sourceX + i), static_cast<int>(sourceY + j));
             uint8_t* d = buffer_.pixelAt(static_cast<int>(c.x + i), static_cast<int>(c.y + j));
@@ -168,7 +181,8 @@ void SkinGroupPanel::present(Canvas* canvas) {
         presentTo(*canvas);
         return;
     }
-    if (!handle() || !hasWindowHost()) return;
+    if (!handle() || !hasWindowHost())
+        return;
     windowHost().paintNow(handle(), [this](Canvas& c) { presentTo(c); });
 }
 
@@ -182,9 +196,10 @@ void SkinGroupPanel::presentTo(Canvas& canvas) {
     const int64_t start = stretchStart_;
     const int64_t end = stretchEnd_;
     canvas.blit(buffer_, 0, 0, w, clampCoordinate(start), 0, 0);
-    if (stretchDirection_ != 1) return;
-    const int64_t current =
-        handle() && hasWindowHost() ? windowHost().clientSize(handle()).height : canvas.size().height;
+    if (stretchDirection_ != 1)
+        return;
+    const int64_t current = handle() && hasWindowHost() ? windowHost().clientSize(handle()).height
+                                                        : canvas.size().height;
     const int px = panelOrigin_.x;
     const int64_t py = panelOrigin_.y;
     if (current <= h) {
@@ -209,7 +224,8 @@ void SkinGroupPanel::refresh() {
 
 void SkinGroupPanel::disableAll() {
     for (SkinControl& c : controls_) {
-        if (c.state == STATE_DISABLED || c.state == STATE_HIDDEN) continue;
+        if (c.state == STATE_DISABLED || c.state == STATE_HIDDEN)
+            continue;
         c.savedState = c.state;
         c.state = STATE_DISABLED;
     }
@@ -218,13 +234,15 @@ void SkinGroupPanel::disableAll() {
 
 void SkinGroupPanel::enableAll() {
     for (SkinControl& c : controls_)
-        if (c.state == STATE_DISABLED) c.state = c.savedState;
+        if (c.state == STATE_DISABLED)
+            c.state = c.savedState;
     refresh();
 }
 
 void SkinGroupPanel::setEnabled(int32_t controlId, bool enable) {
     SkinControl* c = control(controlId);
-    if (!c || c->state == STATE_HIDDEN) return;
+    if (!c || c->state == STATE_HIDDEN)
+        return;
     if (enable && c->state == STATE_DISABLED) {
         c->state = c->savedState == STATE_DISABLED ? STATE_NORMAL : c->savedState;
     } else if (!enable && c->state != STATE_DISABLED) {
@@ -238,42 +256,53 @@ void SkinGroupPanel::setEnabled(int32_t controlId, bool enable) {
 
 void SkinGroupPanel::setAppearance(int32_t controlId, int32_t value) {
     SkinControl* c = control(controlId);
-    if (!c || (c->type != CONTROL_TOGGLE && c->type != CONTROL_PROGRAM_APPEARANCE)) return;
+    if (!c || (c->type != CONTROL_TOGGLE && c->type != CONTROL_PROGRAM_APPEARANCE))
+        return;
     c->appearance = value != 0 ? 1 : 0;
     refresh();
 }
 
 void SkinGroupPanel::setThumbPosition(int32_t controlId, int32_t value) {
     SkinControl* c = control(controlId);
-    if (!c || c->type != CONTROL_TRACKER) return;
+    if (!c || c->type != CONTROL_TRACKER)
+        return;
     // A value beyond the travel would draw the thumb off the track.
-    c->thumbPosition = std::clamp<int64_t>(value, 0, std::max<int64_t>(0, int64_t{c->width} - c->thumbWidth));
+    c->thumbPosition =
+        std::clamp<int64_t>(value, 0, std::max<int64_t>(0, int64_t{c->width} - c->thumbWidth));
     refresh();
 }
 
 int32_t SkinGroupPanel::trackerValue(int32_t controlId) const {
     const SkinControl* c = control(controlId);
-    if (!c || c->type != CONTROL_TRACKER) return 0;
+    if (!c || c->type != CONTROL_TRACKER)
+        return 0;
     const int64_t travel = int64_t{c->width} - c->thumbWidth;
-    if (travel <= 0) return 0;  // a thumb as wide as its track has nowhere to go
+    if (travel <= 0)
+        return 0;  // a thumb as wide as its track has nowhere to go
     return static_cast<int32_t>(int64_t{c->thumbPosition} * 100 / travel);
 }
 
 int32_t SkinGroupPanel::hitTest(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width() || y >= height()) return -1;
+    if (x < 0 || y < 0 || x >= width() || y >= height())
+        return -1;
     for (const SkinControl& c : controls_) {
-        if (c.shape != 0 || c.state == STATE_HIDDEN) continue;
-        if (!control(c.id)) continue;  // an id that names no place in the group is inert
+        if (c.shape != 0 || c.state == STATE_HIDDEN)
+            continue;
+        if (!control(c.id))
+            continue;  // an id that names no place in the group is inert
         if (x >= c.x && y >= c.y && x < int64_t{c.x} + c.width && y < int64_t{c.y} + c.height)
             return c.id;
     }
     const int64_t mx = int64_t{maskOrigin_.x} + x;
     const int64_t my = int64_t{maskOrigin_.y} + y;
-    if (mx < 0 || my < 0 || mx >= picture_.width() || my >= picture_.height()) return 0;
+    if (mx < 0 || my < 0 || mx >= picture_.width() || my >= picture_.height())
+        return 0;
     const int32_t k = picture_.pixel(static_cast<int>(mx), static_cast<int>(my)).r;
-    if (k == 0) return 0;
+    if (k == 0)
+        return 0;
     const SkinControl* c = control(k);
-    if (!c || c->state == STATE_HIDDEN) return 0;
+    if (!c || c->state == STATE_HIDDEN)
+        return 0;
     return k;
 }
 
@@ -291,7 +320,8 @@ void SkinGroupPanel::enter(SkinControl& c) {
 
 void SkinGroupPanel::leave(SkinControl& c) {
     if (captured_ && isButtonType(c.type)) {
-        if (c.state != STATE_DISABLED) c.state = STATE_NORMAL;
+        if (c.state != STATE_DISABLED)
+            c.state = STATE_NORMAL;
     } else if (c.state == STATE_HIGHLIGHTED) {
         c.state = STATE_NORMAL;
     } else if (c.state == STATE_DOWN_HIGHLIGHTED) {
@@ -323,7 +353,8 @@ void SkinGroupPanel::completeClick(SkinControl& c) {
 }
 
 void SkinGroupPanel::notify(const SkinControl& c) {
-    if (!listener_) return;
+    if (!listener_)
+        return;
     const ControlNotification n{id(), c.id, c.state};
     listener_->notify(n);
 }
@@ -342,7 +373,8 @@ void SkinGroupPanel::pressTracker(SkinControl& c, int x) {
 
 void SkinGroupPanel::dragTracker(SkinControl& c, int x) {
     const int64_t x0 = c.x;
-    if (x < x0 + 7 || x > x0 + c.width) return;
+    if (x < x0 + 7 || x > x0 + c.width)
+        return;
     const int64_t travel = std::max<int64_t>(0, int64_t{c.width} - c.thumbWidth);
     c.thumbPosition = static_cast<int32_t>(
         std::clamp<int64_t>(int64_t{c.thumbPosition} + x - c.lastMouseX, 0, travel));
@@ -351,13 +383,17 @@ void SkinGroupPanel::dragTracker(SkinControl& c, int x) {
 }
 
 void SkinGroupPanel::onButtonDown(int x, int y) {
-    if (hasWindowHost() && handle()) windowHost().setFocus(handle());
+    if (hasWindowHost() && handle())
+        windowHost().setFocus(handle());
     const int32_t h = hitTest(x, y);
     SkinControl* c = control(h);
-    if (captured_ || !c || c->state == STATE_DISABLED) return;
-    if (hasWindowHost() && handle()) windowHost().setCapture(handle());
+    if (captured_ || !c || c->state == STATE_DISABLED)
+        return;
+    if (hasWindowHost() && handle())
+        windowHost().setCapture(handle());
     captured_ = true;
-    if (hot_ == 0) hot_ = h;
+    if (hot_ == 0)
+        hot_ = h;
     if (isButtonType(c->type)) {
         c->state = STATE_DOWN_HIGHLIGHTED;
         refresh();
@@ -368,14 +404,17 @@ void SkinGroupPanel::onButtonDown(int x, int y) {
 }
 
 void SkinGroupPanel::onButtonUp(int x, int y) {
-    if (!captured_) return;
-    if (hasWindowHost() && handle()) windowHost().releaseCapture();
+    if (!captured_)
+        return;
+    if (hasWindowHost() && handle())
+        windowHost().releaseCapture();
     captured_ = false;
     const int32_t h = hitTest(x, y);
     SkinControl* c = control(h);
     // A release counts only over the control that was pressed, and not once the program
     // disabled it meanwhile.
-    if (!c || h != hot_ || c->state == STATE_DISABLED) return;
+    if (!c || h != hot_ || c->state == STATE_DISABLED)
+        return;
     completeClick(*c);
     refresh();
 }
@@ -390,8 +429,10 @@ void SkinGroupPanel::onMouseMove(int x, int y, bool leaving) {
         }
     }
     if (hot_ != 0 && h != hot_) {
-        if (SkinControl* hot = control(hot_)) leave(*hot);
-        if (!captured_) hot_ = 0;
+        if (SkinControl* hot = control(hot_))
+            leave(*hot);
+        if (!captured_)
+            hot_ = 0;
         redraw = true;
     }
     if ((!captured_ && h > 0) || (hot_ != 0 && h == hot_)) {
@@ -401,17 +442,22 @@ void SkinGroupPanel::onMouseMove(int x, int y, bool leaving) {
             const bool wasHot = hot_ == h;
             hot_ = h;
             enter(*c);
-            if (hasWindowHost() && handle()) windowHost().trackMouseLeave(handle());
-            if (redraw || !wasHot || before != c->state) refresh();
+            if (hasWindowHost() && handle())
+                windowHost().trackMouseLeave(handle());
+            if (redraw || !wasHot || before != c->state)
+                refresh();
             return;
         }
     }
-    if (redraw) refresh();
+    if (redraw)
+        refresh();
 }
 
 void SkinGroupPanel::onKillFocus() {
-    if (!captured_) return;
-    if (hasWindowHost() && handle()) windowHost().releaseCapture();
+    if (!captured_)
+        return;
+    if (hasWindowHost() && handle())
+        windowHost().releaseCapture();
     captured_ = false;
     if (SkinControl* hot = control(hot_);
         hot && hot->type != CONTROL_LATCH && hot->state != STATE_DISABLED)
@@ -437,7 +483,8 @@ intptr_t SkinGroupPanel::windowProc(uint32_t message, uintptr_t wParam, intptr_t
             onKillFocus();
             return 0;
         case WM_PAINT:
-            if (wParam) present(reinterpret_cast<Canvas*>(wParam));
+            if (wParam)
+                present(reinterpret_cast<Canvas*>(wParam));
             return 0;
         case WM_SHOWWINDOW:
             render();

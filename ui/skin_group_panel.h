@@ -14,7 +14,7 @@
 namespace vidora {
 
 class SkinGroupPanel : public SkinWindow {
-public:
+  public:
     static constexpr const char* kClassName = "VD_GroupPanel";
     static constexpr Rgb kThumbTransparent{255, 255, 255};
 
@@ -48,7 +48,7 @@ public:
     void disableAll();
     void enableAll();
     void setEnabled(int32_t controlId, bool enable);
-    void setAppearance(int32_t controlId, int32_t value);    // types 1 and 2
+    void setAppearance(int32_t controlId, int32_t value);     // types 1 and 2
     void setThumbPosition(int32_t controlId, int32_t value);  // trackers
     int32_t trackerValue(int32_t controlId) const;
     // Control id at a client point; 0 for none, -1 outside the group.
@@ -69,7 +69,7 @@ public:
     bool mouseCaptured() const { return captured_; }
     int32_t hotControl() const { return hot_; }
 
-private:
+  private:
     struct Tool {
         int32_t controlId;
         Rect rect;

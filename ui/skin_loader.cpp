@@ -13,7 +13,9 @@ std::string skinFolderOf(const std::string& skinFile) {
     return folder.empty() ? "." : folder;
 }
 
-std::string numbered(const char* key, int32_t n) { return key + std::to_string(n); }
+std::string numbered(const char* key, int32_t n) {
+    return key + std::to_string(n);
+}
 
 constexpr const char* kStateOffsetKeys[5] = {"NORMALOFFSET", "HILIGHTOFFSET", "DOWNOFFSET",
                                              "DOWNHLOFFSET", "DISABLEOFFSSET"};
@@ -28,7 +30,8 @@ void readGroup(const ProfileFile& ini, const std::string& folder, int32_t number
     SkinWindow* window = createByKind(GROUP_PANEL_KIND, parent, get("PANELID"), get("X"), get("Y"),
                                       get("WIDTH"), get("HEIGHT"));
     auto* group = dynamic_cast<SkinGroupPanel*>(window);
-    if (!group) return;
+    if (!group)
+        return;
     group->create(WS_CHILD, 0, section);
     group->setListener(listener);
     group->createDrawingBuffer();
@@ -48,13 +51,16 @@ void readGroup(const ProfileFile& ini, const std::string& folder, int32_t number
 
     const int32_t count = std::min(get("CONTROLS"), kMaxGroupControls);
     for (int32_t k = 1; k <= count; ++k) {
-        const auto key = [k](const char* name) { return std::string(name) + "_" + std::to_string(k); };
+        const auto key = [k](const char* name) {
+            return std::string(name) + "_" + std::to_string(k);
+        };
         SkinControl c;
         c.appearance = 0;
         c.id = get(key("CONTROLID"));
         c.type = get(key("CONTROLTYPE"));
         c.state = get(key("CONTROLSTATE"));
-        if (c.state < STATE_NORMAL || c.state > STATE_HIDDEN) c.state = STATE_NORMAL;
+        if (c.state < STATE_NORMAL || c.state > STATE_HIDDEN)
+            c.state = STATE_NORMAL;
         c.savedState = c.state;
         c.shape = get(key("CONTROLSHAPE"));
         c.x = get(key("CONTROLX"));
@@ -74,7 +80,8 @@ void readGroup(const ProfileFile& ini, const std::string& folder, int32_t number
         windowHost().showWindow(group->handle(), ShowCommand::Show);
     else
         group->render();
-    if (groups) groups->push_back(group);
+    if (groups)
+        groups->push_back(group);
 }
 
 }  // namespace
@@ -83,10 +90,12 @@ bool loadSkinGroups(const std::string& skinFile, SkinWindow* parent, ControlList
                     std::vector<SkinGroupPanel*>* groups) {
     const ProfileFile ini = ProfileFile::load(skinFile);
     const int32_t declared = ini.getInt("GROUPS", "GROUPNUM");
-    if (declared <= 0) return false;
+    if (declared <= 0)
+        return false;
     const std::string folder = skinFolderOf(skinFile);
     const int32_t count = std::min(declared, kMaxSkinGroups);
-    for (int32_t i = 1; i <= count; ++i) readGroup(ini, folder, i, parent, listener, groups);
+    for (int32_t i = 1; i <= count; ++i)
+        readGroup(ini, folder, i, parent, listener, groups);
     return true;
 }
 
@@ -120,10 +129,13 @@ std::vector<Rect> buildCutList(const Bitmap24& frame, uint32_t maskColor, int32_
     const int columns = std::min(monitorX, frame.width());
     for (int x = 0; x < columns; ++x) {
         int y = 0;
-        while (y < frame.height() && frame.pixel(x, y) != mask) ++y;
-        if (y == frame.height()) continue;
+        while (y < frame.height() && frame.pixel(x, y) != mask)
+            ++y;
+        if (y == frame.height())
+            continue;
         const int start = y;
-        while (y < frame.height() && frame.pixel(x, y) == mask) ++y;
+        while (y < frame.height() && frame.pixel(x, y) == mask)
+            ++y;
         // The pixel that ends the run is part of the cut, as the outline has always been cut.
         cuts.push_back({x, start, x + 1, y < frame.height() ? y + 1 : frame.height()});
     }

@@ -38,7 +38,7 @@ struct FramePiece {
 
 // The [MAINWND] section and the frame picture it names.
 struct MainWindowSkin {
-    Bitmap24 frame;  // empty when the picture is missing or unreadable
+    Bitmap24 frame;          // empty when the picture is missing or unreadable
     uint32_t maskColor = 0;  // blue * 65536 + green * 256 + red
     int32_t width = 0;       // nominal window size
     int32_t height = 0;

@@ -47,18 +47,23 @@ void setWindowHost(WindowHost* host) {
 }
 
 WindowHost& windowHost() {
-    if (!framework().host) throw std::logic_error("no window host installed");
+    if (!framework().host)
+        throw std::logic_error("no window host installed");
     return *framework().host;
 }
 
-bool hasWindowHost() { return framework().host != nullptr; }
+bool hasWindowHost() {
+    return framework().host != nullptr;
+}
 
 SkinWindow::SkinWindow(SkinWindow* parent, int32_t id, int x, int y, int width, int height)
     : id_(id), x_(x), y_(y), width_(width), height_(height), parent_(parent) {
     framework().byId[id] = this;
 }
 
-SkinWindow::~SkinWindow() { forget(this); }
+SkinWindow::~SkinWindow() {
+    forget(this);
+}
 
 void SkinWindow::destroy() {
     forget(this);
@@ -66,7 +71,8 @@ void SkinWindow::destroy() {
     // of its children) reaches the default handling only.
     const WindowHandle native = handle_;
     handle_ = 0;
-    if (native && hasWindowHost()) windowHost().destroyWindow(native);
+    if (native && hasWindowHost())
+        windowHost().destroyWindow(native);
     Framework& fw = framework();
     if (auto it = fw.owned.find(this); it != fw.owned.end()) {
         std::unique_ptr<SkinWindow> self = std::move(it->second);
@@ -82,7 +88,8 @@ bool SkinWindow::create(uint32_t style, uint32_t exStyle, const std::string& cap
         markClassRegistered();
     }
     style |= WS_CLIPCHILDREN;
-    if (style & WS_CHILD) style |= WS_CLIPSIBLINGS;
+    if (style & WS_CHILD)
+        style |= WS_CLIPSIBLINGS;
     WindowCreateParams params;
     params.exStyle = exStyle;
     params.className = className();
@@ -120,12 +127,17 @@ bool SkinWindow::isClassRegistered() const {
     return framework().registeredClasses.contains(className());
 }
 
-void SkinWindow::markClassRegistered() { framework().registeredClasses.insert(className()); }
+void SkinWindow::markClassRegistered() {
+    framework().registeredClasses.insert(className());
+}
 
-std::string SkinWindow::tooltipAt(int, int, Rect*) const { return {}; }
+std::string SkinWindow::tooltipAt(int, int, Rect*) const {
+    return {};
+}
 
 intptr_t SkinWindow::defaultProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    if (!hasWindowHost()) return 0;
+    if (!hasWindowHost())
+        return 0;
     return windowHost().defaultWindowProc(handle_, message, wParam, lParam);
 }
 
@@ -137,7 +149,8 @@ intptr_t routeWindowMessage(WindowHandle window, uint32_t message, uintptr_t wPa
         if (object->id() == MAIN_WINDOW_ID && message == WM_DESTROY) {
             // Closing the main window ends the program; the object itself is torn down later.
             sendMessage(APP_QUIT);
-            if (fw.host) fw.host->quit(0);
+            if (fw.host)
+                fw.host->quit(0);
             return 0;
         }
         return object->windowProc(message, wParam, lParam);
@@ -149,13 +162,15 @@ intptr_t routeWindowMessage(WindowHandle window, uint32_t message, uintptr_t wPa
             return it->second->windowProc(message, wParam, lParam);
         }
     }
-    if (!fw.host) return 0;
+    if (!fw.host)
+        return 0;
     return fw.host->defaultWindowProc(window, message, wParam, lParam);
 }
 
 SkinWindow* adoptWindow(std::unique_ptr<SkinWindow> window) {
     SkinWindow* raw = window.get();
-    if (raw) framework().owned[raw] = std::move(window);
+    if (raw)
+        framework().owned[raw] = std::move(window);
     return raw;
 }
 
@@ -166,7 +181,8 @@ void registerWindowKind(int kind, WindowFactory factory) {
 SkinWindow* createByKind(int kind, SkinWindow* parent, int32_t id, int x, int y, int width,
                          int height) {
     const auto it = factories().find(kind);
-    if (it == factories().end() || !it->second) return nullptr;
+    if (it == factories().end() || !it->second)
+        return nullptr;
     return adoptWindow(it->second(parent, id, x, y, width, height));
 }
 
@@ -190,7 +206,8 @@ void destroyAllWindows() {
         fw.byId.erase(id);  // in case a kind's destroy left its entry behind
     }
     // Objects whose id a later object took over are still ours to free.
-    while (!fw.owned.empty()) fw.owned.begin()->second->destroy();
+    while (!fw.owned.empty())
+        fw.owned.begin()->second->destroy();
     fw.byId.clear();
     fw.byHandle.clear();
 }

@@ -18,7 +18,7 @@
 namespace vidora {
 
 class SkinWindow {
-public:
+  public:
     // Enters the object in the id registry under its id (replacing an earlier entry).
     SkinWindow(SkinWindow* parent, int32_t id, int x, int y, int width, int height);
     virtual ~SkinWindow();
@@ -48,10 +48,10 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-protected:
+  protected:
     intptr_t defaultProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-private:
+  private:
     friend intptr_t routeWindowMessage(WindowHandle, uint32_t, uintptr_t, intptr_t);
 
     WindowHandle handle_ = 0;

@@ -66,7 +66,7 @@ struct Accelerator {
 enum : int { VK_SPACE = 0x20, VK_ESCAPE = 0x1B };
 
 class WindowHost {
-public:
+  public:
     virtual ~WindowHost() = default;
 
     virtual void registerClass(const WindowClass& windowClass) = 0;

@@ -10,12 +10,12 @@ namespace vidora {
 
 enum : uint32_t {
     WM_NULL = 0x0000,
-    WM_CREATE = 0x0001,   // lParam: const CreateStruct*
+    WM_CREATE = 0x0001,  // lParam: const CreateStruct*
     WM_DESTROY = 0x0002,
-    WM_MOVE = 0x0003,     // lParam: client-area origin (x, y) in the parent or on the screen
-    WM_SIZE = 0x0005,     // wParam: SIZE_*; lParam: client width, height
+    WM_MOVE = 0x0003,  // lParam: client-area origin (x, y) in the parent or on the screen
+    WM_SIZE = 0x0005,  // wParam: SIZE_*; lParam: client width, height
     WM_KILLFOCUS = 0x0008,
-    WM_PAINT = 0x000F,    // wParam: Canvas* to paint into (valid during the call)
+    WM_PAINT = 0x000F,  // wParam: Canvas* to paint into (valid during the call)
     WM_CLOSE = 0x0010,
     WM_SHOWWINDOW = 0x0018,  // wParam: shown (1) or hidden (0); lParam 0 for a show call
     WM_GETMINMAXINFO = 0x0024,
@@ -23,7 +23,7 @@ enum : uint32_t {
     WM_DISPLAYCHANGE = 0x007E,
     WM_NCCREATE = 0x0081,
     WM_NCCALCSIZE = 0x0083,
-    WM_COMMAND = 0x0111,    // wParam: low 16 bits command id, high 16 bits 1 from an accelerator
+    WM_COMMAND = 0x0111,     // wParam: low 16 bits command id, high 16 bits 1 from an accelerator
     WM_SYSCOMMAND = 0x0112,  // wParam: SC_*
     WM_MOUSEMOVE = 0x0200,   // wParam: MK_* flags; lParam: client point
     WM_LBUTTONDOWN = 0x0201,
@@ -96,14 +96,20 @@ inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 inline constexpr intptr_t makePointParam(int x, int y) {
     return static_cast<intptr_t>(static_cast<uint32_t>(packPoint(x, y)));
 }
-inline constexpr int paramX(intptr_t lParam) { return pointX(static_cast<int32_t>(lParam)); }
-inline constexpr int paramY(intptr_t lParam) { return pointY(static_cast<int32_t>(lParam)); }
+inline constexpr int paramX(intptr_t lParam) {
+    return pointX(static_cast<int32_t>(lParam));
+}
+inline constexpr int paramY(intptr_t lParam) {
+    return pointY(static_cast<int32_t>(lParam));
+}
 // Size parameters are unsigned 16-bit halves.
 inline constexpr intptr_t makeSizeParam(int w, int h) {
     return static_cast<intptr_t>((static_cast<uint32_t>(h & 0xFFFF) << 16) |
                                  static_cast<uint32_t>(w & 0xFFFF));
 }
-inline constexpr int paramWidth(intptr_t lParam) { return static_cast<int>(lParam & 0xFFFF); }
+inline constexpr int paramWidth(intptr_t lParam) {
+    return static_cast<int>(lParam & 0xFFFF);
+}
 inline constexpr int paramHeight(intptr_t lParam) {
     return static_cast<int>((static_cast<uint64_t>(lParam) >> 16) & 0xFFFF);
 }

@@ -90,7 +90,7 @@ TEST(Bitmap24, CopiesStayInsideBothPictures) {
     copyBlock(target, 3, 1, source, -2, -1, 8, 8);
     // (3 + i, 1 + j) gets source (-2 + i, -1 + j) where that exists.
     EXPECT_EQ(target.pixel(5, 2), test::tracePixel(0, 0));  // i = 2, j = 1
-    EXPECT_EQ(target.pixel(4, 2), (Rgb{1, 2, 3}));           // source x -1: left out
+    EXPECT_EQ(target.pixel(4, 2), (Rgb{1, 2, 3}));          // source x -1: left out
     EXPECT_EQ(target.pixel(3, 1), (Rgb{1, 2, 3}));
     copyBlock(target, 0, 0, source, 2000000000, 2000000000, 2000000000, 2000000000);
     stretchBlock(target, -5, -5, 100000, 3, source, 9, 9, 100, 100);

@@ -24,12 +24,13 @@ const std::filesystem::path kScreenshots = VIDORA_TEST_SCREENSHOT_DIR;
 
 SkinGroupPanel* group(const std::vector<SkinGroupPanel*>& groups, int32_t id) {
     for (SkinGroupPanel* g : groups)
-        if (g->id() == id) return g;
+        if (g->id() == id)
+            return g;
     return nullptr;
 }
 
 class DefaultSkinTest : public test::WindowTest {
-protected:
+  protected:
     std::vector<SkinGroupPanel*> loadDefault() {
         std::vector<SkinGroupPanel*> groups;
         EXPECT_TRUE(loadSkinGroups(kSkinFile, makeParent(160, 627), &listener, &groups));
@@ -47,8 +48,10 @@ TEST_F(DefaultSkinTest, HasEveryGroupAndControlTheMainWindowNeeds) {
     ASSERT_TRUE(channel && volume && tool);
 
     ASSERT_EQ(channel->controls().size(), 9u);
-    for (int id = 1; id <= 4; ++id) EXPECT_EQ(channel->control(id)->type, CONTROL_PUSH) << id;
-    for (int id = 5; id <= 9; ++id) EXPECT_EQ(channel->control(id)->type, CONTROL_LATCH) << id;
+    for (int id = 1; id <= 4; ++id)
+        EXPECT_EQ(channel->control(id)->type, CONTROL_PUSH) << id;
+    for (int id = 5; id <= 9; ++id)
+        EXPECT_EQ(channel->control(id)->type, CONTROL_LATCH) << id;
 
     ASSERT_EQ(volume->controls().size(), 2u);
     EXPECT_EQ(volume->control(1)->type, CONTROL_LATCH);
@@ -61,10 +64,12 @@ TEST_F(DefaultSkinTest, HasEveryGroupAndControlTheMainWindowNeeds) {
     ASSERT_EQ(tool->controls().size(), 14u);
     const int latching[] = {2, 4, 8, 9, 10};
     const int programAppearance[] = {1, 11, 12, 13, 14};
-    for (int id : latching) EXPECT_EQ(tool->control(id)->type, CONTROL_LATCH) << id;
+    for (int id : latching)
+        EXPECT_EQ(tool->control(id)->type, CONTROL_LATCH) << id;
     for (int id : programAppearance)
         EXPECT_EQ(tool->control(id)->type, CONTROL_PROGRAM_APPEARANCE) << id;
-    for (int id : {3, 5, 6, 7}) EXPECT_EQ(tool->control(id)->type, CONTROL_PUSH) << id;
+    for (int id : {3, 5, 6, 7})
+        EXPECT_EQ(tool->control(id)->type, CONTROL_PUSH) << id;
     EXPECT_TRUE(tool->stretched());
 
     for (SkinGroupPanel* g : groups) {
@@ -82,7 +87,8 @@ TEST_F(DefaultSkinTest, HasEveryGroupAndControlTheMainWindowNeeds) {
     EXPECT_EQ(volume->y(), channel->y() + channel->height());
     EXPECT_EQ(tool->y(), volume->y() + volume->height());
     EXPECT_EQ(tool->y() + tool->height(), 628);
-    for (SkinGroupPanel* g : groups) EXPECT_EQ(g->width(), 160);
+    for (SkinGroupPanel* g : groups)
+        EXPECT_EQ(g->width(), 160);
 }
 
 // Draws a control alone in every state and appearance and returns the pixels of its rectangle.
@@ -93,7 +99,8 @@ std::vector<Rgb> controlPixels(SkinGroupPanel* g, int id, int state, int appeara
     g->render();
     std::vector<Rgb> pixels;
     for (int y = c->y; y < c->y + c->height; ++y)
-        for (int x = c->x; x < c->x + c->width; ++x) pixels.push_back(g->drawingBuffer().pixel(x, y));
+        for (int x = c->x; x < c->x + c->width; ++x)
+            pixels.push_back(g->drawingBuffer().pixel(x, y));
     return pixels;
 }
 
@@ -101,19 +108,24 @@ TEST_F(DefaultSkinTest, EveryButtonIsDrawnInAllFiveStates) {
     const auto groups = loadDefault();
     for (SkinGroupPanel* g : groups) {
         for (const SkinControl& c : g->controls()) {
-            if (c.type == CONTROL_TRACKER) continue;
+            if (c.type == CONTROL_TRACKER)
+                continue;
             std::vector<std::vector<Rgb>> looks;
-            for (int s = 0; s < 5; ++s) looks.push_back(controlPixels(g, c.id, s, 0));
+            for (int s = 0; s < 5; ++s)
+                looks.push_back(controlPixels(g, c.id, s, 0));
             for (int a = 0; a < 5; ++a)
                 for (int b = a + 1; b < 5; ++b)
-                    EXPECT_NE(looks[a], looks[b]) << g->id() << "/" << c.id << " states " << a << "," << b;
+                    EXPECT_NE(looks[a], looks[b])
+                        << g->id() << "/" << c.id << " states " << a << "," << b;
             controlPixels(g, c.id, STATE_NORMAL, 0);
         }
     }
     // Second appearances where the main window uses them.
     SkinGroupPanel* tool = group(groups, TOOL_GROUP_ID);
     for (int id : {1, 11, 12, 13, 14}) {
-        EXPECT_NE(controlPixels(tool, id, STATE_NORMAL, 0), controlPixels(tool, id, STATE_NORMAL, 1)) << id;
+        EXPECT_NE(controlPixels(tool, id, STATE_NORMAL, 0),
+                  controlPixels(tool, id, STATE_NORMAL, 1))
+            << id;
         controlPixels(tool, id, STATE_NORMAL, 0);
     }
 }
@@ -127,7 +139,8 @@ TEST_F(DefaultSkinTest, ShapedButtonsHaveMasksInsideTheirRectangles) {
         for (int y = 0; y < g->height(); ++y)
             for (int x = 0; x < g->width(); ++x) {
                 const int k = p.pixel(g->maskOrigin().x + x, g->maskOrigin().y + y).r;
-                if (k == 0) continue;
+                if (k == 0)
+                    continue;
                 ASSERT_LE(k, static_cast<int>(g->controls().size()));
                 const SkinControl* c = g->control(k);
                 EXPECT_NE(c->shape, 0);
@@ -135,7 +148,8 @@ TEST_F(DefaultSkinTest, ShapedButtonsHaveMasksInsideTheirRectangles) {
                 ++maskCount[static_cast<size_t>(k)];
             }
         for (const SkinControl& c : g->controls()) {
-            if (!c.shape) continue;
+            if (!c.shape)
+                continue;
             ++shaped;
             // Rounded or round: the mask fills most of the rectangle but not its corners.
             EXPECT_GT(maskCount[static_cast<size_t>(c.id)], c.width * c.height * 2 / 3) << c.id;
@@ -196,7 +210,8 @@ TEST_F(DefaultSkinTest, MainWindowFrameMatchesWhatTheMainWindowExpects) {
 
 TEST_F(DefaultSkinTest, AlarmSoundIsAShortPcmChime) {
     std::ifstream in(std::string(VIDORA_TEST_RUN_DIR) + "/UI/alarm.wav", std::ios::binary);
-    const std::vector<uint8_t> wav((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> wav((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
     ASSERT_GT(wav.size(), 44u);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
     EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
@@ -210,7 +225,8 @@ TEST_F(DefaultSkinTest, AlarmSoundIsAShortPcmChime) {
     EXPECT_GT(seconds, 0.5);
     EXPECT_LT(seconds, 2.0);
     int peak = 0;
-    for (size_t i = 44; i + 1 < wav.size(); i += 2) peak = std::max(peak, std::abs(int16_t(u16(i))));
+    for (size_t i = 44; i + 1 < wav.size(); i += 2)
+        peak = std::max(peak, std::abs(int16_t(u16(i))));
     EXPECT_GT(peak, 8000);   // clearly audible
     EXPECT_LT(peak, 32767);  // and not clipped
 }
@@ -218,15 +234,20 @@ TEST_F(DefaultSkinTest, AlarmSoundIsAShortPcmChime) {
 // ---- the Qt host ----------------------------------------------------------------------------
 
 QApplication& application() {
+    // Offscreen whatever display the machine has (the test registration's environment list
+    // does not reliably reach the test process).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: Qt's own statics go first at exit, and a QApplication outliving them
+    // crashes on the way out.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 class QtSkinTest : public ::testing::Test {
-protected:
+  protected:
     QtSkinTest() {
         application();
         host = std::make_unique<QtWindowHost>();
@@ -322,7 +343,8 @@ TEST_F(QtSkinTest, SavesScreenshotsOfTheDefaultSkin) {
     tool->setAppearance(11, 1);
     tool->setAppearance(14, 1);
     tool->setEnabled(13, false);
-    for (SkinGroupPanel* g : groups) g->render();
+    for (SkinGroupPanel* g : groups)
+        g->render();
     const QImage used = panelWidget->grab().toImage();
 
     QImage sheet(160 * 2 + 24, 627 + 16, QImage::Format_RGB32);

@@ -16,7 +16,7 @@ Rgb stateColour(int appearance, int state) {
 const Rgb kThumb{0, 0, 200};
 
 class GroupTest : public test::WindowTest {
-protected:
+  protected:
     // Picture layout (x offsets): 0 background, 1-5 states of appearance 0, 6-10 appearance 1,
     // 11 mask, 12 thumb image.
     SkinGroupPanel* makeGroup(std::vector<SkinControl> controls, int width = kW, int height = kH) {
@@ -39,7 +39,8 @@ protected:
         g->createTooltipWindow();
         g->setBitmapLayout(0, 0, maskAt);
         for (int a = 0; a < 2; ++a)
-            for (int s = 0; s < 5; ++s) g->setStateOffset(a, s, (1 + a * 5 + s) * width);
+            for (int s = 0; s < 5; ++s)
+                g->setStateOffset(a, s, (1 + a * 5 + s) * width);
         for (SkinControl& c : controls) {
             c.savedState = c.state;
             g->addTooltip(g->addControl(c));
@@ -49,7 +50,8 @@ protected:
     }
     static void copyFlat(Bitmap24& p, int x0, Rgb c, int w, int h) {
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) p.setPixel(x0 + x, y, c);
+            for (int x = 0; x < w; ++x)
+                p.setPixel(x0 + x, y, c);
     }
     static SkinControl button(int id, int type, int x, int y = 2, int w = 8, int h = 8) {
         SkinControl c;
@@ -132,9 +134,9 @@ TEST_F(GroupTest, LatchingButtonNotifiesDownThenUp) {
 }
 
 TEST_F(GroupTest, ToggleFlipsPerClickProgramAppearanceOnlyWhenSet) {
-    SkinGroupPanel* g = makeGroup(
-        {button(1, CONTROL_TOGGLE, 2), button(2, CONTROL_PROGRAM_APPEARANCE, 14),
-         button(3, CONTROL_PUSH, 26)});
+    SkinGroupPanel* g =
+        makeGroup({button(1, CONTROL_TOGGLE, 2), button(2, CONTROL_PROGRAM_APPEARANCE, 14),
+                   button(3, CONTROL_PUSH, 26)});
     click(g, 4, 4);
     EXPECT_EQ(g->control(1)->appearance, 1);
     click(g, 4, 4);
@@ -278,13 +280,14 @@ TEST_F(GroupTest, ThumbIsDrawnWithItsWhitePixelsTransparent) {
     SkinGroupPanel* g = makeGroup({tracker(1, 10, 120, 20, 12 * width)}, width, kH);
     // Thumb image: white except a blue column at its x = 5.
     Bitmap24 picture = g->picture();
-    for (int y = 0; y < 10; ++y) picture.setPixel(12 * width + 5, y, kThumb);
+    for (int y = 0; y < 10; ++y)
+        picture.setPixel(12 * width + 5, y, kThumb);
     g->setPicture(picture);
     g->setThumbPosition(1, 30);
     const Bitmap24& b = g->drawingBuffer();
     EXPECT_EQ(b.pixel(10 + 30 + 5, 5), kThumb);
     EXPECT_EQ(b.pixel(10 + 30 + 5, 14), kThumb);
-    EXPECT_EQ(b.pixel(10 + 30 + 4, 5), kBackground);  // white: the background shows
+    EXPECT_EQ(b.pixel(10 + 30 + 4, 5), kBackground);   // white: the background shows
     EXPECT_EQ(b.pixel(10 + 30 + 5, 15), kBackground);  // below the control
 }
 
@@ -342,7 +345,7 @@ TEST_F(GroupTest, PresentCopiesTheBufferToTheWindow) {
 }
 
 class StretchTest : public GroupTest {
-protected:
+  protected:
     // A 20 x 30 group whose picture is traced; rows 10..19 form the band.
     SkinGroupPanel* makeStretched() {
         parent = makeParent(200, 200);
@@ -363,7 +366,8 @@ TEST_F(StretchTest, AtNominalHeightTheLowerPartIsUnstretched) {
     host.paint(g->handle());
     const Bitmap24& s = host.surface(g->handle());
     for (int y = 0; y < 30; ++y)
-        for (int x : {0, 7, 19}) EXPECT_EQ(s.pixel(x, y), test::tracePixel(x, y + 5)) << x << "," << y;
+        for (int x : {0, 7, 19})
+            EXPECT_EQ(s.pixel(x, y), test::tracePixel(x, y + 5)) << x << "," << y;
 }
 
 TEST_F(StretchTest, ATallerWindowStretchesOnlyTheBand) {
@@ -372,12 +376,14 @@ TEST_F(StretchTest, ATallerWindowStretchesOnlyTheBand) {
     host.paint(g->handle());
     const Bitmap24& s = host.surface(g->handle());
     ASSERT_EQ(s.height(), 50);
-    for (int y = 0; y < 10; ++y) EXPECT_EQ(s.pixel(3, y), test::tracePixel(3, y + 5));
+    for (int y = 0; y < 10; ++y)
+        EXPECT_EQ(s.pixel(3, y), test::tracePixel(3, y + 5));
     // Band rows 10..19 fill window rows 10..39, two window rows per picture row.
     for (int y = 10; y < 40; ++y)
         EXPECT_EQ(s.pixel(3, y), test::tracePixel(3, 5 + 10 + (y - 10) * 10 / 30)) << y;
     // The rows below the band follow it and end on the window's last row.
-    for (int y = 40; y < 50; ++y) EXPECT_EQ(s.pixel(3, y), test::tracePixel(3, 5 + y - 20)) << y;
+    for (int y = 40; y < 50; ++y)
+        EXPECT_EQ(s.pixel(3, y), test::tracePixel(3, 5 + y - 20)) << y;
 }
 
 TEST_F(StretchTest, AShorterWindowShowsTheBottomOfThePicture) {

@@ -7,14 +7,15 @@ namespace vidora {
 namespace {
 
 class SkinLoaderTest : public test::WindowTest {
-protected:
+  protected:
     // Loads the skin text (with a traced 400 x 200 picture "g.bmp") into a fresh parent.
     std::vector<SkinGroupPanel*> load(const std::string& ini, bool* result = nullptr) {
         folder.write("ui.ini", ini);
         test::tracedPicture(400, 200).saveBmp(folder.file("g.bmp"));
         std::vector<SkinGroupPanel*> groups;
         const bool loaded = loadSkinGroups(folder.file("ui.ini"), makeParent(), &listener, &groups);
-        if (result) *result = loaded;
+        if (result)
+            *result = loaded;
         return groups;
     }
     test::TempFolder folder;
@@ -36,8 +37,8 @@ HEIGHT=40
 TEST_F(SkinLoaderTest, NoGroupsWithoutAFileOrWithGroupNumZero) {
     EXPECT_FALSE(loadSkinGroups(folder.file("missing.ini"), makeParent(), &listener));
     bool result = true;
-    EXPECT_TRUE(load("[GROUPS]\nGROUPNUM=0\nGROUPNAME1=Tools\n[Tools]\nPANELID=4115\n", &result)
-                    .empty());
+    EXPECT_TRUE(
+        load("[GROUPS]\nGROUPNUM=0\nGROUPNAME1=Tools\n[Tools]\nPANELID=4115\n", &result).empty());
     EXPECT_FALSE(result);
     EXPECT_EQ(findWindowById(4115), nullptr);
 }
@@ -104,7 +105,8 @@ TEST_F(SkinLoaderTest, SecondAppearanceOffsetsAreReadOnlyWhenDeclared) {
     destroyAllWindows();
     auto with = load(std::string(kOneGroup) + "MULTIAPPEARNCE=1\n" + offsets);
     ASSERT_EQ(with.size(), 1u);
-    for (int s = 0; s < 5; ++s) EXPECT_EQ(with[0]->xOffset(1, s), 720 + 120 * s);
+    for (int s = 0; s < 5; ++s)
+        EXPECT_EQ(with[0]->xOffset(1, s), 720 + 120 * s);
 }
 
 TEST_F(SkinLoaderTest, VerticalLayoutTakesTheBackgroundFromTheYOffset) {
@@ -152,15 +154,18 @@ TEST_F(SkinLoaderTest, ReadsTheMainWindowSectionAndCutList) {
     // bottom, column 2 masked twice (only the first run counts), column 5 beyond MONITOR_X.
     const Rgb mask{255, 0, 255};
     Bitmap24 frame(12, 10);
-    for (int y = 2; y <= 4; ++y) frame.setPixel(0, y, mask);
-    for (int y = 7; y <= 9; ++y) frame.setPixel(1, y, mask);
+    for (int y = 2; y <= 4; ++y)
+        frame.setPixel(0, y, mask);
+    for (int y = 7; y <= 9; ++y)
+        frame.setPixel(1, y, mask);
     frame.setPixel(2, 1, mask);
     frame.setPixel(2, 5, mask);
     frame.setPixel(5, 0, mask);
     frame.saveBmp(folder.file("frame.bmp"));
-    std::string ini = "[mainwnd]\nPICTUREFILE=frame.bmp\nMASKCOLOR=16711935\nWIDTH=1030\n"
-                      "HEIGHT=725\nRIGHTBORDER_WIDTH=11\nMONITOR_X=4\nMONITOR_Y=49\n"
-                      "MENULEFT=944\nMENUTOP=687\nMENUWIDTH=74\nMENUHEIGHT=27\n";
+    std::string ini =
+        "[mainwnd]\nPICTUREFILE=frame.bmp\nMASKCOLOR=16711935\nWIDTH=1030\n"
+        "HEIGHT=725\nRIGHTBORDER_WIDTH=11\nMONITOR_X=4\nMONITOR_Y=49\n"
+        "MENULEFT=944\nMENUTOP=687\nMENUWIDTH=74\nMENUHEIGHT=27\n";
     for (int n = 1; n <= 10; ++n)
         ini += "LEFT" + std::to_string(n) + "=" + std::to_string(n) + "\nTOP" + std::to_string(n) +
                "=" + std::to_string(10 * n) + "\nWIDTH" + std::to_string(n) + "=" +

@@ -8,7 +8,7 @@ namespace {
 
 // A window kind that records every message it sees.
 class ProbeWindow : public SkinWindow {
-public:
+  public:
     using SkinWindow::SkinWindow;
     const char* className() const override { return "VD_Probe"; }
     intptr_t windowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
@@ -134,18 +134,6 @@ TEST_F(SkinWindowTest, PointParametersAreSigned16BitPairs) {
     EXPECT_EQ(paramX(makePointParam(40000, -40000)), 40000 - 65536);
     EXPECT_EQ(paramWidth(makeSizeParam(1030, 725)), 1030);
     EXPECT_EQ(paramHeight(makeSizeParam(1030, 725)), 725);
-}
-
-TEST_F(SkinWindowTest, PostedAndCrossThreadMessagesArriveOnTheLoopThread) {
-    auto* probe = static_cast<ProbeWindow*>(createByKind(kProbeKind, nullptr, 505, 0, 0, 5, 5));
-    ASSERT_TRUE(probe->create(WS_POPUP, 0, "x"));
-    host.postMessage(probe->handle(), WM_GRAPH_NOTIFY, 0, 0);
-    EXPECT_EQ(probe->seen.back(), static_cast<uint32_t>(WM_CREATE));
-    std::thread sender([&] { host.sendMessageFromAnyThread(probe->handle(), WM_SHOW_MESSAGE, 0, 0); });
-    int delivered = 0;
-    while (delivered < 2) delivered += host.dispatchPosted();
-    sender.join();
-    EXPECT_EQ(probe->seen, (std::vector<uint32_t>{WM_CREATE, WM_GRAPH_NOTIFY, WM_SHOW_MESSAGE}));
 }
 
 }  // namespace

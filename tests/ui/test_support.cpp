@@ -1,8 +1,8 @@
 #include "test_support.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <fstream>
-#include <unistd.h>
 
 #include "fake_bus.h"
 
@@ -28,7 +28,8 @@ void TempFolder::write(const std::string& name, const std::string& text) const {
 
 void TempFolder::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
     std::ofstream out(path_ / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 WindowTest::WindowTest() {
@@ -56,7 +57,8 @@ Rgb tracePixel(int x, int y) {
 Bitmap24 tracedPicture(int width, int height) {
     Bitmap24 picture(width, height);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) picture.setPixel(x, y, tracePixel(x, y));
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, tracePixel(x, y));
     return picture;
 }
 

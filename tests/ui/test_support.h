@@ -17,7 +17,7 @@ namespace vidora::test {
 
 // A folder of its own per test, removed afterwards.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     const std::filesystem::path& path() const { return path_; }
@@ -25,13 +25,13 @@ public:
     void write(const std::string& name, const std::string& text) const;
     void write(const std::string& name, const std::vector<uint8_t>& bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // A plain window standing in for the control panel.
 class ParentWindow : public SkinWindow {
-public:
+  public:
     ParentWindow(int32_t id, int width, int height)
         : SkinWindow(nullptr, id, 0, 0, width, height) {}
     const char* className() const override { return "VD_TestParent"; }
@@ -43,14 +43,14 @@ public:
 };
 
 class RecordingListener : public ControlListener {
-public:
+  public:
     void notify(const ControlNotification& n) override { received.push_back(n); }
     std::vector<ControlNotification> received;
 };
 
 // Installs a fresh headless host; tears every window down afterwards.
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     WindowTest();
     ~WindowTest() override;
     // A created parent window (id 4098) owned by the framework.
