@@ -24,9 +24,15 @@ struct Rect {
     int right = 0;
     int bottom = 0;
 
-    static constexpr Rect fromSize(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
-    constexpr int width() const { return right - left; }
-    constexpr int height() const { return bottom - top; }
+    // Edges that would pass the int range stop at its end (sizes come from skin files).
+    static constexpr Rect fromSize(int x, int y, int w, int h) {
+        return {x, y, saturate(int64_t{x} + w), saturate(int64_t{y} + h)};
+    }
+    static constexpr int saturate(int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    }
+    constexpr int width() const { return saturate(int64_t{right} - left); }
+    constexpr int height() const { return saturate(int64_t{bottom} - top); }
     constexpr bool empty() const { return right <= left || bottom <= top; }
     constexpr bool contains(int x, int y) const {
         return x >= left && x < right && y >= top && y < bottom;

@@ -56,7 +56,7 @@ WindowHandle HeadlessHost::createWindow(const WindowCreateParams& params) {
     w.params = params;
     w.style = params.style;
     const int x = params.x == CW_USEDEFAULT ? 0 : params.x;
-    w.rect = Rect::fromSize(x, params.y, std::max(0, params.width), std::max(0, params.height));
+    w.rect = nativeWindowRect(x, params.y, params.width, params.height);
     w.restoredRect = w.rect;
     w.cursor = classes_[params.className].cursor;
     resizeSurface(w);
@@ -149,8 +149,7 @@ void HeadlessHost::moveWindow(WindowHandle window, const Rect& rect, bool repain
     NativeWindow* w = find(window);
     if (!w)
         return;
-    const Rect sane{rect.left, rect.top, std::max(rect.left, rect.right),
-                    std::max(rect.top, rect.bottom)};
+    const Rect sane = nativeWindowRect(rect.left, rect.top, rect.width(), rect.height());
     if (!w->maximized && !w->fullScreen)
         w->restoredRect = sane;
     applyRect(window, sane, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED);

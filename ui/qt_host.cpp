@@ -344,7 +344,8 @@ WindowHandle QtWindowHost::createWindow(const WindowCreateParams& params) {
     }
     w->setWindowTitle(QString::fromStdString(params.caption));
     const int x = params.x == CW_USEDEFAULT ? 0 : params.x;
-    w->setGeometry(x, params.y, std::max(0, params.width), std::max(0, params.height));
+    const Rect r = nativeWindowRect(x, params.y, params.width, params.height);
+    w->setGeometry(r.left, r.top, r.width(), r.height());
     widgets_[handle] = w;
 
     CreateStruct data;
@@ -416,7 +417,8 @@ void QtWindowHost::moveWindow(WindowHandle window, const Rect& rect, bool repain
     HostWidget* w = find(window);
     if (!w)
         return;
-    w->setGeometry(rect.left, rect.top, std::max(0, rect.width()), std::max(0, rect.height()));
+    const Rect r = nativeWindowRect(rect.left, rect.top, rect.width(), rect.height());
+    w->setGeometry(r.left, r.top, r.width(), r.height());
     if (repaint)
         w->update();
 }

@@ -65,6 +65,15 @@ struct Accelerator {
 };
 enum : int { VK_SPACE = 0x20, VK_ESCAPE = 0x1B };
 
+// Native windows live in a 16-bit coordinate space, as they do on Windows; whatever a skin
+// asks for is kept inside it.
+inline Rect nativeWindowRect(int x, int y, int width, int height) {
+    constexpr int kLimit = 32767;
+    const auto fit = [](int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; };
+    return Rect::fromSize(fit(x, -kLimit, kLimit), fit(y, -kLimit, kLimit), fit(width, 0, kLimit),
+                          fit(height, 0, kLimit));
+}
+
 class WindowHost {
   public:
     virtual ~WindowHost() = default;

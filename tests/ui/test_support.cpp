@@ -6,6 +6,9 @@
 
 #include "fake_bus.h"
 
+// Fontconfig keeps caches for the life of the process; they are not ours to free.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace vidora::test {
 
 TempFolder::TempFolder() {
