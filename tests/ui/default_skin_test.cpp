@@ -233,23 +233,10 @@ TEST_F(DefaultSkinTest, AlarmSoundIsAShortPcmChime) {
 
 // ---- the Qt host ----------------------------------------------------------------------------
 
-QApplication& application() {
-    // Offscreen whatever display the machine has (the test registration's environment list
-    // does not reliably reach the test process).
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ui_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's own statics go first at exit, and a QApplication outliving them
-    // crashes on the way out.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 class QtSkinTest : public ::testing::Test {
   protected:
     QtSkinTest() {
-        application();
+        test::testApplication();
         host = std::make_unique<QtWindowHost>();
         setWindowHost(host.get());
     }

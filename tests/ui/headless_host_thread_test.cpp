@@ -9,7 +9,7 @@ namespace vidora {
 namespace {
 
 class RecordingWindow : public SkinWindow {
-public:
+  public:
     using SkinWindow::SkinWindow;
     const char* className() const override { return "VD_Recording"; }
     intptr_t windowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override {

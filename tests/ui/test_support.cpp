@@ -7,7 +7,9 @@
 #include "fake_bus.h"
 
 // Fontconfig keeps caches for the life of the process; they are not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
 
 namespace vidora::test {
 
@@ -63,6 +65,23 @@ Bitmap24 tracedPicture(int width, int height) {
         for (int x = 0; x < width; ++x)
             picture.setPixel(x, y, tracePixel(x, y));
     return picture;
+}
+
+}  // namespace vidora::test
+
+namespace vidora::test {
+
+QApplication& testApplication() {
+    // Offscreen whatever display the machine has (the test registration's environment list
+    // does not reliably reach the test process).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "ui_tests";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's own statics go first at exit, and a QApplication outliving them
+    // crashes on the way out.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 }  // namespace vidora::test

@@ -3,6 +3,8 @@
 // parent window, a recording listener and a fixture that installs a headless host.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -58,6 +60,9 @@ class WindowTest : public ::testing::Test {
 
     HeadlessHost host;
 };
+
+// The process's QApplication, offscreen, created on first use.
+QApplication& testApplication();
 
 // A picture whose every pixel is a function of its position, so copies can be traced back.
 Rgb tracePixel(int x, int y);
