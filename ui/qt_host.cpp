@@ -68,6 +68,7 @@ class HostWidget : public QWidget {
     }
 
     WindowHandle handle() const { return handle_; }
+    void markDying() { dying_ = true; }
     uint32_t style() const { return style_; }
     void setStyle(uint32_t style) { style_ = style; }
     void trackLeave() { trackingLeave_ = true; }
@@ -79,7 +80,10 @@ class HostWidget : public QWidget {
     std::vector<std::unique_ptr<QShortcut>>& shortcuts() { return shortcuts_; }
 
   protected:
+    // Once the window is being destroyed (or the host goes), Qt's remaining events for it
+    // (hide, leave, focus out) are not the window's business any more.
     intptr_t route(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+        if (dying_ || host_.tearingDown_) return 0;
         return routeWindowMessage(handle_, message, wParam, lParam);
     }
     static intptr_t point(const QPointF& p) {
@@ -266,6 +270,7 @@ class HostWidget : public QWidget {
     uint32_t style_;
     CursorShape cursor_ = CursorShape::Arrow;
     bool trackingLeave_ = false;
+    bool dying_ = false;
     int hoverEdge_ = 0;
     int resizeEdge_ = 0;
     QPoint resizeStart_;
@@ -292,6 +297,7 @@ QtWindowHost::QtWindowHost() : dispatcher_(std::make_unique<QObject>()) {
 }
 
 QtWindowHost::~QtWindowHost() {
+    tearingDown_ = true;
     // Top-level widgets take their children with them.
     std::vector<HostWidget*> topLevel;
     for (const auto& [handle, w] : widgets_)

@@ -69,6 +69,7 @@ class QtWindowHost : public WindowHost {
     std::map<WindowHandle, HostWidget*> widgets_;
     WindowHandle nextHandle_ = 0x100;
     WindowHandle capture_ = 0;
+    bool tearingDown_ = false;
     std::unique_ptr<QObject> dispatcher_;  // lives on the GUI thread; target of queued calls
 };
 
