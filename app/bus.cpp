@@ -1,1 +1,208 @@
 #include "app/bus.h"
+
+#include <atomic>
+#include <set>
+
+#include "app/settings.h"
+#include "platform/relaxed.h"
+
+namespace vidora {
+
+namespace {
+
+struct Registries {
+    std::set<int32_t> moduleNumbers;
+    std::map<int32_t, ModuleFactory> factories;
+    std::map<int32_t, int32_t> routes;  // message id -> module number
+};
+
+Registries& registries() {
+    static Registries r;
+    return r;
+}
+
+std::atomic<ViewerApp*> gBusTarget{nullptr};
+
+}  // namespace
+
+void registerModule(int32_t moduleNumber, ModuleFactory factory) {
+    registries().moduleNumbers.insert(moduleNumber);
+    registries().factories[moduleNumber] = std::move(factory);
+}
+
+void routeMessage(int32_t messageId, int32_t moduleNumber) {
+    registries().routes[messageId] = moduleNumber;
+}
+
+void clearBusRegistries() {
+    registries() = Registries{};
+}
+
+int32_t sendMessage(int32_t id, int32_t value) {
+    BusMessage message{id, value, 0};
+    ViewerApp* app = gBusTarget.load(std::memory_order_acquire);
+    if (!app) return 0;
+    return app->send(message);
+}
+
+int32_t postMessage(int32_t id, int32_t value) {
+    auto message = std::make_unique<BusMessage>(BusMessage{id, value, 0});
+    ViewerApp* app = gBusTarget.load(std::memory_order_acquire);
+    if (!app) return -1;  // nobody to deliver to: the message is freed here
+    return app->post(std::move(message));
+}
+
+ViewerApp::ViewerApp(Services services) : services_(std::move(services)) {}
+
+ViewerApp::~ViewerApp() {
+    ViewerApp* self = this;
+    gBusTarget.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
+    // Modules left over (a failed start leaves them stopped but not destroyed) go with the map.
+}
+
+void ViewerApp::makeBusTarget() { gBusTarget.store(this, std::memory_order_release); }
+
+ViewerApp::State ViewerApp::state() const {
+    return static_cast<State>(loadRelaxed(state_));
+}
+
+BusModule* ViewerApp::module(int32_t number) const {
+    auto it = modules_.find(number);
+    return it == modules_.end() ? nullptr : it->second.get();
+}
+
+int ViewerApp::run() {
+    storeRelaxed(state_, Stopped);
+    if (startup() != 0) {
+        if (state() == Starting) shutdown();
+        return -1;
+    }
+    for (auto& [number, module] : modules_) {
+        if (module->start() != 0) {
+            stopModules();
+            return -1;
+        }
+    }
+    // (after-start hook: nothing to do)
+    storeRelaxed(state_, Running);
+    return 0;
+}
+
+int ViewerApp::startup() {
+    State s = state();
+    if (s != Constructed && s != Stopped) return -1;
+
+    int guard = services_.acquireInstanceGuard ? services_.acquireInstanceGuard() : 0;
+    if (guard < 0) return -1;
+    if (guard > 0) {
+        if (services_.warnSecondInstance) services_.warnSecondInstance();
+        return -1;
+    }
+    instanceGuardHeld_ = true;
+
+    storeRelaxed(state_, Starting);
+    if (services_.loadSettings) services_.loadSettings();
+
+    if (loadRelaxed(gConfig.askPassword) && services_.askPassword && !services_.askPassword()) {
+        return -1;
+    }
+
+    ui_ = services_.obtainUi ? services_.obtainUi() : nullptr;
+    if (ui_) {
+        ui_->attachBus(this);
+        if (ui_->createWindows() != 0) {
+            destroyModules();
+            ui_->teardown();
+            ui_ = nullptr;
+            return -1;
+        }
+        BusMessage started{APP_STARTED, 0, 0};
+        ui_->receive(started);
+    } else {
+        makeBusTarget();
+    }
+
+    for (int32_t number : registries().moduleNumbers) {
+        auto factory = registries().factories.find(number);
+        if (factory == registries().factories.end() || !factory->second) {
+            destroyModules();
+            return -1;
+        }
+        std::unique_ptr<BusModule> module = factory->second(creationValue_);
+        if (!module) {
+            destroyModules();
+            return -1;
+        }
+        module->moduleNumber = number;
+        module->attach(this);
+        BusMessage started{APP_STARTED, 0, 0};
+        module->handleSend(started);
+        BusModule* raw = module.get();
+        modules_[number] = std::move(module);
+        raw->afterCreate();
+    }
+    return 0;
+}
+
+int32_t ViewerApp::send(BusMessage& message) {
+    if (message.id == APP_QUIT) {
+        if (state() != Stopped) quit();
+        return 0;
+    }
+    if (isUiNotice(message.id)) {
+        if (ui_) ui_->receive(message);
+        return message.result;
+    }
+    auto route = registries().routes.find(message.id);
+    if (route == registries().routes.end()) return 0;
+    BusModule* target = module(route->second);
+    if (!target) return 0;
+    return target->handleSend(message);
+}
+
+int32_t ViewerApp::post(std::unique_ptr<BusMessage> message) {
+    if (state() != Running) return -1;  // the message is freed on return
+    if (isUiNotice(message->id)) {
+        if (ui_) ui_->receive(*message);
+        return 0;
+    }
+    auto route = registries().routes.find(message->id);
+    if (route == registries().routes.end()) return 0;
+    if (BusModule* target = module(route->second)) target->handlePost(std::move(message));
+    return 0;
+}
+
+void ViewerApp::stopModules() {
+    for (auto& [number, module] : modules_) module->stop();
+    storeRelaxed(state_, Stopping);
+}
+
+void ViewerApp::destroyModules() {
+    for (auto& [number, module] : modules_) module->beforeDestroy();
+    for (auto& [number, module] : modules_) module.reset();  // in ascending module number
+    modules_.clear();
+}
+
+void ViewerApp::quit() {
+    // (before-stop hook: nothing to do)
+    stopModules();
+    shutdown();
+}
+
+void ViewerApp::shutdown() {
+    State s = state();
+    if (s != Starting && s != Stopping) return;
+    destroyModules();
+    if (ui_) {
+        UiPartner* ui = ui_;
+        ui_ = nullptr;
+        ui->teardown();
+    }
+    if (services_.saveSettings) services_.saveSettings();
+    if (services_.freeTaskList) services_.freeTaskList();
+    storeRelaxed(state_, Stopped);
+    if (instanceGuardHeld_ && services_.releaseInstanceGuard) services_.releaseInstanceGuard();
+    instanceGuardHeld_ = false;
+}
+
+}  // namespace vidora

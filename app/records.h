@@ -5,6 +5,7 @@
 // packed exactly as asserted below; keep it self-contained (no other headers of ours).
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "platform/system_time.h"
 
@@ -174,6 +175,8 @@ static_assert(offsetof(VidoraConfig, adjustMax) == 792);
 static_assert(offsetof(VidoraConfig, adjustDefault) == 808);
 static_assert(offsetof(VidoraConfig, cycleSeconds) == 824);
 
+static_assert(std::is_trivial_v<ViewerState> && std::is_trivial_v<VidoraConfig> &&
+              std::is_trivial_v<TaskRecord>);
 static_assert(sizeof(TaskRecord) == 48);
 static_assert(offsetof(TaskRecord, operation) == 0);
 static_assert(offsetof(TaskRecord, frequency) == 4);

@@ -38,16 +38,18 @@ DeleteResult deleteOldestFiles(const char* folder, uint32_t limitMB);
 // Keeps *total (recordFolderMB or pictureFolderMB) equal to folderSizeMB(folder) while the folder
 // changes, on a thread of its own. The notice (if any) is called from the watcher thread after
 // each update; the engine sends NTF_RECORD_STATE from it.
+struct FolderWatcherTiming {
+    std::chrono::milliseconds wait{2000};    // wait for a change per round
+    std::chrono::milliseconds settle{1000};  // sleep after a change before re-measuring
+    std::chrono::milliseconds retry{5000};   // retry period for a missing folder
+};
+
 class FolderWatcher {
 public:
-    struct Timing {
-        std::chrono::milliseconds wait{2000};     // wait for a change per round
-        std::chrono::milliseconds settle{1000};   // sleep after a change before re-arming
-        std::chrono::milliseconds retry{5000};    // retry period for a missing folder
-    };
+    using Timing = FolderWatcherTiming;
 
     FolderWatcher(uint32_t* total, std::string folder, std::function<void()> notice = {},
-                  Timing timing = {});
+                  Timing timing = Timing());
     ~FolderWatcher();
 
     void start();

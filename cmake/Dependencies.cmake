@@ -18,13 +18,26 @@ if(NOT TARGET Xvid::xvidcore)
         INTERFACE_INCLUDE_DIRECTORIES ${XVID_INCLUDE_DIR})
 endif()
 
-# Helper for one GoogleTest program per module.
+# Helper for one GoogleTest program per module. The shared test entry fixes the time zone (UTC)
+# and the Qt platform (offscreen). Tests find the source tree through VIDORA_SOURCE_DIR (a
+# compile definition) and write below the build tree or temporary folders.
+add_library(vidora_test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/../tests/test_main.cpp)
+target_link_libraries(vidora_test_main PUBLIC GTest::gtest GTest::gmock)
+
 function(vidora_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} vidora_test_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(${name} PRIVATE
+        VIDORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VIDORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    # One label per program (a list would not survive the discovery script): "threads" marks
+    # the programs that the ThreadSanitizer build runs.
+    list(LENGTH ARG_LABELS label_count)
+    if(label_count GREATER 1)
+        message(FATAL_ERROR "vidora_add_test(${name}): give at most one label")
+    endif()
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${ARG_LABELS}"
-                   ENVIRONMENT "TZ=UTC;QT_QPA_PLATFORM=offscreen;VIDORA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+        PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()

@@ -24,7 +24,7 @@ SystemTime toLocalSystemTime(int64_t calendarSeconds, uint16_t milliseconds) {
     std::time_t t = static_cast<std::time_t>(calendarSeconds);
     std::tm tm{};
     localtime_r(&t, &tm);
-    SystemTime st;
+    SystemTime st{};
     st.year = static_cast<uint16_t>(tm.tm_year + 1900);
     st.month = static_cast<uint16_t>(tm.tm_mon + 1);
     st.dayOfWeek = static_cast<uint16_t>(tm.tm_wday);

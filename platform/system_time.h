@@ -6,14 +6,14 @@
 namespace vidora {
 
 struct SystemTime {
-    uint16_t year = 0;
-    uint16_t month = 0;      // 1..12
-    uint16_t dayOfWeek = 0;  // 0 = Sunday
-    uint16_t day = 0;        // 1..31
-    uint16_t hour = 0;
-    uint16_t minute = 0;
-    uint16_t second = 0;
-    uint16_t milliseconds = 0;
+    uint16_t year;
+    uint16_t month;      // 1..12
+    uint16_t dayOfWeek;  // 0 = Sunday
+    uint16_t day;        // 1..31
+    uint16_t hour;
+    uint16_t minute;
+    uint16_t second;
+    uint16_t milliseconds;
 };
 static_assert(sizeof(SystemTime) == 16);
 

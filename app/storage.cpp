@@ -1,0 +1,210 @@
+#include "app/storage.h"
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "app/settings.h"
+#include "platform/relaxed.h"
+
+namespace fs = std::filesystem;
+
+namespace vidora {
+
+std::string nativeFolderPath(const char* stored) {
+    std::string path = stored ? stored : "";
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+namespace {
+
+// The regular files directly in the folder with their sizes; nullopt when it cannot be listed.
+// Subfolders (and what they hold) are neither counted nor deleted.
+std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& folder) {
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    if (ec) return std::nullopt;
+    std::map<std::string, uint64_t> files;
+    for (const fs::directory_entry& entry : it) {
+        std::error_code statError;
+        if (!entry.is_regular_file(statError) || statError) continue;
+        uint64_t size = entry.file_size(statError);
+        if (statError) continue;
+        files[entry.path().string()] = size;
+    }
+    return files;
+}
+
+}  // namespace
+
+std::optional<uint64_t> folderSizeBytes(const std::string& folder) {
+    auto files = listFiles(folder);
+    if (!files) return std::nullopt;
+    uint64_t total = 0;
+    for (const auto& [path, size] : *files) total += size;
+    return total;
+}
+
+uint32_t folderSizeMB(const char* folder) {
+    std::optional<uint64_t> total = folderSizeBytes(nativeFolderPath(folder));
+    if (!total) return 0;
+    if (folder && std::strncmp(folder, gConfig.recordFolder, sizeof gConfig.recordFolder) == 0) {
+        storeRelaxed(gState.recordFolderHasFiles, *total != 0 ? 1 : 0);
+    }
+    return static_cast<uint32_t>(*total / 1048576u);
+}
+
+DeleteResult deleteOldestFiles(const char* folder, uint32_t limitMB) {
+    DeleteResult result;
+    auto files = listFiles(nativeFolderPath(folder));
+    if (!files) return result;
+    result.listed = true;
+    const uint64_t limit = static_cast<uint64_t>(limitMB) * 1048576u;
+    for (const auto& [path, size] : *files) result.totalBytes += size;
+    // Our file names are time stamps, so ascending byte order of the paths is oldest first.
+    for (const auto& [path, size] : *files) {
+        if (result.totalBytes <= limit) break;
+        if (size == 0) continue;
+        if (::unlink(path.c_str()) == 0) result.totalBytes -= size;
+    }
+    return result;
+}
+
+FolderWatcher::FolderWatcher(uint32_t* total, std::string folder, std::function<void()> notice,
+                             Timing timing)
+    : total_(total),
+      folder_(std::move(folder)),
+      notice_(std::move(notice)),
+      timing_(timing),
+      thread_("folder-watch") {}
+
+FolderWatcher::~FolderWatcher() { stop(); }
+
+void FolderWatcher::start() {
+    if (thread_.alive()) return;
+    thread_.start([this](WorkerThread& self) { body(self); });
+}
+
+void FolderWatcher::setFolder(std::string folder) {
+    std::lock_guard lock(mutex_);
+    folder_ = std::move(folder);
+    folderChanged_ = true;
+}
+
+void FolderWatcher::setNotice(std::function<void()> notice) {
+    std::lock_guard lock(mutex_);
+    notice_ = std::move(notice);
+}
+
+void FolderWatcher::stop() { thread_.stop(std::chrono::milliseconds(50)); }
+
+std::string FolderWatcher::currentFolder(bool* changed) {
+    std::lock_guard lock(mutex_);
+    if (changed) {
+        *changed = folderChanged_;
+        folderChanged_ = false;
+    }
+    return folder_;
+}
+
+namespace {
+
+// One inotify watch on one folder (no subtree): names and sizes changing.
+class ChangeNotification {
+public:
+    explicit ChangeNotification(const std::string& folder) {
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ < 0) return;
+        std::string path = nativeFolderPath(folder.c_str());
+        int wd = inotify_add_watch(fd_, path.empty() ? "." : path.c_str(),
+                                   IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                       IN_MODIFY | IN_CLOSE_WRITE | IN_ONLYDIR);
+        if (wd < 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~ChangeNotification() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ChangeNotification(const ChangeNotification&) = delete;
+    ChangeNotification& operator=(const ChangeNotification&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+
+    // Waits up to `limit` for a change; true when one came.
+    bool wait(std::chrono::milliseconds limit) {
+        pollfd p{fd_, POLLIN, 0};
+        int n = ::poll(&p, 1, static_cast<int>(limit.count()));
+        return n > 0 && (p.revents & POLLIN);
+    }
+    // Reads away what has come so far (re-arms the notification).
+    void drain() {
+        alignas(inotify_event) char buffer[4096];
+        while (::read(fd_, buffer, sizeof buffer) > 0) {
+        }
+    }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace
+
+void FolderWatcher::body(WorkerThread& self) {
+    std::unique_ptr<ChangeNotification> notification;
+    std::string folder;
+    // Waits in short steps so that a stop or a new folder is seen promptly.
+    auto waitForChange = [&](std::chrono::milliseconds limit) {
+        const auto step = std::chrono::milliseconds(100);
+        for (auto waited = std::chrono::milliseconds(0); waited < limit; waited += step) {
+            if (!self.running()) return false;
+            if (notification->wait(std::min(step, limit - waited))) return true;
+            bool changed = false;
+            {
+                std::lock_guard lock(mutex_);
+                changed = folderChanged_;
+            }
+            if (changed) return false;
+        }
+        return false;
+    };
+
+    while (self.running()) {
+        bool changed = false;
+        std::string wanted = currentFolder(&changed);
+        if (!notification || !notification->valid() || changed) {
+            folder = wanted;
+            notification = std::make_unique<ChangeNotification>(folder);
+        }
+        if (!notification->valid()) {
+            // The folder does not exist (yet): try again later.
+            if (!self.sleepFor(timing_.retry)) break;
+            continue;
+        }
+        if (!waitForChange(timing_.wait)) continue;
+        // One file write causes a burst of changes: let it settle before measuring.
+        if (!self.sleepFor(timing_.settle)) break;
+        notification->drain();
+        if (waitForChange(timing_.wait)) notification->drain();
+        if (!self.running()) break;
+        storeRelaxed(*total_, folderSizeMB(folder.c_str()));
+        std::function<void()> notice;
+        {
+            std::lock_guard lock(mutex_);
+            notice = notice_;
+        }
+        if (notice) notice();
+        notification->drain();
+    }
+}
+
+}  // namespace vidora

@@ -1,0 +1,419 @@
+#include "recording/avi_record_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "app/message_box.h"
+#include "app/settings.h"
+#include "app/storage.h"
+#include "platform/relaxed.h"
+
+namespace vidora {
+
+namespace {
+
+constexpr uint64_t kMiB = 1048576;
+
+uint64_t recordLimitBytes() {
+    return uint64_t{loadRelaxed(gConfig.recordLimitMB)} * kMiB;
+}
+
+void put16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    put16(p, static_cast<uint16_t>(v));
+    put16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+
+}  // namespace
+
+AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock)
+    : clock_(clock), folder_(nativeFolderPath(folder.c_str())) {}
+
+AviRecordWriter::~AviRecordWriter() {
+    std::lock_guard lock(stateLock_);
+    stopLocked();
+    discardQueue();
+}
+
+// --- consumer side -------------------------------------------------------------------------
+
+void AviRecordWriter::takeFormats(const StreamFormat* formats, int count) {
+    std::lock_guard stateLock(stateLock_);
+    {
+        std::lock_guard queueLock(queueLock_);
+        for (int i = 0; i < count; ++i) {
+            const StreamFormat& f = formats[i];
+            if (!f.present)
+                continue;  // a record that is not filled in yet
+            if (f.isVideo())
+                videoFormat_ = f;
+            if (f.isAudio())
+                audioFormat_ = f;
+        }
+    }
+    discardQueue();
+    state_.store(static_cast<int32_t>(ConsumerState::FormatsTaken), std::memory_order_release);
+}
+
+void AviRecordWriter::finish() {
+    std::lock_guard lock(stateLock_);
+    stopLocked();
+    discardQueue();
+    state_.store(static_cast<int32_t>(ConsumerState::Finished), std::memory_order_release);
+}
+
+void AviRecordWriter::queueVideoPacket(PacketCopy packet) {
+    queuePacket(std::move(packet), true);
+}
+
+void AviRecordWriter::queueAudioPacket(PacketCopy packet) {
+    queuePacket(std::move(packet), false);
+}
+
+ConsumerState AviRecordWriter::state() {
+    return static_cast<ConsumerState>(state_.load(std::memory_order_acquire));
+}
+
+void AviRecordWriter::queuePacket(PacketCopy item, bool video) {
+    std::lock_guard lock(queueLock_);
+    const RecordPacket& p = item.packet;
+    bool drop = endedAtLimit_.load(std::memory_order_relaxed) ||
+                queuedBytes_ + p.length > kMaxQueuedBytes ||
+                (video && videoGap_ && !p.isKeyFrame());
+    if (drop) {
+        if (video)
+            videoGap_ = true;
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    if (video && p.isKeyFrame())
+        videoGap_ = false;
+    queuedBytes_ += p.length;
+    queue_.push_back(std::move(item));
+}
+
+std::size_t AviRecordWriter::queuedPackets() {
+    std::lock_guard lock(queueLock_);
+    return queue_.size();
+}
+
+std::size_t AviRecordWriter::discardQueue() {
+    std::deque<PacketCopy> old;
+    {
+        std::lock_guard lock(queueLock_);
+        old.swap(queue_);
+        queuedBytes_ = 0;
+        videoGap_ = false;
+    }
+    return old.size();  // the buffers are freed here, outside the lock
+}
+
+// --- engine side ---------------------------------------------------------------------------
+
+void AviRecordWriter::setMaxFileSize(uint64_t bytes) {
+    maxFileBytes_.store(bytes, std::memory_order_relaxed);
+}
+
+void AviRecordWriter::setFolder(const std::string& folder) {
+    std::lock_guard lock(stateLock_);
+    folder_ = nativeFolderPath(folder.c_str());
+}
+
+int AviRecordWriter::start() {
+    std::optional<MessageBoxRequest> message;
+    int result = 1;
+    {
+        std::lock_guard lock(stateLock_);
+        if (thread_.alive())
+            return 1;  // already recording
+        const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
+        std::optional<uint64_t> base;
+        if (limitMB != 0 && loadRelaxed(gState.recordFolderMB) >= limitMB) {
+            if (loadRelaxed(gConfig.recordLimitPolicy) == 2) {
+                char text[128];
+                std::snprintf(text, sizeof text,
+                              "Total size of record files have exceeded the limit(%uMB).", limitMB);
+                message = MessageBoxRequest{text, "Vidora", MB_OK | MB_ICONINFORMATION};
+                result = -1;
+            } else {
+                DeleteResult deleted = deleteOldestFiles(folder_.c_str(), limitMB);
+                // No room was made (the folder cannot be listed, or what is left still fills
+                // the limit): refuse without a message.
+                if (!deleted.listed || deleted.totalBytes >= recordLimitBytes()) {
+                    if (deleted.listed)
+                        storeRelaxed(gState.recordFolderMB, deleted.totalMB());
+                    return -1;
+                }
+                storeRelaxed(gState.recordFolderMB, deleted.totalMB());
+                base = deleted.totalBytes;
+            }
+        }
+        if (result == 1) {
+            runFolder_ = folder_;
+            folderBaseBytes_ = base ? *base : folderSizeBytes(runFolder_).value_or(0);
+            picturesWritten_ = 0;
+            samplesWritten_ = 0;
+            bytesTaken_ = 0;
+            needKeyFrame_ = false;
+            basePath_ = composeBaseName();
+            endedAtLimit_.store(false, std::memory_order_release);
+            {
+                std::lock_guard queueLock(queueLock_);
+                videoGap_ = false;
+            }
+            thread_.start([this](WorkerThread& self) { threadBody(self); });
+        }
+    }
+    // Shown after the lock is released: the box waits for the user-interface thread, which may
+    // itself need this writer meanwhile.
+    if (message)
+        userMessageBox(message->text, message->caption, message->type);
+    return result;
+}
+
+int AviRecordWriter::stop() {
+    std::lock_guard lock(stateLock_);
+    stopLocked();
+    return 1;
+}
+
+void AviRecordWriter::stopLocked() {
+    thread_.stop(std::chrono::milliseconds(5));
+}
+
+// --- writer thread -------------------------------------------------------------------------
+
+void AviRecordWriter::threadBody(WorkerThread& self) {
+    for (;;) {
+        // Read before looking at the queue: after stop, everything queued until then is
+        // written out before the thread ends.
+        const bool stopping = !self.running();
+        Step step = tick();
+        if (step == Step::Handled)
+            continue;
+        if (step == Step::EndThread || stopping)
+            break;
+        self.sleepFor(std::chrono::milliseconds(5));
+    }
+    closeFile();
+    if (endedAtLimit())
+        dropped_.fetch_add(discardQueue(), std::memory_order_relaxed);
+}
+
+AviRecordWriter::Step AviRecordWriter::tick() {
+    PacketCopy item;
+    {
+        std::lock_guard lock(queueLock_);
+        if (queue_.empty())
+            return Step::Idle;
+        item = std::move(queue_.front());
+        queue_.pop_front();
+        queuedBytes_ -= item.packet.length;
+        fileVideoFormat_ = videoFormat_;
+        fileAudioFormat_ = audioFormat_;
+    }
+    return handle(item) ? Step::Handled : Step::EndThread;
+}
+
+bool AviRecordWriter::handle(PacketCopy& item) {
+    const RecordPacket& packet = item.packet;
+    const bool video = packet.isVideo();
+    const uint64_t length = packet.length;
+    const uint64_t limitBytes = recordLimitBytes();
+    auto overLimit = [&] {
+        return limitBytes != 0 && folderBaseBytes_ + bytesTaken_ >= limitBytes;
+    };
+
+    bool cut = false;
+    if (video && packet.isKeyFrame()) {
+        const uint64_t maxBytes = maxFileBytes_.load(std::memory_order_relaxed);
+        if (maxBytes != 0 && bytesTaken_ + length >= maxBytes)
+            cut = true;
+        if (file_.isOpen() && file_.projectedSize() + length + 24 >= kAviCutBytes)
+            cut = true;
+    }
+    if (overLimit())
+        cut = true;
+
+    if (cut) {
+        const uint64_t closedBytes = file_.isOpen() ? file_.projectedSize() : 0;
+        closeFile();
+        if (overLimit()) {
+            const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
+            bool room = false;
+            if (loadRelaxed(gConfig.recordLimitPolicy) != 2) {
+                DeleteResult deleted = deleteOldestFiles(runFolder_.c_str(), limitMB);
+                if (deleted.listed) {
+                    storeRelaxed(gState.recordFolderMB, deleted.totalMB());
+                    folderBaseBytes_ = deleted.totalBytes;
+                    room = deleted.totalBytes < limitBytes;
+                }
+            }
+            if (!room) {
+                // Tell the recording logic (which stops the recording and the user) at once.
+                uint64_t totalMB = (folderBaseBytes_ + closedBytes) / kMiB;
+                if (totalMB > loadRelaxed(gState.recordFolderMB)) {
+                    storeRelaxed(gState.recordFolderMB, static_cast<uint32_t>(totalMB));
+                }
+                endedAtLimit_.store(true, std::memory_order_release);
+                return false;
+            }
+        } else {
+            folderBaseBytes_ += closedBytes;
+        }
+        picturesWritten_ = 0;
+        samplesWritten_ = 0;
+        bytesTaken_ = 0;
+        basePath_ = composeBaseName();
+    }
+
+    if (video) {
+        writeVideo(packet);
+    } else {
+        writeAudio(packet);
+    }
+    bytesTaken_ += length;
+    return true;
+}
+
+void AviRecordWriter::writeVideo(const RecordPacket& packet) {
+    const bool key = packet.isKeyFrame();
+    if (picturesWritten_ == 0 || needKeyFrame_) {
+        if (!key)
+            return;  // every file, and every resumption, starts with a key frame
+    }
+    if (!file_.isOpen() && !openFile())
+        return;
+    if (key && picturesWritten_ > 0)
+        file_.commit();  // what is written so far survives a crash
+    if (file_.writeSample(videoStream_, picturesWritten_, packet.data, packet.length, 1, key)) {
+        ++picturesWritten_;
+        needKeyFrame_ = false;
+    } else {
+        // The file cut the failed write (and possibly buffered data before it) off again.
+        picturesWritten_ = file_.streamLength(videoStream_);
+        samplesWritten_ = audioStream_ >= 0 ? file_.streamLength(audioStream_) : 0;
+        needKeyFrame_ = true;
+    }
+}
+
+void AviRecordWriter::writeAudio(const RecordPacket& packet) {
+    if (!file_.isOpen() || picturesWritten_ == 0)
+        return;  // every file starts with a picture
+    const StreamFormat& f = fileAudioFormat_;
+    const uint32_t bits = f.bitsPerSample;
+    if (bits == 0 || bits % 8 != 0 || f.rate == 0)
+        return;
+    const uint32_t bytesPerSample = bits / 8;
+    if (audioStream_ < 0) {
+        const uint32_t channels = f.channels ? f.channels : 1;
+        AviStreamInfo info;
+        info.type = fourcc("auds");
+        info.scale = channels * bytesPerSample;
+        info.rate = uint32_t{f.rate} * info.scale;
+        info.quality = -1;
+        info.sampleSize = bytesPerSample;
+        // WAVEFORMATEX: the recorded sound is mono PCM.
+        uint8_t wave[18] = {};
+        put16(wave + 0, 1);                                       // PCM
+        put16(wave + 2, 1);                                       // channels
+        put32(wave + 4, f.rate);                                  // samples per second
+        put32(wave + 8, uint32_t{f.rate} * bytesPerSample);       // average bytes per second
+        put16(wave + 12, static_cast<uint16_t>(bytesPerSample));  // block alignment
+        put16(wave + 14, static_cast<uint16_t>(bits));
+        put16(wave + 16, 0);
+        int stream = file_.createStream(info);
+        if (stream < 0)
+            return;
+        if (!file_.setFormat(stream, wave, sizeof wave))
+            return;
+        audioStream_ = stream;
+    }
+    const uint32_t samples = packet.length / bytesPerSample;
+    if (file_.writeSample(audioStream_, samplesWritten_, packet.data, packet.length, samples,
+                          true)) {
+        samplesWritten_ += samples;
+    } else {
+        picturesWritten_ = file_.streamLength(videoStream_);
+        samplesWritten_ = file_.streamLength(audioStream_);
+        if (picturesWritten_ == 0)
+            needKeyFrame_ = true;
+    }
+}
+
+bool AviRecordWriter::openFile() {
+    const StreamFormat& f = fileVideoFormat_;
+    if (!f.present || f.rate == 0 || f.width == 0 || f.height == 0)
+        return false;  // a stream that cannot be described is not stored
+    std::string path = basePath_ + ".avi";
+    bool created = file_.create(path);
+    for (int n = 1; !created && errno == EEXIST && n < 100; ++n) {
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, "_%02d", n);
+        path = basePath_ + suffix + ".avi";
+        created = file_.create(path);
+    }
+    if (!created)
+        return false;
+
+    AviStreamInfo info;
+    info.type = fourcc("vids");
+    info.handler = 0;
+    info.scale = 1;
+    info.rate = f.rate;
+    info.frame[2] = static_cast<int16_t>(f.width);
+    info.frame[3] = static_cast<int16_t>(f.height);
+    uint8_t bitmap[40] = {};
+    put32(bitmap + 0, 40);
+    put32(bitmap + 4, f.width);
+    put32(bitmap + 8, f.height);
+    put16(bitmap + 12, 1);   // planes
+    put16(bitmap + 14, 12);  // bits per pixel
+    put32(bitmap + 16, fourcc("MP4S"));
+    videoStream_ = file_.createStream(info);
+    if (videoStream_ < 0 || !file_.setFormat(videoStream_, bitmap, sizeof bitmap)) {
+        file_.close();
+        ::remove(path.c_str());
+        videoStream_ = -1;
+        return false;
+    }
+    audioStream_ = -1;
+    return true;
+}
+
+void AviRecordWriter::closeFile() {
+    if (!file_.isOpen())
+        return;
+    // Frame-rate correction: when the pictures last shorter than the sound (fewer pictures were
+    // taken than the nominal rate asks for), slow the video down so that both end together.
+    const uint32_t fps = fileVideoFormat_.rate;
+    const uint32_t sampleRate = fileAudioFormat_.rate;
+    if (videoStream_ >= 0 && audioStream_ >= 0 && fps > 0 && sampleRate > 0 &&
+        samplesWritten_ > 0 && picturesWritten_ / fps < samplesWritten_ / sampleRate) {
+        double corrected = static_cast<double>(picturesWritten_) /
+                           static_cast<double>(samplesWritten_) * sampleRate;
+        uint32_t rate = static_cast<uint32_t>(corrected);
+        file_.setRate(videoStream_, rate > 0 ? rate : 1);
+    }
+    file_.close();
+    videoStream_ = -1;
+    audioStream_ = -1;
+}
+
+std::string AviRecordWriter::composeBaseName() {
+    SystemTime t = clock_.localTime();
+    char name[32];
+    std::snprintf(name, sizeof name, "%04u%02u%02u%02u%02u%02u", unsigned{t.year},
+                  unsigned{t.month}, unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute},
+                  unsigned{t.second});
+    if (runFolder_.empty())
+        return name;
+    return runFolder_ + "/" + name;
+}
+
+}  // namespace vidora

@@ -1,0 +1,10 @@
+#include "recording/picture_stamp.h"
+
+namespace vidora {
+
+PictureStamp& noPictureStamp() {
+    static NoPictureStamp stamp;
+    return stamp;
+}
+
+}  // namespace vidora

@@ -1,0 +1,265 @@
+// Snapshots: names, the BMP layout, JPEGs that decode to the picture, the picture folder limit.
+#include "recording/snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include <jpeglib.h>
+
+#include "app/settings.h"
+#include "test_support.h"
+
+namespace vidora {
+namespace {
+
+using test::le16;
+using test::le32;
+
+// Paints a picture that is red in its top half and blue in its bottom half as seen on screen
+// (bitmap rows are stored bottom-up, pixels blue-green-red), with a green square top left.
+StoredPicture twoColourPicture(int width, int height) {
+    StoredPicture p(width, height);
+    for (int row = 0; row < height; ++row) {
+        int screenY = height - 1 - row;
+        uint8_t* line = p.pixels() + p.rowStride() * static_cast<std::size_t>(row);
+        for (int x = 0; x < width; ++x) {
+            uint8_t b = 0, g = 0, r = 0;
+            if (screenY < height / 2)
+                r = 220;
+            else
+                b = 200;
+            if (screenY < 64 && x < 64) {
+                r = 0;
+                g = 230;
+            }
+            line[3 * x] = b;
+            line[3 * x + 1] = g;
+            line[3 * x + 2] = r;
+        }
+    }
+    return p;
+}
+
+struct Decoded {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;  // top-down
+    // Mean of each channel over a rectangle.
+    std::array<double, 3> mean(int x0, int y0, int x1, int y1) const {
+        std::array<double, 3> sum{};
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c];
+            }
+        }
+        double n = static_cast<double>(x1 - x0) * (y1 - y0);
+        return {sum[0] / n, sum[1] / n, sum[2] / n};
+    }
+};
+
+Decoded decodeJpeg(const std::string& path) {
+    Decoded d;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return d;
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, f);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    d.width = static_cast<int>(cinfo.output_width);
+    d.height = static_cast<int>(cinfo.output_height);
+    d.rgb.resize(static_cast<std::size_t>(d.width) * d.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &d.rgb[static_cast<std::size_t>(cinfo.output_scanline) * d.width * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(f);
+    return d;
+}
+
+// A video transfer filter before its first picture: black pictures of the asked size.
+class BlackSource : public StoredPictureSource {
+  public:
+    StoredPicture makeStoredPicture(int kind) override {
+        kinds.push_back(kind);
+        int w = kind == 1 ? 352 : 176;
+        int h = kind == 3 ? 144 : 288;
+        return StoredPicture(w, h);
+    }
+    std::vector<int> kinds;
+};
+
+class SnapshotTest : public ::testing::Test {
+  protected:
+    void SetUp() override { test::resetSettings(folder.path()); }
+    test::TempFolder folder;
+};
+
+TEST_F(SnapshotTest, AutomaticNamesCountWithinTheSecond) {
+    ManualClock clock(1796558400 + 3600 * 8 + 41 * 60 + 8);  // 2026-12-06 20:41:08
+    std::string base = folder.path() + "/20261206-204108-";
+    EXPECT_EQ(automaticPictureName(kPictureJpeg, clock), base + "00.jpg");
+    EXPECT_EQ(automaticPictureName(kPictureJpeg, clock), base + "01.jpg");
+    EXPECT_EQ(automaticPictureName(kPictureBmp, clock), base + "02.bmp");
+    clock.advanceMs(1000);
+    EXPECT_EQ(automaticPictureName(kPictureJpeg, clock), folder.path() + "/20261206-204109-00.jpg");
+    EXPECT_EQ(automaticPictureName(7, clock), folder.path() + "/20261206-204109-01");
+
+    // A folder stored with backslashes.
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, ".\\SNAPSHOT");
+    clock.advanceMs(1000);
+    EXPECT_EQ(automaticPictureName(kPictureBmp, clock), "./SNAPSHOT/20261206-204110-00.bmp");
+}
+
+TEST_F(SnapshotTest, BitmapFilesHaveTheWindowsLayout) {
+    StoredPicture picture = twoColourPicture(352, 288);
+    std::string file = folder.file("a.bmp");
+    ASSERT_TRUE(writeBmpFile(picture, file));
+    std::vector<uint8_t> b = test::readFile(file);
+    ASSERT_EQ(b.size(), 304182u);  // 352 x 288 x 3 + 54
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    EXPECT_EQ(le32(b, 2), 304182u);
+    EXPECT_EQ(le16(b, 6), 0);
+    EXPECT_EQ(le16(b, 8), 0);
+    EXPECT_EQ(le32(b, 10), 54u);
+    EXPECT_EQ(le32(b, 14), 40u);
+    EXPECT_EQ(le32(b, 18), 352u);
+    EXPECT_EQ(le32(b, 22), 288u);
+    EXPECT_EQ(le16(b, 26), 1);
+    EXPECT_EQ(le16(b, 28), 24);
+    EXPECT_EQ(le32(b, 30), 0u);
+    EXPECT_TRUE(std::equal(b.begin() + 14, b.end(), picture.data()));
+
+    // Another reader agrees: ffprobe sees a 352 x 288 picture.
+    auto info = test::probe(file);
+    EXPECT_EQ(info["stream.0.codec_name"], "bmp");
+    EXPECT_EQ(info["stream.0.width"], "352");
+    EXPECT_EQ(info["stream.0.height"], "288");
+}
+
+TEST_F(SnapshotTest, JpegFilesDecodeToThePicture) {
+    StoredPicture picture = twoColourPicture(720, 576);
+    std::string file = folder.file("a.jpg");
+    ASSERT_TRUE(writeJpegFile(picture, file, kJpegQuality));
+    Decoded d = decodeJpeg(file);
+    ASSERT_EQ(d.width, 720);
+    ASSERT_EQ(d.height, 576);
+    auto top = d.mean(100, 100, 700, 270);
+    EXPECT_NEAR(top[0], 220, 6);
+    EXPECT_NEAR(top[1], 0, 6);
+    EXPECT_NEAR(top[2], 0, 6);
+    auto bottom = d.mean(0, 300, 720, 576);
+    EXPECT_NEAR(bottom[0], 0, 6);
+    EXPECT_NEAR(bottom[1], 0, 6);
+    EXPECT_NEAR(bottom[2], 200, 6);
+    auto square = d.mean(8, 8, 56, 56);  // top left on screen
+    EXPECT_NEAR(square[0], 0, 8);
+    EXPECT_NEAR(square[1], 230, 8);
+}
+
+TEST_F(SnapshotTest, FailuresReportFalseAndOnlyTheJpegLibraryTalks) {
+    test::MessageBoxRecorder boxes;
+    StoredPicture picture = twoColourPicture(64, 64);
+    std::string missing = folder.path() + "/missing/a";
+    EXPECT_FALSE(writeBmpFile(picture, missing + ".bmp"));
+    EXPECT_FALSE(writeJpegFile(picture, missing + ".jpg", 85));
+    EXPECT_TRUE(boxes.requests.empty());
+
+    StoredPicture empty(0, 0);  // the library refuses an empty image
+    EXPECT_FALSE(writeJpegFile(empty, folder.file("empty.jpg"), 85));
+    ASSERT_EQ(boxes.requests.size(), 1u);
+    EXPECT_EQ(boxes.requests[0].caption, "JPEG Fatal Error");
+    EXPECT_EQ(boxes.requests[0].type, MB_ICONERROR);
+    EXPECT_NE(boxes.requests[0].text.find("Empty JPEG image"), std::string::npos)
+        << boxes.requests[0].text;
+
+    EXPECT_FALSE(writePictureFile(nullptr, kPictureJpeg));
+    EXPECT_TRUE(writePictureFile(&picture, 3, folder.file("other")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("other")));
+}
+
+TEST_F(SnapshotTest, APictureBeforeTheFirstFrameIsBlackButStampedAndWritten) {
+    gConfig.pictureSize = kPictureFull;
+    gConfig.pictureFormat = kPictureBmp;
+    BlackSource source;
+    test::RecordingStamp stamp;
+    stamp.mark = true;
+    std::optional<StoredPicture> picture = takeSnapshotPicture(source, stamp);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(source.kinds, std::vector<int>{1});
+    ASSERT_EQ(stamp.calls.size(), 1u);
+    EXPECT_EQ(stamp.calls[0].width, 352);
+    EXPECT_EQ(stamp.calls[0].height, 288);
+    EXPECT_EQ(stamp.calls[0].compression, 0u);
+    EXPECT_EQ(stamp.calls[0].rowStride, 352 * 3);
+
+    ManualClock clock;
+    ASSERT_TRUE(writePictureFile(&*picture, kPictureBmp, std::nullopt, clock));
+    ASSERT_EQ(folder.files(), std::vector<std::string>{"20261206-120000-00.bmp"});
+    std::vector<uint8_t> b = test::readFile(folder.file("20261206-120000-00.bmp"));
+    ASSERT_EQ(b.size(), 304182u);
+    EXPECT_EQ(b[54], 0xFF);  // the stamp's mark
+    EXPECT_EQ(b[54 + 11], 0xFF);
+    EXPECT_TRUE(std::all_of(b.begin() + 54 + 12, b.end(), [](uint8_t v) { return v == 0; }));
+
+    gConfig.pictureSize = kPictureHalfSize;
+    picture = takeSnapshotPicture(source, stamp);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(source.kinds.back(), 3);
+    ASSERT_TRUE(writePictureFile(&*picture, kPictureJpeg, std::nullopt, clock));
+    Decoded d = decodeJpeg(folder.file("20261206-120000-01.jpg"));
+    EXPECT_EQ(d.width, 176);
+    EXPECT_EQ(d.height, 144);
+}
+
+TEST_F(SnapshotTest, PictureFolderLimitAndPolicies) {
+    test::MessageBoxRecorder boxes;
+    BlackSource source;
+
+    // Stop and notify: told at every attempt, nothing taken.
+    gConfig.pictureLimitMB = 1;
+    gConfig.pictureLimitPolicy = 2;
+    gState.pictureFolderMB = 1;
+    EXPECT_FALSE(takeSnapshotPicture(source));
+    EXPECT_FALSE(takeSnapshotPicture(source));
+    ASSERT_EQ(boxes.requests.size(), 2u);
+    EXPECT_EQ(boxes.requests[1].text, "Total size of picture files have exceeded the limit(1MB).");
+    EXPECT_EQ(boxes.requests[1].caption, "Vidora");
+    EXPECT_EQ(boxes.requests[1].type, MB_ICONINFORMATION);
+    EXPECT_TRUE(source.kinds.empty());
+
+    // Delete oldest: down to the limit, then the picture is taken.
+    for (const char* name :
+         {"20261201-080000-00.jpg", "20261202-080000-00.jpg", "20261203-080000-00.jpg"}) {
+        std::ofstream(folder.file(name), std::ios::binary) << std::string(700000, 'j');
+    }
+    gConfig.pictureLimitPolicy = 1;
+    gState.pictureFolderMB = 2;
+    EXPECT_TRUE(takeSnapshotPicture(source));
+    EXPECT_EQ(folder.files(), std::vector<std::string>{"20261203-080000-00.jpg"});
+    EXPECT_EQ(gState.pictureFolderMB, 0u);
+
+    // A picture folder that cannot be listed gives nothing.
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s/missing",
+                  folder.path().c_str());
+    gState.pictureFolderMB = 5;
+    EXPECT_FALSE(takeSnapshotPicture(source));
+
+    // No limit.
+    gConfig.pictureLimitMB = 0;
+    gConfig.pictureLimitPolicy = 2;
+    EXPECT_TRUE(takeSnapshotPicture(source));
+    EXPECT_EQ(boxes.requests.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vidora
