@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QWidget>
 
-#include "fake_bus.h"
+#include "running_app.h"
 #include "test_support.h"
 #include "ui/qt_host.h"
 
@@ -57,7 +57,6 @@ class QtHostTest : public ::testing::Test {
         test::testApplication();
         host = std::make_unique<QtWindowHost>();
         setWindowHost(host.get());
-        sentBusMessages().clear();
     }
     ~QtHostTest() override {
         destroyAllWindows();
@@ -131,13 +130,14 @@ TEST_F(QtHostTest, DraggingAThickFrameEdgeAsksTheWindowFirst) {
 }
 
 TEST_F(QtHostTest, ClosingTheMainWindowEndsTheProgram) {
+    test::RunningApp bus;
     FrameWindow* main = make(MAIN_WINDOW_ID, WS_POPUP | WS_VISIBLE);
     const WindowHandle handle = main->handle();
     QCloseEvent close;
     QApplication::sendEvent(host->widget(handle), &close);
     EXPECT_TRUE(main->saw(WM_CLOSE));
     EXPECT_FALSE(main->saw(WM_DESTROY));
-    EXPECT_EQ(sentBusMessages(), std::vector<int32_t>{APP_QUIT});
+    EXPECT_TRUE(bus.quitReceived());
     EXPECT_FALSE(host->isWindow(handle));
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fake_bus.h"
+#include "running_app.h"
 #include "test_support.h"
 
 namespace vidora {
@@ -89,6 +89,7 @@ TEST_F(SkinWindowTest, FailedCreationLeavesTheObjectWithoutAHandle) {
 }
 
 TEST_F(SkinWindowTest, DestroyingTheMainWindowQuitsWithoutReachingIt) {
+    test::RunningApp bus;
     auto* main = static_cast<ProbeWindow*>(
         createByKind(kProbeKind, nullptr, MAIN_WINDOW_ID, 0, 0, 1030, 725));
     ASSERT_TRUE(main->create(WS_POPUP, 0, "main"));
@@ -98,7 +99,7 @@ TEST_F(SkinWindowTest, DestroyingTheMainWindowQuitsWithoutReachingIt) {
     other->seen.clear();
     // The user closes the window: system command, WM_CLOSE, destroy of the native windows.
     host.send(main->handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(sentBusMessages(), std::vector<int32_t>{APP_QUIT});
+    EXPECT_TRUE(bus.quitReceived());
     EXPECT_TRUE(host.quitRequested());
     EXPECT_EQ(host.exitCode(), 0);
     // WM_CLOSE went to the object, WM_DESTROY did not; the child saw its own WM_DESTROY.
@@ -109,6 +110,7 @@ TEST_F(SkinWindowTest, DestroyingTheMainWindowQuitsWithoutReachingIt) {
 }
 
 TEST_F(SkinWindowTest, DestroyAllEmptiesTheRegistriesQuietly) {
+    test::RunningApp bus;
     auto* main = createByKind(kProbeKind, nullptr, MAIN_WINDOW_ID, 0, 0, 100, 100);
     ASSERT_TRUE(main->create(WS_POPUP, 0, "main"));
     auto* child = createByKind(kProbeKind, main, 4098, 0, 0, 10, 10);
@@ -123,7 +125,7 @@ TEST_F(SkinWindowTest, DestroyAllEmptiesTheRegistriesQuietly) {
     EXPECT_EQ(findWindowByHandle(mainHandle), nullptr);
     EXPECT_FALSE(host.isWindow(mainHandle));
     // Tearing down after a failed start is not a request to quit.
-    EXPECT_TRUE(sentBusMessages().empty());
+    EXPECT_EQ(bus.app().state(), ViewerApp::Running);
     EXPECT_FALSE(host.quitRequested());
 }
 

@@ -4,8 +4,6 @@
 #include <atomic>
 #include <fstream>
 
-#include "fake_bus.h"
-
 // Fontconfig keeps caches for the life of the process; they are not ours to free.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig\n";
@@ -39,7 +37,6 @@ void TempFolder::write(const std::string& name, const std::vector<uint8_t>& byte
 
 WindowTest::WindowTest() {
     setWindowHost(&host);
-    sentBusMessages().clear();
 }
 
 WindowTest::~WindowTest() {
