@@ -356,7 +356,7 @@ void iconBadge(QPainter& p, const QRectF& box, const QColor& color) {
 
 // ---- groups ---------------------------------------------------------------------------------
 
-struct ControlSpec {
+struct ControlArt {
     int type = 0;
     int shape = 0;
     QRect rect;
@@ -369,7 +369,7 @@ struct ControlSpec {
     std::function<QPainterPath(const QRectF&)> outline;
 };
 
-struct GroupSpec {
+struct GroupArt {
     std::string section;
     std::string file;
     int panelId = 0;
@@ -378,7 +378,7 @@ struct GroupSpec {
     bool stretch = false;
     int stretchStart = 0, stretchEnd = 0;
     std::function<void(QPainter&, int w, int h)> background;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlArt> controls;
 };
 
 QPainterPath roundedOutline(const QRectF& r) {
@@ -393,10 +393,10 @@ QPainterPath circleOutline(const QRectF& r) {
     return path;
 }
 
-ControlSpec iconButton(int type, QRect rect, std::string hint, QColor accent,
-                       std::function<void(IconPen&, int state, int appearance)> icon,
-                       std::function<void(QPainter&, const QRectF&, int, int)> extra = {}) {
-    ControlSpec c;
+ControlArt iconButton(int type, QRect rect, std::string hint, QColor accent,
+                      std::function<void(IconPen&, int state, int appearance)> icon,
+                      std::function<void(QPainter&, const QRectF&, int, int)> extra = {}) {
+    ControlArt c;
     c.type = type;
     c.shape = 1;
     c.rect = rect;
@@ -415,9 +415,9 @@ ControlSpec iconButton(int type, QRect rect, std::string hint, QColor accent,
 }
 
 // A wide button with an icon and a label.
-ControlSpec labelButton(int type, QRect rect, std::string hint, QString label, QColor accent,
-                        std::function<void(IconPen&, int appearance)> icon, bool badgeOnSecond) {
-    ControlSpec c;
+ControlArt labelButton(int type, QRect rect, std::string hint, QString label, QColor accent,
+                       std::function<void(IconPen&, int appearance)> icon, bool badgeOnSecond) {
+    ControlArt c;
     c.type = type;
     c.shape = 1;
     c.rect = rect;
@@ -446,8 +446,8 @@ void panelBackground(QPainter& p, int w, int h) {
     p.fillRect(0, 0, w, h, kPanel);
 }
 
-GroupSpec channelGroup() {
-    GroupSpec g;
+GroupArt channelGroup() {
+    GroupArt g;
     g.section = "ChannelGroup";
     g.file = "channel.bmp";
     g.panelId = 4113;
@@ -464,7 +464,7 @@ GroupSpec channelGroup() {
     };
     // Select buttons 1-4.
     for (int k = 0; k < 4; ++k) {
-        ControlSpec c;
+        ControlArt c;
         c.type = 0;
         c.rect = QRect(6 + k * 38, 24, 34, 28);
         c.hint = "Show channel CH" + std::to_string(k + 1);
@@ -481,7 +481,7 @@ GroupSpec channelGroup() {
     }
     // On/off switches 5-8: down means the channel is switched off.
     for (int k = 0; k < 4; ++k) {
-        ControlSpec c;
+        ControlArt c;
         c.type = 5;
         c.rect = QRect(6 + k * 38, 56, 34, 16);
         c.hint = "Switch channel CH" + std::to_string(k + 1) + " on or off";
@@ -514,7 +514,7 @@ GroupSpec channelGroup() {
     }
     // Auto cycle 9.
     {
-        ControlSpec c;
+        ControlArt c;
         c.type = 5;
         c.rect = QRect(6, 78, 148, 24);
         c.hint = "Cycle through the channels";
@@ -542,8 +542,8 @@ GroupSpec channelGroup() {
 constexpr int kVolumeThumb = 14;
 constexpr int kVolumeTravel = 100;
 
-GroupSpec volumeGroup() {
-    GroupSpec g;
+GroupArt volumeGroup() {
+    GroupArt g;
     g.section = "VolumeGroup";
     g.file = "volume.bmp";
     g.panelId = 4114;
@@ -578,24 +578,20 @@ GroupSpec volumeGroup() {
         p.setPen(QPen(kPanelLine, 1));
         p.drawLine(QPointF(8, h - 0.5), QPointF(w - 8, h - 0.5));
     };
-    ControlSpec mute;
+    ControlArt mute;
     mute.type = 5;
     mute.shape = 1;
     mute.rect = QRect(8, 19, 26, 26);
     mute.hint = "Mute";
     mute.outline = circleOutline;
     mute.draw = [](QPainter& p, const QRectF& r, int state, int) {
-        p.save();
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape = circleOutline(r);
-        p.setClipPath(shape);
-        p.restore();
+        // A face with a radius of half its size is a circle.
         buttonFace(p, r, state, kRed, r.width() / 2);
         IconPen pen(p, r, 17, iconColor(state));
         iconSpeaker(pen, state == Down || state == DownHover);
     };
     g.controls.push_back(mute);
-    ControlSpec tracker;
+    ControlArt tracker;
     tracker.type = 3;
     tracker.rect = trackRect;
     tracker.hint = "Volume";
@@ -628,8 +624,8 @@ void keyHint(QPainter& p, int top, const QString& key, const QString& action) {
     p.restore();
 }
 
-GroupSpec toolGroup(int height) {
-    GroupSpec g;
+GroupArt toolGroup(int height) {
+    GroupArt g;
     g.section = "ToolGroup";
     g.file = "tool.bmp";
     g.panelId = 4115;
@@ -657,7 +653,7 @@ GroupSpec toolGroup(int height) {
     const auto cell3 = [](int column, int top) { return QRect(6 + column * 51, top, 46, 38); };
     const int liveTop = 28, viewTop = 98, alarmTop = 168;
 
-    std::vector<ControlSpec> byId(15);
+    std::vector<ControlArt> byId(15);
     // 1: quad layout (appearance 1 while the quad layout shows).
     byId[1] = iconButton(2, cell4(3, liveTop), "Quad view", kBlue,
                          [](IconPen& i, int, int a) { iconGrid(i, a == 1); });
@@ -744,11 +740,11 @@ struct ComposedGroup {
     QPoint thumbImage;
 };
 
-ComposedGroup compose(const GroupSpec& g) {
+ComposedGroup compose(const GroupArt& g) {
     const int w = g.width, h = g.height;
     const int appearances = g.twoAppearances ? 2 : 1;
     bool hasTracker = false;
-    for (const ControlSpec& c : g.controls)
+    for (const ControlArt& c : g.controls)
         hasTracker |= c.type == 3;
     ComposedGroup out;
     out.copies = 1 + 5 * appearances + 1 + (hasTracker ? 1 : 0);
@@ -767,7 +763,7 @@ ComposedGroup compose(const GroupSpec& g) {
             p.translate(copy * w, 0);
             p.setClipRect(0, 0, w, h);
             g.background(p, w, h);
-            for (const ControlSpec& c : g.controls)
+            for (const ControlArt& c : g.controls)
                 if (c.type != 3 && c.draw)
                     c.draw(p, QRectF(c.rect), s, a);
             p.restore();
@@ -780,7 +776,7 @@ ComposedGroup compose(const GroupSpec& g) {
     p.fillRect(0, 0, w, h, Qt::black);
     p.setRenderHint(QPainter::Antialiasing, false);
     for (size_t k = 0; k < g.controls.size(); ++k) {
-        const ControlSpec& c = g.controls[k];
+        const ControlArt& c = g.controls[k];
         if (!c.shape)
             continue;
         p.setPen(Qt::NoPen);
@@ -794,7 +790,7 @@ ComposedGroup compose(const GroupSpec& g) {
         const int x0 = copy * w;
         p.fillRect(x0, 0, w, h, QColor(255, 255, 255));
         out.thumbImage = QPoint(x0, 0);
-        for (const ControlSpec& c : g.controls) {
+        for (const ControlArt& c : g.controls) {
             if (c.type != 3)
                 continue;
             QImage knob(c.thumbWidth, c.rect.height(), QImage::Format_ARGB32_Premultiplied);
@@ -831,7 +827,7 @@ ComposedGroup compose(const GroupSpec& g) {
     return out;
 }
 
-void writeGroupSection(std::ostream& ini, const GroupSpec& g, const ComposedGroup& c) {
+void writeGroupSection(std::ostream& ini, const GroupArt& g, const ComposedGroup& c) {
     ini << "[" << g.section << "]\n";
     ini << "PICTUREFILE=" << g.file << "\n";
     ini << "PANELID=" << g.panelId << "\n";
@@ -853,7 +849,7 @@ void writeGroupSection(std::ostream& ini, const GroupSpec& g, const ComposedGrou
             ini << keys[s] << (a == 1 ? "2" : "") << "=" << c.stateOffset[a][s] << "\n";
     ini << "CONTROLS=" << g.controls.size() << "\n";
     for (size_t k = 0; k < g.controls.size(); ++k) {
-        const ControlSpec& s = g.controls[k];
+        const ControlArt& s = g.controls[k];
         const std::string n = std::to_string(k + 1);
         ini << "CONTROLID_" << n << "=" << n << "\n";
         ini << "CONTROLTYPE_" << n << "=" << s.type << "\n";
@@ -1010,7 +1006,8 @@ QImage drawFrame() {
     for (int x = 0; x < kBodyInset; ++x) {
         const int chamfer = kBodyInset - 1 - x;
         const int top = kMonitorY - 1 - chamfer;
-        const int bottom = kHeight - kMonitorY - 1 + chamfer;  // the run's last mask row
+        // The window cuts one pixel past the end of each run; the run stops short by that one.
+        const int bottom = kHeight - kMonitorY - 2 + chamfer;
         p.fillRect(QRect(x, top, 1, bottom - top + 1), kMaskColor);
     }
     // A hairline along the set-back edge.
@@ -1056,7 +1053,7 @@ bool writeDefaultSkin(const std::string& folder, std::string* error) {
     const std::filesystem::path dir(folder);
     // The tool group reaches the foot of the control panel at the nominal window size.
     const int panelHeight = kHeight - 2 * kMonitorY;
-    const GroupSpec groups[3] = {channelGroup(), volumeGroup(), toolGroup(panelHeight - 158 + 1)};
+    const GroupArt groups[3] = {channelGroup(), volumeGroup(), toolGroup(panelHeight - 158 + 1)};
 
     std::ostringstream ini;
     ini << "; Vidora default skin. Pictures are 24-bit BMPs in this folder.\n\n";
@@ -1064,7 +1061,7 @@ bool writeDefaultSkin(const std::string& folder, std::string* error) {
     for (int k = 0; k < 3; ++k)
         ini << "GROUPNAME" << (k + 1) << "=" << groups[k].section << "\n";
     ini << "\n";
-    for (const GroupSpec& g : groups) {
+    for (const GroupArt& g : groups) {
         const ComposedGroup composed = compose(g);
         writeGroupSection(ini, g, composed);
         if (!toBitmap(composed.picture).saveBmp((dir / g.file).string())) {

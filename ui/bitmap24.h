@@ -62,7 +62,7 @@ class Bitmap24 {
     std::vector<uint8_t> bits_;
 };
 
-// Copies a w x h block from (sx, sy) of src to (dx, dy) of dst. Parts that fall outside either
+// Copies a w x h block from (sx, sy) of src to (dx, dy) of dst. Pixels that fall outside either
 // picture are left out; the rest keeps its place.
 void copyBlock(Bitmap24& dst, int dx, int dy, const Bitmap24& src, int sx, int sy, int w, int h);
 // As copyBlock, leaving out source pixels of the transparent colour.

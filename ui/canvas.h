@@ -14,7 +14,7 @@ class Canvas {
     virtual ~Canvas() = default;
     virtual Size size() const = 0;
     virtual void fillRect(const Rect& rect, Rgb color) = 0;
-    // Copies the w x h block at (sx, sy) of the picture to (dx, dy); parts outside the picture
+    // Copies the w x h block at (sx, sy) of the picture to (dx, dy); pixels outside the picture
     // or the canvas are left out.
     virtual void blit(const Bitmap24& picture, int sx, int sy, int w, int h, int dx, int dy) = 0;
     // Scales the sw x sh block at (sx, sy) of the picture to dw x dh at (dx, dy).
