@@ -83,7 +83,8 @@ class HostWidget : public QWidget {
     // Once the window is being destroyed (or the host goes), Qt's remaining events for it
     // (hide, leave, focus out) are not the window's business any more.
     intptr_t route(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-        if (dying_ || host_.tearingDown_) return 0;
+        if (dying_ || host_.tearingDown_)
+            return 0;
         return routeWindowMessage(handle_, message, wParam, lParam);
     }
     static intptr_t point(const QPointF& p) {
