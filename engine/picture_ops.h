@@ -24,6 +24,12 @@ void halfSizeUyvy(const uint8_t* source, int width, int height, uint8_t* out);
 // result as halfSizeUyvy on the full picture at a fraction of the cost.
 void halfSizeFromHalfWidth(const uint8_t* halfWidth, int width, int height, uint8_t* out);
 
+// The vector width the downscales use: the best the processor has (AVX2, else SSE2), or a
+// narrower one for tests and benchmarks. Returns false when the processor lacks the one asked
+// for (the next narrower one is used then).
+enum class PictureOpsPath { Best, Avx2, Sse2, Scalar };
+bool setPictureOpsPath(PictureOpsPath path);
+
 // One row of the half-width downscale (groups = width / 4), plain C++, for reference and tests.
 void halfWidthRowScalar(const uint8_t* source, int groups, uint8_t* out);
 

@@ -61,21 +61,34 @@ TEST(Downscale, HandComputedGroupAndRows) {
     EXPECT_EQ(0, std::memcmp(halfSize, expectedRow0, 4));
 }
 
-TEST(Downscale, FullPicturesMatchTheRuleBitForBit) {
-    for (auto [w, h] : {std::pair{720, 576}, std::pair{720, 480}, std::pair{708, 6}}) {
-        const auto in = randomPicture(w, h, static_cast<unsigned>(w + h));
-        std::vector<uint8_t> halfWidth(static_cast<std::size_t>(w) * h);
-        halfWidthUyvy(in.data(), w, h, halfWidth.data());
-        EXPECT_EQ(halfWidth, referenceHalfWidth(in, w, h, 1)) << w << "x" << h;
+TEST(Downscale, FullPicturesMatchTheRuleBitForBitOnEveryVectorPath) {
+    for (PictureOpsPath path : {PictureOpsPath::Best, PictureOpsPath::Avx2, PictureOpsPath::Sse2,
+                                PictureOpsPath::Scalar}) {
+        setPictureOpsPath(path);
+        for (auto [w, h] : {std::pair{720, 576}, std::pair{720, 480}, std::pair{708, 6}}) {
+            const auto in = randomPicture(w, h, static_cast<unsigned>(w + h));
+            const std::string what = std::to_string(w) + "x" + std::to_string(h) + " path " +
+                                     std::to_string(static_cast<int>(path));
+            std::vector<uint8_t> halfWidth(static_cast<std::size_t>(w) * h);
+            halfWidthUyvy(in.data(), w, h, halfWidth.data());
+            EXPECT_EQ(halfWidth, referenceHalfWidth(in, w, h, 1)) << what;
 
-        std::vector<uint8_t> halfSize(static_cast<std::size_t>(w) * h / 2);
-        halfSizeUyvy(in.data(), w, h, halfSize.data());
-        EXPECT_EQ(halfSize, referenceHalfWidth(in, w, h, 2)) << w << "x" << h;
+            std::vector<uint8_t> copy(in.size());
+            std::vector<uint8_t> halfWidth2(halfWidth.size());
+            copyAndHalfWidthUyvy(in.data(), w, h, copy.data(), halfWidth2.data());
+            EXPECT_EQ(copy, in) << what;
+            EXPECT_EQ(halfWidth2, halfWidth) << what;
 
-        std::vector<uint8_t> fromHalf(halfSize.size());
-        halfSizeFromHalfWidth(halfWidth.data(), w, h, fromHalf.data());
-        EXPECT_EQ(fromHalf, halfSize) << w << "x" << h;
+            std::vector<uint8_t> halfSize(static_cast<std::size_t>(w) * h / 2);
+            halfSizeUyvy(in.data(), w, h, halfSize.data());
+            EXPECT_EQ(halfSize, referenceHalfWidth(in, w, h, 2)) << what;
+
+            std::vector<uint8_t> fromHalf(halfSize.size());
+            halfSizeFromHalfWidth(halfWidth.data(), w, h, fromHalf.data());
+            EXPECT_EQ(fromHalf, halfSize) << what;
+        }
     }
+    setPictureOpsPath(PictureOpsPath::Best);
 }
 
 // Three pixels of a stored picture: its bytes in memory order.
