@@ -295,6 +295,22 @@ void HeadlessHost::setAccelerators(WindowHandle window, std::vector<Accelerator>
         w->accelerators = std::move(accelerators);
 }
 
+int HeadlessHost::messageBox(WindowHandle owner, const MessageBoxRequest& request) {
+    messageBoxes_.push_back({owner, request});
+    if (messageBoxAnswers_.empty())
+        return IDOK;
+    const int answer = messageBoxAnswers_.front();
+    messageBoxAnswers_.pop_front();
+    return answer;
+}
+
+void HeadlessHost::invalidateRect(WindowHandle window, const Rect& rect) {
+    if (NativeWindow* w = find(window)) {
+        w->dirty = true;
+        invalidatedRects_.emplace_back(window, rect);
+    }
+}
+
 void HeadlessHost::postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                                intptr_t lParam) {
     std::lock_guard lock(postedMutex_);

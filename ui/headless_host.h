@@ -65,6 +65,8 @@ class HeadlessHost : public WindowHost {
     uint32_t trackPopupMenu(WindowHandle owner, const std::vector<MenuItem>& items,
                             Point screenPoint, uint32_t flags) override;
     void setAccelerators(WindowHandle window, std::vector<Accelerator> accelerators) override;
+    int messageBox(WindowHandle owner, const MessageBoxRequest& request) override;
+    void invalidateRect(WindowHandle window, const Rect& rect) override;
     void postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                      intptr_t lParam) override;
     intptr_t sendMessageFromAnyThread(WindowHandle window, uint32_t message, uintptr_t wParam,
@@ -96,9 +98,20 @@ class HeadlessHost : public WindowHost {
         return systemCommands_;
     }
     const std::vector<MenuItem>& lastMenu() const { return lastMenu_; }
+    struct ShownMessageBox {
+        WindowHandle owner = 0;
+        MessageBoxRequest request;
+    };
+    const std::vector<ShownMessageBox>& messageBoxes() const { return messageBoxes_; }
+    // The parts of windows asked to repaint, in order (whole windows are not listed).
+    const std::vector<std::pair<WindowHandle, Rect>>& invalidatedRects() const {
+        return invalidatedRects_;
+    }
 
     // Answers of the next popup menus (0 = dismissed); an empty queue dismisses.
     void queueMenuAnswer(uint32_t id) { menuAnswers_.push_back(id); }
+    // Answers of the next message boxes; an empty queue answers IDOK.
+    void queueMessageBoxAnswer(int button) { messageBoxAnswers_.push_back(button); }
     void setScreenRect(const Rect& rect) { screen_ = rect; }
 
   private:
@@ -128,6 +141,9 @@ class HeadlessHost : public WindowHost {
     std::vector<std::pair<WindowHandle, uint32_t>> systemCommands_;
     std::vector<MenuItem> lastMenu_;
     std::deque<uint32_t> menuAnswers_;
+    std::vector<ShownMessageBox> messageBoxes_;
+    std::deque<int> messageBoxAnswers_;
+    std::vector<std::pair<WindowHandle, Rect>> invalidatedRects_;
     std::mutex postedMutex_;
     std::deque<Posted> posted_;
     std::thread::id loopThread_;

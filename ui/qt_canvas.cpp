@@ -50,6 +50,29 @@ void QtCanvas::stretchBlit(const Bitmap24& picture, int sx, int sy, int sw, int 
     painter_.restore();
 }
 
+void QtCanvas::drawImage(const Image32View& image, const Rect& source, const Rect& destination) {
+    const Rect src = source.intersected({0, 0, image.width, image.height});
+    if (image.empty() || src.empty() || destination.empty())
+        return;
+    // Wraps the pixels without copying them; the view outlives this call.
+    const QImage wrapped(reinterpret_cast<const uchar*>(image.pixels), image.width, image.height,
+                         static_cast<qsizetype>(image.stride) * 4, QImage::Format_RGB32);
+    painter_.drawImage(
+        QRect(destination.left, destination.top, destination.width(), destination.height()),
+        wrapped, QRect(src.left, src.top, src.width(), src.height()));
+}
+
+void QtCanvas::setFont(const FontSpec& spec) {
+    QFont font(QString::fromStdString(spec.family));
+    if (spec.pixelSize > 0)
+        font.setPixelSize(spec.pixelSize);
+    font.setBold(spec.bold);
+    font.setStyleHint(QFont::Monospace);
+    if (!spec.antialiased)
+        font.setStyleStrategy(QFont::NoAntialias);
+    painter_.setFont(font);
+}
+
 void QtCanvas::drawText(int x, int y, std::string_view utf8, Rgb color) {
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     painter_.setPen(QColor(color.r, color.g, color.b));

@@ -16,8 +16,10 @@ class QtCanvas : public Canvas {
     void blit(const Bitmap24& picture, int sx, int sy, int w, int h, int dx, int dy) override;
     void stretchBlit(const Bitmap24& picture, int sx, int sy, int sw, int sh, int dx, int dy,
                      int dw, int dh) override;
+    void drawImage(const Image32View& image, const Rect& source, const Rect& destination) override;
     void drawText(int x, int y, std::string_view utf8, Rgb color) override;
     Size textExtent(std::string_view utf8) override;
+    void setFont(const FontSpec& font) override;
 
   private:
     QPainter& painter_;

@@ -18,6 +18,7 @@
 #include <QWindow>
 #include <cmath>
 
+#include "app/qt/qt_message_box.h"
 #include "ui/qt_canvas.h"
 #include "ui/skin_window.h"
 #include "ui/window_messages.h"
@@ -514,6 +515,15 @@ void QtWindowHost::setWindowRegion(WindowHandle window, const Rect& bounds,
 void QtWindowHost::invalidate(WindowHandle window) {
     if (HostWidget* w = find(window))
         w->update();
+}
+
+void QtWindowHost::invalidateRect(WindowHandle window, const Rect& rect) {
+    if (HostWidget* w = find(window))
+        w->update(QRect(rect.left, rect.top, rect.width(), rect.height()));
+}
+
+int QtWindowHost::messageBox(WindowHandle owner, const MessageBoxRequest& request) {
+    return showQtMessageBox(find(owner), request);
 }
 
 bool QtWindowHost::paintNow(WindowHandle window, const std::function<void(Canvas&)>&) {

@@ -39,6 +39,7 @@ class QtWindowHost : public WindowHost {
     void setWindowRegion(WindowHandle window, const Rect& bounds,
                          const std::vector<Rect>& cuts) override;
     void invalidate(WindowHandle window) override;
+    void invalidateRect(WindowHandle window, const Rect& rect) override;
     bool paintNow(WindowHandle window, const std::function<void(Canvas&)>& paint) override;
     void setCapture(WindowHandle window) override;
     void releaseCapture() override;
@@ -49,6 +50,7 @@ class QtWindowHost : public WindowHost {
     uint32_t trackPopupMenu(WindowHandle owner, const std::vector<MenuItem>& items,
                             Point screenPoint, uint32_t flags) override;
     void setAccelerators(WindowHandle window, std::vector<Accelerator> accelerators) override;
+    int messageBox(WindowHandle owner, const MessageBoxRequest& request) override;
     void postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
                      intptr_t lParam) override;
     intptr_t sendMessageFromAnyThread(WindowHandle window, uint32_t message, uintptr_t wParam,

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/message_box.h"
 #include "ui/canvas.h"
 #include "ui/geometry.h"
 
@@ -106,6 +107,12 @@ class WindowHost {
 
     // Schedules a WM_PAINT.
     virtual void invalidate(WindowHandle window) = 0;
+    // Schedules a WM_PAINT for a part of the window (client coordinates); hosts that cannot
+    // paint a part repaint all of it.
+    virtual void invalidateRect(WindowHandle window, const Rect& rect) {
+        (void)rect;
+        invalidate(window);
+    }
     // Paints into the window at once when the host can; otherwise schedules a WM_PAINT and
     // returns false (the window then paints its current state from there).
     virtual bool paintNow(WindowHandle window, const std::function<void(Canvas&)>& paint) = 0;
@@ -122,6 +129,9 @@ class WindowHost {
     virtual uint32_t trackPopupMenu(WindowHandle owner, const std::vector<MenuItem>& items,
                                     Point screenPoint, uint32_t flags) = 0;
     virtual void setAccelerators(WindowHandle window, std::vector<Accelerator> accelerators) = 0;
+    // Shows a modal message box owned by the window (none: 0) and waits; the pressed button
+    // (IDOK, IDCANCEL, IDYES, IDNO).
+    virtual int messageBox(WindowHandle owner, const MessageBoxRequest& request) = 0;
 
     // Any thread: queues the message for the message-loop thread.
     virtual void postMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
