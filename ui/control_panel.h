@@ -1,0 +1,51 @@
+#pragma once
+// The control panel: the 160-pixel strip at the right of the main window that holds the skin's
+// button groups. It turns every control notification into a bus command, a switch of the shared
+// state or the settings dialog, and brings the buttons in line with the engine's state when the
+// engine reports a change. Kind 2, id 4098; owned by the window framework; message-loop thread.
+#include <cstdint>
+
+#include "ui/skin_control.h"
+#include "ui/skin_window.h"
+
+namespace vidora {
+
+class SkinGroupPanel;
+
+// Posted to the control panel when an engine notice arrives on another thread.
+enum : uint32_t { WM_BUS_NOTICE = 0x8005 };  // wParam: the notice id
+
+class ControlPanel : public SkinWindow, public ControlListener {
+  public:
+    static constexpr const char* kClassName = "VD_ControlPanel";
+    static constexpr int kWidth = 160;
+    static constexpr Rgb kButtonFace{240, 240, 240};
+
+    ControlPanel(SkinWindow* parent, int32_t id, int x, int y, int width, int height);
+
+    const char* className() const override { return kClassName; }
+    WindowClass classDescription() const override;
+    intptr_t windowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+
+    // ControlListener: a completed click or a tracker move in one of the groups.
+    void notify(const ControlNotification& notification) override;
+
+    // Brings the buttons in line with the shared state.
+    void refreshState();
+    // Start-up is complete: everything but the record-folder button waits for live view.
+    void onAppStarted();
+    // NTF_LIVE_STATE, NTF_CHANNEL_CHANGED and NTF_RECORD_STATE (message-loop thread).
+    void onNotice(int32_t id);
+
+    // One of the three groups of the program, or null when the skin has none with that id.
+    SkinGroupPanel* group(int32_t groupId) const;
+
+  private:
+    void onChannelControl(int32_t control, bool down, bool released);
+    void onVolumeControl(int32_t control, bool down, bool released);
+    void onToolControl(int32_t control, int32_t newState, bool down, bool released);
+    void resizeToolGroup(int clientHeight);
+    void disableForIdle();
+};
+
+}  // namespace vidora

@@ -1,0 +1,36 @@
+#pragma once
+// What the windows ask of the desktop outside the window framework: the settings dialog of the
+// settings library and the file manager. The program uses the defaults; tests put recorders in
+// their place. Called on the message-loop thread only.
+#include <functional>
+#include <string>
+
+#include "ui/window_host.h"
+
+namespace vidora {
+
+// Settings pages of the settings dialog.
+enum SettingsPage : int {
+    PAGE_SECURITY = 0,
+    PAGE_DISPLAY = 1,
+    PAGE_ALARM = 2,
+    PAGE_RECORD = 3,
+    PAGE_CAPTURE = 4,
+    PAGE_PLAN_TASK = 5,
+    PAGE_ABOUT = 6,
+};
+
+struct UiServices {
+    // Shows the modal settings dialog on the viewer's settings record at a page, owned by the
+    // window. Default: ShowConfigDialog of the settings library with the viewer's callback.
+    std::function<void(WindowHandle owner, int page)> showSettings;
+    // Opens a folder in the desktop's file manager. Default: the desktop services of Qt.
+    std::function<void(const std::string& folder)> exploreFolder;
+};
+
+// Empty members restore the defaults.
+void setUiServices(UiServices services);
+void showSettingsDialog(WindowHandle owner, int page);
+void exploreFolder(const std::string& folder);
+
+}  // namespace vidora
