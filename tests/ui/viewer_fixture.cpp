@@ -49,6 +49,21 @@ class CommandRecorder final : public BusModule {
 
 }  // namespace
 
+void installCommandRecorder() {
+    clearBusRegistries();
+    registerModule(1, [](int32_t) { return std::make_unique<CommandRecorder>(); });
+    for (int32_t id : engineCommandIds())
+        routeMessage(id, 1);
+    takeCommands();
+}
+
+std::vector<Command> takeCommands() {
+    std::lock_guard lock(log().mutex);
+    std::vector<Command> out = std::move(log().commands);
+    log().commands.clear();
+    return out;
+}
+
 std::ostream& operator<<(std::ostream& os, const Command& c) {
     return os << (c.posted ? "post " : "send ") << std::hex << "0x" << c.id << std::dec << " "
               << c.value;
@@ -70,10 +85,7 @@ ViewerTest::ViewerTest(bool defaultSkin) {
     applyDefaultSettings();
     taskList().freeAll();
     setWindowHost(&host);
-    clearBusRegistries();
-    registerModule(1, [](int32_t) { return std::make_unique<CommandRecorder>(); });
-    for (int32_t id : engineCommandIds())
-        routeMessage(id, 1);
+    installCommandRecorder();
     UiServices services;
     services.showSettings = [this](WindowHandle owner, int page) {
         settingsCalls.push_back({owner, page});
@@ -109,15 +121,11 @@ ViewerTest::~ViewerTest() {
     clearBusRegistries();
     setWindowHost(nullptr);
     taskList().freeAll();
-    std::lock_guard lock(log().mutex);
-    log().commands.clear();
+    takeCommands();
 }
 
 std::vector<Command> ViewerTest::commands() {
-    std::lock_guard lock(log().mutex);
-    std::vector<Command> out = std::move(log().commands);
-    log().commands.clear();
-    return out;
+    return takeCommands();
 }
 
 void ViewerTest::notice(int32_t id) {

@@ -30,6 +30,11 @@ std::ostream& operator<<(std::ostream& os, const Command& c);
 Command sent(int32_t id, int32_t value = 0);
 Command posted(int32_t id, int32_t value = 0);
 
+// Registers module 1 as a recorder of every engine command (in place of the engine).
+void installCommandRecorder();
+// The commands it received since the last call, in order.
+std::vector<Command> takeCommands();
+
 struct SettingsCall {
     WindowHandle owner = 0;
     int page = 0;
