@@ -25,7 +25,7 @@ add_library(vidora_test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/../tests/test_main
 target_link_libraries(vidora_test_main PUBLIC GTest::gtest GTest::gmock)
 
 function(vidora_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} vidora_test_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -37,7 +37,19 @@ function(vidora_add_test name)
     if(label_count GREATER 1)
         message(FATAL_ERROR "vidora_add_test(${name}): give at most one label")
     endif()
-    gtest_discover_tests(${name}
-        DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${ARG_LABELS}")
+    # LOCK names a resource that the program's tests never share with other tests at once (the
+    # programs' single-instance guard, for tests that start vidora-demo).
+    if(ARG_LOCK)
+        set(properties RESOURCE_LOCK ${ARG_LOCK})
+        if(ARG_LABELS)
+            list(APPEND properties LABELS ${ARG_LABELS})
+        endif()
+        gtest_discover_tests(${name}
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES ${properties})
+    else()
+        gtest_discover_tests(${name}
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
 endfunction()
