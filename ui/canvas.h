@@ -22,7 +22,7 @@ struct Image32View {
 };
 
 // The font of the texts that follow; the default font of the canvas until one is set.
-struct FontSpec {
+struct TextFont {
     std::string family;
     int pixelSize = 0;
     bool bold = false;
@@ -46,7 +46,7 @@ class Canvas {
                            const Rect& destination) = 0;
     virtual void drawText(int x, int y, std::string_view utf8, Rgb color) = 0;
     virtual Size textExtent(std::string_view utf8) = 0;
-    virtual void setFont(const FontSpec& font) { (void)font; }
+    virtual void setFont(const TextFont& font) { (void)font; }
 };
 
 // A canvas over a picture. Text is not rasterised (no fonts without a display): it is kept in

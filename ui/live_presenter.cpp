@@ -78,7 +78,7 @@ std::string_view channelName(int channel) {
 
 }  // namespace
 
-FontSpec overlayFont() {
+TextFont overlayFont() {
     // A fixed-pitch font of fixed height, drawn without smoothing like the rest of the display.
     return {"DejaVu Sans Mono", 12, true, false};
 }

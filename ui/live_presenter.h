@@ -35,7 +35,7 @@ enum : uint32_t {
 };
 
 // The font of the on-screen display.
-FontSpec overlayFont();
+TextFont overlayFont();
 
 class LivePresenter final : public VideoWindow {
   public:

@@ -62,13 +62,13 @@ void QtCanvas::drawImage(const Image32View& image, const Rect& source, const Rec
         wrapped, QRect(src.left, src.top, src.width(), src.height()));
 }
 
-void QtCanvas::setFont(const FontSpec& spec) {
-    QFont font(QString::fromStdString(spec.family));
-    if (spec.pixelSize > 0)
-        font.setPixelSize(spec.pixelSize);
-    font.setBold(spec.bold);
+void QtCanvas::setFont(const TextFont& wanted) {
+    QFont font(QString::fromStdString(wanted.family));
+    if (wanted.pixelSize > 0)
+        font.setPixelSize(wanted.pixelSize);
+    font.setBold(wanted.bold);
     font.setStyleHint(QFont::Monospace);
-    if (!spec.antialiased)
+    if (!wanted.antialiased)
         font.setStyleStrategy(QFont::NoAntialias);
     painter_.setFont(font);
 }

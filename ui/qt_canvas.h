@@ -19,7 +19,7 @@ class QtCanvas : public Canvas {
     void drawImage(const Image32View& image, const Rect& source, const Rect& destination) override;
     void drawText(int x, int y, std::string_view utf8, Rgb color) override;
     Size textExtent(std::string_view utf8) override;
-    void setFont(const FontSpec& font) override;
+    void setFont(const TextFont& font) override;
 
   private:
     QPainter& painter_;
