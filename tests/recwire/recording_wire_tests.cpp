@@ -130,7 +130,7 @@ TEST_F(RecordingWireTest, NewRecordSettingsRestartTheRecordingAndStorageSettings
 
     // A new record folder takes effect from the next recording on.
     TempFolder second;
-    std::snprintf(gConfig.recordFolder, sizeof gConfig.recordFolder, "%s", second.path().c_str());
+    storeSetting(gConfig.recordFolder, second.path());
     sendMessage(ENG_SETTINGS_CHANGED);
     pumpFor(1200);
     sendMessage(ENG_RECORD_STOP);

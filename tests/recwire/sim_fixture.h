@@ -141,6 +141,13 @@ class SimEngineFixture : public ::testing::Test {
     std::vector<MessageBoxRequest> messages_;
 };
 
+// Rewrites a string setting while engine threads may read it, as the settings dialog does.
+template <std::size_t N>
+void storeSetting(char (&field)[N], const std::string& value) {
+    for (std::size_t i = 0; i < N; ++i)
+        storeRelaxed(field[i], i < value.size() && i + 1 < N ? value[i] : '\0');
+}
+
 // Files of a folder with a given extension, sorted by name.
 inline std::vector<std::string> filesEndingWith(const TempFolder& folder, const std::string& ext) {
     std::vector<std::string> out;
