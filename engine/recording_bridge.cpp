@@ -80,6 +80,10 @@ void RecordingBridge::stopRecording() {
     writer_.stop();
 }
 
+bool RecordingBridge::recordingEndedAtLimit() {
+    return encoder_.isRunning() && writer_.endedAtLimit();
+}
+
 void RecordingBridge::takeSnapshot(StoredPictureSource& source) {
     std::optional<StoredPicture> picture =
         takeSnapshotPicture(source, *stamp_.load(std::memory_order_acquire));

@@ -40,6 +40,7 @@ class RecordingBridge final : public RecordingPort {
     void detachWriter() override;
     int startRecording() override;
     void stopRecording() override;
+    bool recordingEndedAtLimit() override;
     void takeSnapshot(StoredPictureSource& source) override;
 
     RecordEncoder& encoder() { return encoder_; }
