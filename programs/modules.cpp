@@ -4,6 +4,7 @@
 
 #include "engine/engine_module.h"
 #include "engine/recording_bridge.h"
+#include "engine/schedule/schedule_runner.h"
 #include "platform/media/gst_backend.h"
 #include "platform/sim/simulated_receiver.h"
 #include "platform/sound/sound_player.h"
@@ -22,6 +23,7 @@ void registerProgramModules(ReceiverKind receiver) {
     }
     factories.soundPlayer = createSoundPlayer;
     factories.recording = [] { return std::make_unique<RecordingBridge>(); };
+    factories.schedule = [] { return std::make_unique<ScheduleRunner>(); };
     registerEngineModule(std::move(factories));
 }
 
