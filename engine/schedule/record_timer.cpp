@@ -30,6 +30,7 @@ RecordTimer::RecordTimer(ScheduleActions& actions, Clock& clock)
 void RecordTimer::begin() {
     lastTick_ = clock_.multimediaTime();
     limitToldForThis_ = false;
+    wasPaused_ = false;
 }
 
 void RecordTimer::end() {
@@ -78,10 +79,18 @@ bool RecordTimer::enforceFolderLimit(bool recording) {
 
 void RecordTimer::tick() {
     // Paused: the elapsed time is counted at once at the first tick after resuming.
-    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused))
+    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused)) {
+        wasPaused_ = true;
         return;
+    }
     const uint32_t now = clock_.multimediaTime();
     const bool recording = actions_.recording();
+    if (wasPaused_) {
+        // Pausing stopped the recording: what is still due records again.
+        wasPaused_ = false;
+        if (!recording)
+            clearMarks();
+    }
     if (!recording)
         limitToldForThis_ = false;
 

@@ -36,6 +36,7 @@ class RecordTimer {
     Clock& clock_;
     uint32_t lastTick_ = 0;          // multimedia ms
     bool limitToldForThis_ = false;  // the user was told about the limit for this recording
+    bool wasPaused_ = false;
 };
 
 }  // namespace vidora

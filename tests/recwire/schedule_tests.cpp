@@ -250,20 +250,25 @@ TEST_F(ScheduleTest, ATaskDueBeforeStartUpRunsForWhatIsLeftOfIt) {
     EXPECT_EQ(actions.starts.size(), 1u);
     EXPECT_EQ(gTimer.taskRecording, 1);
 
-    // A pause holds the time; the first tick after it counts the pause at once.
+    // A pause (which stops the recording) holds the time; the first tick after it counts the
+    // pause at once, and the task records again.
     gState.livePaused = 1;
+    actions.stopRecording();
     run(5000);
     const int32_t heldAt = gTimer.recordTaskLeftMs;
     EXPECT_NEAR(heldAt, 20 * 60 * 1000 - 300, 400);
+    EXPECT_FALSE(actions.recordingNow);
     gState.livePaused = 0;
     run(300);
     EXPECT_NEAR(gTimer.recordTaskLeftMs, heldAt - 5300, 400);
+    EXPECT_TRUE(actions.recordingNow);
+    EXPECT_EQ(actions.starts.size(), 2u);
 
     runUntil(at(2026, 12, 7, 10, 29, 59));
     EXPECT_TRUE(actions.recordingNow);
     run(1500);
     EXPECT_FALSE(actions.recordingNow);
-    ASSERT_EQ(actions.stops.size(), 1u);
+    ASSERT_EQ(actions.stops.size(), 2u);
     EXPECT_EQ(gTimer.recordTaskChannel, -1);
     EXPECT_EQ(gTimer.taskRecording, 0);
     EXPECT_TRUE(actions.switches.empty());
