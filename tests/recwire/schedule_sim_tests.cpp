@@ -165,6 +165,31 @@ TEST_F(ScheduleSimTest, AtTheRecordFolderLimitTheRecordingStopsAndTheUserIsToldO
     EXPECT_GT(decodeVideoFrames(avi[1]), 0);
 }
 
+TEST_F(ScheduleSimTest, WithDeleteOldestFilesTheOldestRecordingsGoAndRecordingGoesOn) {
+    std::ofstream(folder.file("20200101000000.avi")) << std::string(600000, 'x');
+    std::ofstream(folder.file("20200102000000.avi")) << std::string(600000, 'x');
+    gConfig.recordLimitMB = 1;
+    gConfig.recordLimitPolicy = 1;
+    gState.recordFolderMB = 1;
+    registerWithSchedule();
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+
+    // The oldest goes at the start, the other when the recording fills the folder again.
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("20200101000000.avi")));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return !std::filesystem::exists(folder.file("20200102000000.avi")); }, 20000));
+    pumpFor(1000);
+    EXPECT_EQ(loadRelaxed(gState.recordingOn), 1);
+    sendMessage(ENG_RECORD_STOP);
+    auto avi = filesEndingWith(folder, ".avi");
+    ASSERT_GE(avi.size(), 2u);
+    for (const auto& file : avi)
+        EXPECT_GT(decodeVideoFrames(file), 0) << file;
+    EXPECT_TRUE(shownMessages().empty());
+}
+
 // The demo's own modules: its receiver's scripted motion on CH1 (10 s after start, for 6 s) and
 // a scheduled task both record.
 TEST_F(ScheduleSimTest, TheDemoRecordsScheduledTasksAndItsScriptedAlarm) {
