@@ -46,6 +46,9 @@ TEST(DemoProgram, PlannedRecordingAndPhotosLandInTheFolders) {
     test::ScopedTempDir dir;
     fs::create_directory("RECORD");
     fs::create_directory("SNAPSHOT");
+    // The skin the build draws for the programs.
+    std::error_code ec;
+    fs::create_directory_symlink(fs::path(VIDORA_BINARY_DIR) / "run" / "UI", "UI", ec);
     applyDefaultSettings();
     gState.planTasksOn = 1;
     freeTaskList();
