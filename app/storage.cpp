@@ -43,6 +43,16 @@ std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& fold
     return files;
 }
 
+// Byte for byte the current recordFolder, which the UI thread may rewrite meanwhile.
+bool isRecordFolder(const char* folder) {
+    for (std::size_t i = 0; i < sizeof gConfig.recordFolder; ++i) {
+        const char c = loadRelaxed(gConfig.recordFolder[i]);
+        if (folder[i] != c) return false;
+        if (c == '\0') return true;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<uint64_t> folderSizeBytes(const std::string& folder) {
@@ -56,7 +66,7 @@ std::optional<uint64_t> folderSizeBytes(const std::string& folder) {
 uint32_t folderSizeMB(const char* folder) {
     std::optional<uint64_t> total = folderSizeBytes(nativeFolderPath(folder));
     if (!total) return 0;
-    if (folder && std::strncmp(folder, gConfig.recordFolder, sizeof gConfig.recordFolder) == 0) {
+    if (folder && isRecordFolder(folder)) {
         storeRelaxed(gState.recordFolderHasFiles, *total != 0 ? 1 : 0);
     }
     return static_cast<uint32_t>(*total / 1048576u);

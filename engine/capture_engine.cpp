@@ -9,6 +9,7 @@
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "recording/relaxed_string.h"
 
 namespace vidora {
 
@@ -291,8 +292,10 @@ void CaptureEngine::handleGraphEvents() {
 // Live view
 
 void CaptureEngine::writerSettings() {
+    // Also called on the record timer's thread, while the UI thread may rewrite the settings.
     recordingPort_->setWriterSettings(
-        gConfig.recordFolder, static_cast<uint64_t>(loadRelaxed(gConfig.recordFileMB)) * 1048576u);
+        loadRelaxedString(gConfig.recordFolder),
+        static_cast<uint64_t>(loadRelaxed(gConfig.recordFileMB)) * 1048576u);
 }
 
 bool CaptureEngine::startLive() {

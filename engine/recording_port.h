@@ -39,6 +39,9 @@ class RecordingPort {
     virtual int startRecording() { return 1; }
     // Stops the encoder, then the writer.
     virtual void stopRecording() {}
+    // The running recording's writer gave up at the record folder's limit (it could not make
+    // room, or the policy is to stop): the recording logic stops the recording.
+    virtual bool recordingEndedAtLimit() { return false; }
     // ENG_SNAPSHOT: take one picture now and write it under an automatic name.
     // The source is the video sink (its latest picture as a stored picture of a size kind).
     virtual void takeSnapshot(StoredPictureSource& /*source*/) {}

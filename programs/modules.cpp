@@ -3,20 +3,28 @@
 #include <memory>
 
 #include "engine/engine_module.h"
+#include "engine/recording_bridge.h"
+#include "engine/schedule/schedule_runner.h"
 #include "platform/media/gst_backend.h"
 #include "platform/sim/simulated_receiver.h"
+#include "platform/sound/sound_player.h"
 
 namespace vidora {
 
 void registerProgramModules(ReceiverKind receiver) {
+    EngineFactories factories;
     if (receiver == ReceiverKind::Simulated) {
         // One simulated MR220 for the whole run, playing its demo alarm script.
         auto simulated = std::make_shared<sim::SimulatedReceiver>();
         simulated->setDemoScript(true);
-        registerEngineModule([simulated] { return sim::createSimulatedBackend(simulated); });
+        factories.backend = [simulated] { return sim::createSimulatedBackend(simulated); };
     } else {
-        registerEngineModule([] { return media::createGstBackend(); });
+        factories.backend = [] { return media::createGstBackend(); };
     }
+    factories.soundPlayer = createSoundPlayer;
+    factories.recording = [] { return std::make_unique<RecordingBridge>(); };
+    factories.schedule = [] { return std::make_unique<ScheduleRunner>(); };
+    registerEngineModule(std::move(factories));
 }
 
 }  // namespace vidora

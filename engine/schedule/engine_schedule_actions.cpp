@@ -1,0 +1,46 @@
+#include "app/message_box.h"
+#include "engine/capture_engine.h"
+#include "engine/schedule/schedule_actions.h"
+
+namespace vidora {
+
+namespace {
+
+class EngineScheduleActions final : public ScheduleActions {
+  public:
+    void switchChannel(int channel) override {
+        if (CaptureEngine* engine = CaptureEngine::instance())
+            engine->switchChannel(channel);
+    }
+    bool startRecording() override {
+        CaptureEngine* engine = CaptureEngine::instance();
+        return engine && engine->startRecording() == 0;
+    }
+    void stopRecording() override {
+        if (CaptureEngine* engine = CaptureEngine::instance())
+            engine->stopRecording();
+    }
+    bool recording() override {
+        CaptureEngine* engine = CaptureEngine::instance();
+        return engine && engine->recording();
+    }
+    bool recordingEndedAtLimit() override {
+        CaptureEngine* engine = CaptureEngine::instance();
+        return engine && engine->recording() && engine->recordingPort().recordingEndedAtLimit();
+    }
+    void takeSnapshot() override {
+        if (CaptureEngine* engine = CaptureEngine::instance())
+            engine->snapshot();
+    }
+    void showMessage(const std::string& text, const std::string& caption, uint32_t type) override {
+        userMessageBox(text, caption, type);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ScheduleActions> engineScheduleActions() {
+    return std::make_unique<EngineScheduleActions>();
+}
+
+}  // namespace vidora

@@ -1,0 +1,303 @@
+// Recording and snapshots through the engine's bus commands on the simulated receiver: the AVI
+// files and pictures a user finds in the folders.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "programs/modules.h"
+#include "tests/recwire/sim_fixture.h"
+
+namespace vidora {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+using namespace test;
+
+struct DecodedPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// The picture as ffmpeg decodes it (RGB, top row first).
+DecodedPicture decodePicture(const std::string& path) {
+    DecodedPicture p;
+    auto values = probe(path);
+    p.width = static_cast<int>(number(values, "stream.0.width"));
+    p.height = static_cast<int>(number(values, "stream.0.height"));
+    const std::string raw = path + ".rgb";
+    CommandResult r = run("ffmpeg -nostdin -v error -y -i " + quoted(path) +
+                          " -f rawvideo -pix_fmt rgb24 " + quoted(raw) + " 2>&1");
+    if (r.status == 0)
+        p.rgb = readFile(raw);
+    std::remove(raw.c_str());
+    return p;
+}
+
+std::string baseName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+void writeFileOfSize(const std::string& path, std::size_t bytes) {
+    std::ofstream out(path, std::ios::binary);
+    std::vector<char> zeros(bytes, 1);
+    out.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+}
+
+class RecordingWireTest : public SimEngineFixture {};
+
+TEST_F(RecordingWireTest, RecordStartAndStopGiveAPlayableFileOfTheRecordedLengthAndSound) {
+    // 12000 + 10000 fits in 16 bits, so the media layer's doubled mono is exact; the encoder's
+    // second sum (44000 at the peaks) saturates.
+    sim->setToneAmplitudes(12000, 10000);
+    registerEngine();
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+
+    const auto t0 = Steady::now();
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    EXPECT_EQ(loadRelaxed(gState.recordingOn), 1);
+    // (The record folder's watcher sends the notice too, whenever the folder changes.)
+    const int notices = ui.count(NTF_RECORD_STATE);
+    EXPECT_GE(notices, 1);
+    EXPECT_EQ(sendMessage(ENG_RECORD_START), -1) << "already recording";
+    pumpFor(3000);
+    sendMessage(ENG_RECORD_STOP);
+    const double elapsed = std::chrono::duration<double>(Steady::now() - t0).count();
+    EXPECT_EQ(loadRelaxed(gState.recordingOn), 0);
+    EXPECT_GT(ui.count(NTF_RECORD_STATE), notices);
+
+    auto files = filesEndingWith(folder, ".avi");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(std::regex_match(baseName(files[0]), std::regex(R"(\d{14}\.avi)"))) << files[0];
+    auto values = probe(files[0]);
+    ASSERT_EQ(values.count("error"), 0u) << values["error"];
+    EXPECT_EQ(values["stream.0.codec_name"], "mpeg4");
+    EXPECT_EQ(values["stream.0.width"], "360");
+    EXPECT_EQ(values["stream.0.height"], "288");
+    EXPECT_EQ(values["stream.1.codec_name"], "pcm_s16le");
+    EXPECT_EQ(values["stream.1.sample_rate"], "48000");
+    EXPECT_EQ(values["stream.1.channels"], "1");
+
+    // The pictures last as long as the sound, within one picture, and as long as the user
+    // recorded (less the time the first picture takes to arrive).
+    const double frames = number(values, "stream.0.nb_frames");
+    const std::string rate = values["stream.0.r_frame_rate"];
+    const double fps =
+        std::atof(rate.c_str()) / std::max(1.0, std::atof(rate.c_str() + rate.find('/') + 1));
+    ASSERT_GT(frames, 0);
+    ASSERT_GT(fps, 0);
+    const double videoSeconds = frames / fps;
+    const std::vector<int16_t> sound = decodedSound(files[0]);
+    const double soundSeconds = static_cast<double>(sound.size()) / sim::kSampleRate;
+    EXPECT_NEAR(videoSeconds, soundSeconds, 1.0 / fps + 0.025);
+    EXPECT_NEAR(videoSeconds, elapsed, 0.7);
+    EXPECT_EQ(decodeVideoFrames(files[0]), static_cast<int>(frames));
+
+    // Every recorded sample is 2(l + r) of the first camera's tone, saturated.
+    std::set<int> expected;
+    const int period = sim::kSampleRate / sim::SimulatedReceiver::toneFrequencyHz(0);
+    for (int i = 0; i < period; ++i) {
+        auto s = sim::SimulatedReceiver::toneSample(0, i, 12000, 10000);
+        const int16_t doubledMono = static_cast<int16_t>(static_cast<uint16_t>(s[0] + s[1]));
+        expected.insert(std::clamp(2 * int{doubledMono}, -32768, 32767));
+    }
+    ASSERT_GT(sound.size(), static_cast<std::size_t>(sim::kSampleRate));
+    std::size_t outside = 0;
+    for (int16_t v : sound)
+        outside += expected.count(v) == 0;
+    EXPECT_EQ(outside, 0u);
+    EXPECT_TRUE(std::count(sound.begin(), sound.end(), int16_t{32767}) > 0);
+    EXPECT_TRUE(std::count(sound.begin(), sound.end(), int16_t{-32768}) > 0);
+    EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(RecordingWireTest, NewRecordSettingsRestartTheRecordingAndStorageSettingsReachTheWriter) {
+    registerEngine();
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    pumpFor(1500);
+    gConfig.recordImageSize = 1;
+    gConfig.recordFps = 5;
+    sendMessage(ENG_SETTINGS_CHANGED);
+    EXPECT_EQ(loadRelaxed(gState.recordingOn), 1);
+    pumpFor(1500);
+
+    // A new record folder takes effect from the next recording on.
+    TempFolder second;
+    storeSetting(gConfig.recordFolder, second.path());
+    sendMessage(ENG_SETTINGS_CHANGED);
+    pumpFor(1200);
+    sendMessage(ENG_RECORD_STOP);
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    pumpFor(1200);
+    sendMessage(ENG_RECORD_STOP);
+
+    auto files = filesEndingWith(folder, ".avi");
+    ASSERT_EQ(files.size(), 2u);
+    auto before = probe(files[0]);
+    auto after = probe(files[1]);
+    EXPECT_EQ(before["stream.0.width"], "360");
+    EXPECT_EQ(before["stream.0.height"], "288");
+    EXPECT_EQ(before["stream.0.r_frame_rate"], "10/1");
+    EXPECT_EQ(after["stream.0.width"], "720");
+    EXPECT_EQ(after["stream.0.height"], "576");
+    EXPECT_EQ(after["stream.0.r_frame_rate"], "5/1");
+    EXPECT_GT(decodeVideoFrames(files[0]), 0);
+    EXPECT_GT(decodeVideoFrames(files[1]), 0);
+
+    auto moved = filesEndingWith(second, ".avi");
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(probe(moved[0])["stream.0.width"], "720");
+    EXPECT_GT(decodeVideoFrames(moved[0]), 0);
+}
+
+TEST_F(RecordingWireTest, ASnapshotBeforeTheFirstPictureIsBlackButWritten) {
+    TempFolder pictures;
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s",
+                  pictures.path().c_str());
+    gConfig.pictureFormat = 1;
+    gConfig.pictureSize = 3;
+    // The picture stream breaks before its first picture: none ever arrives.
+    sim->failStream();
+    registerEngine();
+    startApp();
+    sendMessage(ENG_SNAPSHOT);
+    auto black = filesEndingWith(pictures, ".jpg");
+    ASSERT_EQ(black.size(), 1u);
+    DecodedPicture first = decodePicture(black[0]);
+    EXPECT_EQ(first.width, 360);
+    EXPECT_EQ(first.height, 288);
+    ASSERT_EQ(first.rgb.size(), 360u * 288 * 3);
+    EXPECT_LE(*std::max_element(first.rgb.begin(), first.rgb.end()), 2);
+    EXPECT_EQ(window.pictures.load(), 0);
+}
+
+TEST_F(RecordingWireTest, SnapshotsAreNamedByTheirTimeAndHaveThePictureSize) {
+    TempFolder pictures;
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s",
+                  pictures.path().c_str());
+    registerEngine();
+    startApp();
+    gConfig.pictureFormat = 1;
+    ASSERT_TRUE(picturesFlow());
+    const std::regex automatic(R"((\d{8})-(\d{6})-(\d{2})\.(jpg|bmp))");
+    for (int size : {1, 2, 3}) {
+        gConfig.pictureSize = size;
+        sendMessage(ENG_SNAPSHOT);
+    }
+    gConfig.pictureFormat = 2;
+    gConfig.pictureSize = 1;
+    sendMessage(ENG_SNAPSHOT);
+
+    auto names = pictures.files();
+    ASSERT_EQ(names.size(), 4u);
+    const std::time_t now = std::time(nullptr);
+    for (const auto& name : names) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(name, m, automatic)) << name;
+        std::tm t{};
+        ASSERT_NE(strptime((m[1].str() + m[2].str()).c_str(), "%Y%m%d%H%M%S", &t), nullptr);
+        EXPECT_LE(std::abs(static_cast<long>(timegm(&t) - now)), 5L) << name;
+    }
+    // Within one second the counter goes on; it starts at 00 in every new second.
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        const std::string second = names[i].substr(0, 15);
+        const int counter = std::atoi(names[i].substr(16, 2).c_str());
+        const bool sameSecond = second == names[i - 1].substr(0, 15);
+        EXPECT_EQ(counter, sameSecond ? std::atoi(names[i - 1].substr(16, 2).c_str()) + 1 : 0)
+            << names[i];
+    }
+
+    std::vector<std::pair<int, int>> sizes;
+    std::string bmp;
+    for (const auto& name : names) {
+        if (name.ends_with(".bmp")) {
+            bmp = pictures.file(name);
+            continue;
+        }
+        DecodedPicture p = decodePicture(pictures.file(name));
+        sizes.emplace_back(p.width, p.height);
+        // The moving scene, not a black picture.
+        EXPECT_GT(*std::max_element(p.rgb.begin(), p.rgb.end()), 100) << name;
+    }
+    // Sorted by name they are in the order taken.
+    EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{720, 576}, {360, 576}, {360, 288}}));
+    ASSERT_FALSE(bmp.empty());
+    auto bytes = readFile(bmp);
+    ASSERT_EQ(bytes.size(), 720u * 576 * 3 + 54);
+    EXPECT_EQ(tag(bytes, 0).substr(0, 2), "BM");
+    EXPECT_EQ(le32(bytes, 18), 720u);
+    EXPECT_EQ(le32(bytes, 22), 576u);
+    DecodedPicture decodedBmp = decodePicture(bmp);
+    EXPECT_EQ(decodedBmp.width, 720);
+    EXPECT_EQ(decodedBmp.height, 576);
+    EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(RecordingWireTest, SnapshotsKeepThePictureFolderLimit) {
+    TempFolder pictures;
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s",
+                  pictures.path().c_str());
+    writeFileOfSize(pictures.file("20200101-000000-00.jpg"), 700000);
+    writeFileOfSize(pictures.file("20200101-000001-00.jpg"), 700000);
+    gConfig.pictureLimitMB = 1;
+    gConfig.pictureLimitPolicy = 2;
+    registerEngine();
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+    storeRelaxed(gState.pictureFolderMB, 1u);
+
+    // "Stop capturing and notify user.": every attempt tells the user and writes nothing.
+    sendMessage(ENG_SNAPSHOT);
+    sendMessage(ENG_SNAPSHOT);
+    auto shown = shownMessages();
+    ASSERT_EQ(shown.size(), 2u);
+    for (const auto& m : shown) {
+        EXPECT_EQ(m.text, "Total size of picture files have exceeded the limit(1MB).");
+        EXPECT_EQ(m.caption, "Vidora");
+        EXPECT_EQ(m.type, MB_OK | MB_ICONINFORMATION);
+    }
+    EXPECT_EQ(pictures.files().size(), 2u);
+
+    // "Delete oldest files.": the oldest goes and the picture is taken.
+    clearMessages();
+    gConfig.pictureLimitPolicy = 1;
+    storeRelaxed(gState.pictureFolderMB, 1u);
+    sendMessage(ENG_SNAPSHOT);
+    auto names = pictures.files();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "20200101-000001-00.jpg");
+    EXPECT_NE(names[1], "20200101-000000-00.jpg");
+    EXPECT_TRUE(names[1].ends_with(".jpg"));
+    EXPECT_EQ(loadRelaxed(gState.pictureFolderMB), 0u);
+    EXPECT_TRUE(shownMessages().empty());
+}
+
+// The demo's own modules (the simulated receiver with its alarm script and the real recording
+// side) answer the record and snapshot commands the main window's buttons send.
+TEST_F(RecordingWireTest, TheDemoModulesRecordAndTakeSnapshots) {
+    registerProgramModules(ReceiverKind::Simulated);
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    pumpFor(1500);
+    sendMessage(ENG_SNAPSHOT);
+    sendMessage(ENG_RECORD_STOP);
+
+    auto avi = filesEndingWith(folder, ".avi");
+    ASSERT_EQ(avi.size(), 1u);
+    EXPECT_GT(decodeVideoFrames(avi[0]), 5);
+    EXPECT_GT(decodeSoundSamples(avi[0]), 48000 / 2);
+    auto jpg = filesEndingWith(folder, ".jpg");
+    ASSERT_EQ(jpg.size(), 1u);
+    EXPECT_EQ(decodePicture(jpg[0]).width, 720);
+}
+
+}  // namespace
+}  // namespace vidora
