@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/engine_module.h"
+#include "engine/osd_stamp.h"
 #include "engine/recording_bridge.h"
 #include "engine/schedule/schedule_runner.h"
 #include "platform/media/gst_backend.h"
@@ -22,7 +23,12 @@ void registerProgramModules(ReceiverKind receiver) {
         factories.backend = [] { return media::createGstBackend(); };
     }
     factories.soundPlayer = createSoundPlayer;
-    factories.recording = [] { return std::make_unique<RecordingBridge>(); };
+    factories.recording = [] {
+        // Recorded pictures and snapshots carry the channel label and the time.
+        auto bridge = std::make_unique<RecordingBridge>();
+        bridge->setPictureStamp(osdPictureStamp());
+        return bridge;
+    };
     factories.schedule = [] { return std::make_unique<ScheduleRunner>(); };
     registerEngineModule(std::move(factories));
 }
