@@ -17,6 +17,7 @@
 
 #include "app/records.h"
 #include "app/settings.h"
+#include "platform/instance_guard.h"
 #include "tests/app/temp_dir.h"
 #include "ui/bitmap24.h"
 
@@ -28,29 +29,46 @@ namespace {
 const fs::path kScreenshots = fs::path(VIDORA_BINARY_DIR) / "screenshots";
 constexpr int kMonitorX = 10, kMonitorY = 49, kMonitorW = 841, kMonitorH = 627;
 
-// Runs the demo in the current folder until it ends by itself; its exit status, or -1.
-int runDemo() {
-    char arg0[] = "vidora-demo";
-    char* argv[] = {arg0, nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "demo.stderr", O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, VIDORA_DEMO_PATH, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    int status = 0;
+// Another copy of the program (another test's) holds the single-instance guard: wait for it to
+// end, for a second copy would stop at its warning.
+void waitForNoOtherInstance() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (std::chrono::steady_clock::now() < end) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        InstanceGuard probe("VidoraMutex");
+        if (probe.acquire() != InstanceGuard::AlreadyRunning)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+}
+
+// Runs the demo in the current folder until it ends by itself, after about 8 s; its exit
+// status, or -1. A copy that does not end in time (it met another copy after all) is stopped and
+// started again.
+int runDemo() {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        waitForNoOtherInstance();
+        char arg0[] = "vidora-demo";
+        char* argv[] = {arg0, nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "demo.stderr", O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = 0;
+        const int rc = posix_spawn(&pid, VIDORA_DEMO_PATH, &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0)
+            return -1;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(45);
+        int status = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
     return -1;
 }
 
