@@ -25,7 +25,9 @@ int32_t sendVendorRequest(ControlTransport& transport, uint8_t* block, const int
             return -1;
         std::array<uint8_t, kBlockSize> data{};
         const int transferred = transport.controlTransfer(setup, data.data());
-        if (transferred < 0 || transferred > setup.length)
+        // A read that comes back short is a failure: the block would still hold the request's
+        // own bytes where the answer belongs (0xC0 reads as a status with both alarm bits clear).
+        if (transferred < 0 || transferred != setup.length)
             return -1;
         if (setup.deviceToHost())
             std::memcpy(block, data.data(), std::size_t(transferred));

@@ -27,8 +27,9 @@ class ControlTransport {
 };
 
 // VendorCmdRW over a transport: *length must be 8. Reads return at most 8 bytes (what fits in
-// the block); host-to-device requests carry no data (the block has none to give). 0 = success;
-// any failure, including an exception from the transport, is -1.
+// the block) and must return all the bytes they ask for; host-to-device requests carry no data
+// (the block has none to give). 0 = success; any failure, including an exception from the
+// transport, is -1.
 int32_t sendVendorRequest(ControlTransport& transport, uint8_t* block, const int32_t* length);
 
 }  // namespace vidora::usb

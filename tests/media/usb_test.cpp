@@ -96,6 +96,13 @@ TEST(VendorRequest, FailuresAreReportedAsNonZero) {
         EXPECT_NE(sendVendorRequest(t, block, &length), 0);
     }
     {
+        // The device answered the status read with no data byte at all.
+        FakeTransport t;
+        t.result = 0;
+        std::memcpy(block, status, 8);
+        EXPECT_NE(sendVendorRequest(t, block, &length), 0);
+    }
+    {
         FakeTransport t;
         std::memcpy(block, status, 8);
         int32_t shortLength = 7;
