@@ -13,7 +13,10 @@ AlarmSound::AlarmSound(std::unique_ptr<SoundPlayer> player, std::string wavPath)
 void AlarmSound::update(uint32_t nowTick) {
     std::lock_guard lock(mutex_);
     if (alarmIndicated(loadRelaxed(gState.lastAlarmTick), nowTick)) {
-        if (!playing_ && !loadRelaxed(gState.livePaused) && loadRelaxed(gConfig.alarmSound)) {
+        // Checked under the lock that stop() takes: once live view has been stopped or paused
+        // and the sound stopped, no poll still on its way can start it again.
+        if (!playing_ && loadRelaxed(gState.liveViewOn) && !loadRelaxed(gState.livePaused) &&
+            loadRelaxed(gConfig.alarmSound)) {
             // Marked as playing even when the file cannot be played, so that a missing sound
             // file is not retried at every poll.
             if (player_)

@@ -29,8 +29,8 @@ inline bool alarmIndicated(uint32_t lastAlarmTick, uint32_t nowTick) {
 class AlarmSound {
   public:
     AlarmSound(std::unique_ptr<SoundPlayer> player, std::string wavPath);
-    // Inside the indication window, starts the loop unless it plays already, live view is paused
-    // or alarmSound is off; outside it, stops a loop that plays.
+    // Inside the indication window, starts the loop unless it plays already, live view is off or
+    // paused, or alarmSound is off; outside it, stops a loop that plays.
     void update(uint32_t nowTick);
     void stop();
     bool playing() const;

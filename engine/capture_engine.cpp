@@ -365,6 +365,9 @@ void CaptureEngine::stopLive() {
     paused_ = false;
     storeRelaxed(gState.liveViewOn, 0);
     storeRelaxed(gState.livePaused, 0);
+    // A poll that was under way while the steps above ran may have started the sound again;
+    // from here on none can.
+    alarmSound_.stop();
     notify(NTF_LIVE_STATE);
 
     receiver_.requestStopSelectThreads();

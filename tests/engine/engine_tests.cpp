@@ -351,6 +351,29 @@ TEST_F(EngineTest, VolumeFollowsTheCurveOnlyWhileLive) {
     EXPECT_EQ(gState.audioVolume, 100);
 }
 
+TEST_F(EngineTest, AlarmSoundEndsWhenItIsSwitchedOffAndWhenLiveViewStops) {
+    gState.motionAlarmOn = 1;
+    gConfig.motionAlarmChannel[0] = 1;
+    receiver->status = 0x20;  // motion, for as long as the test runs
+    start();
+    ASSERT_TRUE(test::waitFor([&] { return engine().alarmSoundPlaying(); }));
+
+    // Turned off in the settings: it stops, and the polls that still see the alarm leave it off.
+    gConfig.alarmSound = 0;
+    send(ENG_SETTINGS_CHANGED);
+    EXPECT_FALSE(engine().alarmSoundPlaying());
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    EXPECT_FALSE(engine().alarmSoundPlaying());
+
+    gConfig.alarmSound = 1;
+    ASSERT_TRUE(test::waitFor([&] { return engine().alarmSoundPlaying(); }));
+    module->stop();
+    EXPECT_FALSE(engine().alarmSoundPlaying());
+    std::lock_guard lock(soundLog->mutex);
+    EXPECT_EQ(soundLog->plays, 2);
+    EXPECT_FALSE(soundLog->playing);
+}
+
 TEST_F(EngineTest, OnlyANewVideoStandardRebuildsTheGraph) {
     start();
     send(ENG_CYCLE_START);

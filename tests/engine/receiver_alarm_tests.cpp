@@ -273,6 +273,13 @@ TEST_F(AlarmTest, SoundNeedsAlarmSoundAndStartsNotWhilePaused) {
     EXPECT_FALSE(sound.playing());
     poll.tick();
     EXPECT_FALSE(sound.playing());
+
+    // Stopped: a poll that was already on its way when live view stopped starts nothing.
+    gState.livePaused = 0;
+    gState.liveViewOn = 0;
+    ASSERT_TRUE(alarmIndicated(gState.lastAlarmTick, clock.tickCount()));
+    sound.update(clock.tickCount());
+    EXPECT_FALSE(sound.playing());
     EXPECT_EQ(soundLog->plays, 1);
 }
 
