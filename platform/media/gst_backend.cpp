@@ -53,6 +53,11 @@ class V4l2CaptureSource final : public CaptureSource {
     }
 
     GstPtr<GstElement> createVideoSource(int videoStandard) override {
+        // V4L2 lets a second program open a device that streams elsewhere and fails only once
+        // our pipeline runs (which would look like an unplugged receiver); a device in use
+        // fails here, as a video stream that cannot be rendered.
+        if (controls_->captureBusy())
+            return nullptr;
         GstPtr<GstElement> src = adoptFloating(gst_element_factory_make("v4l2src", nullptr));
         if (!src)
             return nullptr;

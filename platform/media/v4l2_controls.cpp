@@ -105,4 +105,18 @@ bool V4l2Controls::hasVideoStandards() const {
     return xioctl(fd.get(), VIDIOC_ENUMSTD, &standard) == 0;
 }
 
+bool V4l2Controls::captureBusy() const {
+    FileDescriptor fd(path_);
+    if (!fd.ok())
+        return errno == EBUSY;  // a driver that allows one open at a time
+    // Asking for no buffers changes nothing on an idle device; while another file handle owns
+    // the capture queue the driver refuses with EBUSY. Other refusals (a device without
+    // memory-mapped streaming) say nothing about its being in use.
+    v4l2_requestbuffers request{};
+    request.count = 0;
+    request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    request.memory = V4L2_MEMORY_MMAP;
+    return xioctl(fd.get(), VIDIOC_REQBUFS, &request) < 0 && errno == EBUSY;
+}
+
 }  // namespace vidora::media

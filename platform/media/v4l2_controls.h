@@ -20,6 +20,9 @@ class V4l2Controls {
     bool set(AdjustProperty property, int32_t value) const;
     // Whether the device selects analogue video standards at all.
     bool hasVideoStandards() const;
+    // Whether another program holds the device's capture buffers (it streams from it), so that
+    // we could open the device but never stream from it.
+    bool captureBusy() const;
 
   private:
     std::string path_;
