@@ -85,6 +85,9 @@ TEST_F(Sheet, OkWritesBackEveryCreatedPage) {
 
 TEST_F(Sheet, OkOnTheRecordPageOnlyRecomputesTheFrameRate) {
     config.recordFps = 12;
+    // A folder written elsewhere in another code page, with bytes after its NUL: the untouched
+    // path field hands it back byte for byte.
+    std::memcpy(config.recordFolder, "D:\\\xC2\xBC\xCF\xF1\0stale", 12);
     VidoraConfig expected = config;
     expected.recordFps = 10;
     bool onlyRecordCreated = false;
