@@ -63,7 +63,7 @@ void CCaptureSetup::build() {
 
 void CCaptureSetup::writeBack() {
     VidoraConfig& cfg = config();
-    storeFieldText(cfg.pictureFolder, folderText());
+    storeChangedFieldText(cfg.pictureFolder, folderText());
     // As on the Record page, a list without a selection keeps the stored value.
     if (format_->currentIndex() >= 0) {
         cfg.pictureFormat = format_->currentIndex() + 1;

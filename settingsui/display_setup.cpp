@@ -156,7 +156,7 @@ void CDisplaySetup::checkLoopField(QLineEdit* edit, int minimum) {
 void CDisplaySetup::writeBack() {
     VidoraConfig& cfg = config();
     for (int ch = 0; ch < 4; ++ch) {
-        storeFieldText(cfg.channelName[ch], names_[ch]->text());
+        storeChangedFieldText(cfg.channelName[ch], names_[ch]->text());
     }
     cfg.cycleSeconds = clampToUInt32(fieldNumber(hours_) * 3600 + fieldNumber(minutes_) * 60 +
                                      fieldNumber(seconds_));

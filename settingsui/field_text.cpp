@@ -33,6 +33,12 @@ bool storeFieldText(char* field, std::size_t size, const QString& text) {
     return fits;
 }
 
+void storeChangedFieldText(char* field, std::size_t size, const QString& text) {
+    if (text != fieldText(field, size)) {
+        storeFieldText(field, size, text);
+    }
+}
+
 std::size_t utf8Length(const QString& text) {
     return static_cast<std::size_t>(text.toUtf8().size());
 }

@@ -27,6 +27,15 @@ bool storeFieldText(char (&field)[N], const QString& text) {
     return storeFieldText(field, N, text);
 }
 
+// As storeFieldText, but a text that still reads as the field does leaves the field's bytes
+// alone: a stored text that is not valid UTF-8 (a file written elsewhere) or that carries bytes
+// after its NUL passes through an untouched edit unchanged.
+void storeChangedFieldText(char* field, std::size_t size, const QString& text);
+template <std::size_t N>
+void storeChangedFieldText(char (&field)[N], const QString& text) {
+    storeChangedFieldText(field, N, text);
+}
+
 std::size_t utf8Length(const QString& text);
 
 // The whole number an edit holds; text that is not a number reads as 0.

@@ -118,10 +118,15 @@ void CParamSetSheet::done(int result) {
         return;
     }
     closed_ = true;
+    // The Display page writes back last: its cap of the record frame rate for PAL must see the
+    // frame rate that the Record page stores, which was chosen from the standard's old list.
     for (SettingsPage* page : pages_) {
-        if (page->isCreated()) {
+        if (page != &display_ && page->isCreated()) {
             page->writeBack();
         }
+    }
+    if (display_.isCreated()) {
+        display_.writeBack();
     }
 }
 

@@ -2,8 +2,8 @@
 // The tabbed "Vidora Setup" sheet: seven pages over one working copy of the settings record,
 // and only "Ok" and "Cancel". A page is created when its tab is first shown; the Security page
 // may refuse to be left; every created page writes back into the working copy as the sheet
-// closes, whatever the button. Owned by the caller of ShowConfigDialog (on its stack) for one
-// modal run; GUI thread.
+// closes, whatever the button (the Display page last). Owned by the caller of ShowConfigDialog (on
+// its stack) for one modal run; GUI thread.
 #include <QDialog>
 #include <array>
 

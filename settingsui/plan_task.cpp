@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
 
 #include "settingsui/field_text.h"
@@ -236,6 +237,13 @@ void CPlanTask::refreshList() {
         list_->setItem(i, 0, new QTableWidgetItem(taskChannelText(*task)));
         list_->setItem(i, 1, new QTableWidgetItem(taskTimingText(*task)));
         list_->setItem(i, 2, new QTableWidgetItem(taskOperationText(*task)));
+    }
+    // The columns keep their widths unless a text needs more ("Weekly Wednesday 23:59:58" does
+    // in most fonts); a cut-off time would be misread.
+    constexpr int kColumnWidths[2] = {40, 180};
+    for (int column = 0; column < 2; ++column) {
+        list_->resizeColumnToContents(column);
+        list_->setColumnWidth(column, std::max(kColumnWidths[column], list_->columnWidth(column)));
     }
     delete_->setEnabled(list_->rowCount() > 0);
 }

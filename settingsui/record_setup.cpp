@@ -145,7 +145,7 @@ void CRecordSetup::checkSingleFile() {
 
 void CRecordSetup::writeBack() {
     VidoraConfig& cfg = config();
-    storeFieldText(cfg.recordFolder, folderText());
+    storeChangedFieldText(cfg.recordFolder, folderText());
     // A list left without a selection (the stored value was not one of its items) keeps the
     // stored value: a size or frame rate of 0 would only break the recorder.
     if (imageSize_->currentIndex() >= 0) {

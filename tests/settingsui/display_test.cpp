@@ -40,13 +40,14 @@ TEST_F(DisplayPage, ShowsTheRecordAndWritesItBackUnchanged) {
     h.config.cycleSeconds = 3725;
     h.config.showTime = 0;
     std::strcpy(h.config.channelName[2], "Garage");
+    // A name in another code page, and bytes after a NUL, pass through an untouched edit.
+    std::memcpy(h.config.channelName[3], "\xC3\xC5\0old", 6);
     const VidoraConfig before = h.config;
     h.open();
 
     EXPECT_EQ(edit(5042)->text(), "CH1");
     EXPECT_EQ(edit(5044)->text(), "CH2");
     EXPECT_EQ(edit(5043)->text(), "Garage");
-    EXPECT_EQ(edit(5045)->text(), "CH4");
     EXPECT_EQ(edit(5099)->text(), "1");
     EXPECT_EQ(edit(5056)->text(), "2");
     EXPECT_EQ(edit(5057)->text(), "5");

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 
 #include "settingsui/param_set_sheet.h"
@@ -58,16 +59,16 @@ class Screenshots : public ::testing::TestWithParam<int> {
         TaskRecord weekly{};
         weekly.operation = 1;
         weekly.frequency = 2;
-        weekly.weekday = 2;
-        weekly.startTime = SystemTime{2024, 5, 2, 7, 7, 5, 0, 0};
+        weekly.weekday = 3;  // the longest weekday name, and the widest time
+        weekly.startTime = SystemTime{2024, 5, 3, 8, 23, 59, 58, 0};
         weekly.durationSeconds = 5400;
         weekly.channel = 1;
         viewer.addTask(weekly);
         TaskRecord once = weekly;
         once.operation = 2;
         once.frequency = 4;
-        once.durationSeconds = 10;
-        once.captureFps = 5;
+        once.durationSeconds = 999;
+        once.captureFps = 25;
         once.channel = 4;
         viewer.addTask(once);
     }
@@ -117,6 +118,21 @@ TEST_P(Screenshots, PageIsLaidOutAndSaved) {
                 << a->metaObject()->className() << " '" << qPrintable(a->objectName()) << "' and "
                 << b->metaObject()->className() << " '" << qPrintable(b->objectName())
                 << "' overlap on page " << index;
+        }
+    }
+
+    // List cells show their whole text, not an elided one.
+    for (QTableWidget* table : page->findChildren<QTableWidget*>()) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            for (int column = 0; column < table->columnCount(); ++column) {
+                const QTableWidgetItem* item = table->item(row, column);
+                if (!item) {
+                    continue;
+                }
+                const QFontMetrics metrics(item->font());
+                EXPECT_LE(metrics.horizontalAdvance(item->text()) + 8, table->columnWidth(column))
+                    << qPrintable(item->text()) << " is cut off on page " << index;
+            }
         }
     }
 

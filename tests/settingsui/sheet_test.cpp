@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,6 +85,9 @@ TEST_F(Sheet, OkWritesBackEveryCreatedPage) {
 
 TEST_F(Sheet, OkOnTheRecordPageOnlyRecomputesTheFrameRate) {
     config.recordFps = 12;
+    // A folder written elsewhere in another code page, with bytes after its NUL: the untouched
+    // path field hands it back byte for byte.
+    std::memcpy(config.recordFolder, "D:\\\xC2\xBC\xCF\xF1\0stale", 12);
     VidoraConfig expected = config;
     expected.recordFps = 10;
     bool onlyRecordCreated = false;
@@ -97,6 +101,20 @@ TEST_F(Sheet, OkOnTheRecordPageOnlyRecomputesTheFrameRate) {
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(onlyRecordCreated);
     EXPECT_EQ(std::memcmp(&expected, &config, sizeof config), 0);
+}
+
+TEST_F(Sheet, PalCapsTheFrameRateThatTheRecordPageStores) {
+    config.videoStandard = 2;
+    config.recordFps = 30;
+    const int result = run(CParamSetSheet::kRecord, [](CParamSetSheet& sheet) {
+        EXPECT_EQ(control<QComboBox>(sheet.page(3), 5040)->currentText(), "30");
+        ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kDisplay));
+        control<QComboBox>(sheet.page(1), 5039)->setCurrentIndex(0);  // PAL
+        sheet.okButton()->click();
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(config.videoStandard, 1);
+    EXPECT_EQ(config.recordFps, 25);
 }
 
 TEST_F(Sheet, OkWithoutChangesReturnsTheSameRecordFromEveryStartPage) {
