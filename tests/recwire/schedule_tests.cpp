@@ -341,6 +341,46 @@ TEST_F(ScheduleTest, AManualRecordingHitByAnAlarmStopsWhenTheAlarmTimeRunsOut) {
     run(1500);
     EXPECT_FALSE(actions.recordingNow);
     EXPECT_EQ(gTimer.alarmRecording, 0);
+
+    // An alarm recording whose alarm is switched off (the poll forgets the last motion) ends at
+    // the next tick, with alarm time still left.
+    alarmUntil = clock.calendarSeconds() + 1;
+    run(1000);
+    ASSERT_EQ(gTimer.alarmRecording, 1);
+    ASSERT_TRUE(actions.recordingNow);
+    gTimer.lastMotionTime = 0;
+    record.tick();
+    EXPECT_FALSE(actions.recordingNow);
+    EXPECT_EQ(gTimer.alarmRecording, 0);
+    EXPECT_EQ(gTimer.alarmRecordLeftMs, 0);
+}
+
+TEST_F(ScheduleTest, AlarmWorkCarriesOnAcrossTheTickWrap) {
+    // The multimedia time wraps 3 s after the start, while the alarm lasts (5 s) and while its
+    // recording (3 s more) and its photos (twice a second) go on. (No poll lands on 0 itself,
+    // the last time that stands for "never seen".)
+    clock.advanceMs(int64_t{1} << 32);
+    clock.advanceMs(-1000 - 3050);
+    ASSERT_EQ(clock.multimediaTime(), 0xFFFFFFFFu - 3049u);
+    gConfig.alarmRecord = 1;
+    gConfig.alarmRecordSeconds = 3;
+    gConfig.alarmCapture = 1;
+    gConfig.alarmCaptureSeconds = 3;
+    gConfig.alarmCaptureFps = 2;
+    startAt(kMonday10);
+    alarmUntil = kMonday10 + 5;
+    runUntil(kMonday10 + 10);
+    ASSERT_EQ(actions.starts.size(), 1u);
+    ASSERT_EQ(actions.stops.size(), 1u);
+    // It ends 3 s after the last poll that saw the alarm (4.8 s), within one record period.
+    const int32_t stoppedAfterMs = static_cast<int32_t>(actions.stops[0] - msAt(kMonday10));
+    EXPECT_GE(stoppedAfterMs, 4800 + 3000 - 300);
+    EXPECT_LE(stoppedAfterMs, 4800 + 3000);
+    EXPECT_NEAR(static_cast<double>(actions.photos.size()), 16.0, 1.0);
+    for (std::size_t i = 1; i < actions.photos.size(); ++i) {
+        ASSERT_GE(actions.photos[i] - actions.photos[i - 1], 500u) << i;
+        ASSERT_LT(actions.photos[i] - actions.photos[i - 1], 600u) << i;
+    }
 }
 
 TEST_F(ScheduleTest, OfARecordAndACaptureTaskOnOtherChannelsTheLaterOneRuns) {
