@@ -35,8 +35,17 @@ int64_t localCalendarSeconds(int year, int month, int day, int hour, int minute,
 
 // The tasks that are due today (`today`, the local date and time at calendar second `now`) and
 // have not ended yet: daily ones, weekly ones on their weekday, monthly ones on their day of the
-// month, once ones on their date; each at its time of day, for its length.
+// month, once ones on their date; each at its time of day, for its length. An occurrence of
+// yesterday that runs past midnight and has not ended yet is due as well (for what is left of
+// it), as at start-up after midnight.
 DayLists buildDayLists(const std::vector<TaskRecord>& tasks, int64_t now, const SystemTime& today);
+
+// The lists for a new local date, when `previous` were yesterday's: today's occurrences, and
+// the entries of `previous` that have not ended and not started yet (blocked at midnight by
+// alarm work). Yesterday's tasks that started keep running in the timer state and are not
+// brought back, so that one which was ended (for instance by a channel switch) stays ended.
+DayLists buildNextDayLists(const DayLists& previous, const std::vector<TaskRecord>& tasks,
+                           int64_t now, const SystemTime& today);
 
 // One evaluation (the capture list first, then the record list): entries that have ended go;
 // entries whose start has come become the running capture or record task in the timer state,

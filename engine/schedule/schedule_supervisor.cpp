@@ -41,9 +41,13 @@ void ScheduleSupervisor::tick() {
     const bool planOn = loadRelaxed(gState.planTasksOn) != 0;
     if (planOn) {
         const bool forced = std::atomic_ref<uint8_t>(gTimer.forceDayListRebuild).exchange(0) != 0;
-        // Turning the plan on again brings back the tasks that it ended.
-        if (forced || !planWasOn_ || !lists_.builtFor(clock_.localTime()))
+        // Turning the plan on again brings back the tasks that it ended. A new day keeps what
+        // yesterday's lists still hold.
+        const SystemTime today = clock_.localTime();
+        if (forced || !planWasOn_)
             rebuild();
+        else if (!lists_.builtFor(today))
+            lists_ = buildNextDayLists(lists_, tasks_(), clock_.calendarSeconds(), today);
         evaluateDayLists(lists_, clock_.calendarSeconds(), loadRelaxed(gState.currentChannel));
     } else {
         storeRelaxed(gTimer.captureTaskChannel, -1);

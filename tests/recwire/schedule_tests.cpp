@@ -341,6 +341,46 @@ TEST_F(ScheduleTest, AManualRecordingHitByAnAlarmStopsWhenTheAlarmTimeRunsOut) {
     run(1500);
     EXPECT_FALSE(actions.recordingNow);
     EXPECT_EQ(gTimer.alarmRecording, 0);
+
+    // An alarm recording whose alarm is switched off (the poll forgets the last motion) ends at
+    // the next tick, with alarm time still left.
+    alarmUntil = clock.calendarSeconds() + 1;
+    run(1000);
+    ASSERT_EQ(gTimer.alarmRecording, 1);
+    ASSERT_TRUE(actions.recordingNow);
+    gTimer.lastMotionTime = 0;
+    record.tick();
+    EXPECT_FALSE(actions.recordingNow);
+    EXPECT_EQ(gTimer.alarmRecording, 0);
+    EXPECT_EQ(gTimer.alarmRecordLeftMs, 0);
+}
+
+TEST_F(ScheduleTest, AlarmWorkCarriesOnAcrossTheTickWrap) {
+    // The multimedia time wraps 3 s after the start, while the alarm lasts (5 s) and while its
+    // recording (3 s more) and its photos (twice a second) go on. (No poll lands on 0 itself,
+    // the last time that stands for "never seen".)
+    clock.advanceMs(int64_t{1} << 32);
+    clock.advanceMs(-1000 - 3050);
+    ASSERT_EQ(clock.multimediaTime(), 0xFFFFFFFFu - 3049u);
+    gConfig.alarmRecord = 1;
+    gConfig.alarmRecordSeconds = 3;
+    gConfig.alarmCapture = 1;
+    gConfig.alarmCaptureSeconds = 3;
+    gConfig.alarmCaptureFps = 2;
+    startAt(kMonday10);
+    alarmUntil = kMonday10 + 5;
+    runUntil(kMonday10 + 10);
+    ASSERT_EQ(actions.starts.size(), 1u);
+    ASSERT_EQ(actions.stops.size(), 1u);
+    // It ends 3 s after the last poll that saw the alarm (4.8 s), within one record period.
+    const int32_t stoppedAfterMs = static_cast<int32_t>(actions.stops[0] - msAt(kMonday10));
+    EXPECT_GE(stoppedAfterMs, 4800 + 3000 - 300);
+    EXPECT_LE(stoppedAfterMs, 4800 + 3000);
+    EXPECT_NEAR(static_cast<double>(actions.photos.size()), 16.0, 1.0);
+    for (std::size_t i = 1; i < actions.photos.size(); ++i) {
+        ASSERT_GE(actions.photos[i] - actions.photos[i - 1], 500u) << i;
+        ASSERT_LT(actions.photos[i] - actions.photos[i - 1], 600u) << i;
+    }
 }
 
 TEST_F(ScheduleTest, OfARecordAndACaptureTaskOnOtherChannelsTheLaterOneRuns) {
@@ -537,6 +577,74 @@ TEST_F(ScheduleTest, MidnightSettingsChangesAndThePlanSwitchRebuildTheDay) {
     EXPECT_TRUE(actions.recordingNow);
     EXPECT_EQ(gTimer.captureTaskChannel, 4);
     EXPECT_NEAR(gTimer.recordTaskLeftMs, (midnight + 720 - clock.calendarSeconds()) * 1000, 1500);
+}
+
+TEST_F(ScheduleTest, ATaskThatRunsPastMidnightIsNotLostToTheNewDay) {
+    // Started at 00:10 on Tuesday: Monday's occurrences that run past midnight are due for what
+    // is left of them, by the same rules of frequency as today's.
+    const int64_t tuesday0010 = at(2026, 12, 8, 0, 10);
+    TaskRecord monday = makeTask(kCapture, kWeekly, 23, 50, 0, 1800, 4, 1);
+    monday.weekday = 1;
+    TaskRecord sunday = monday;
+    sunday.weekday = 0;
+    TaskRecord once = makeTask(kRecord, kOnce, 23, 40, 0, 3600, 4);  // Monday 7 December
+    TaskRecord onceBefore = once;
+    onceBefore.startTime.day = 6;
+    TaskRecord endedAtMidnight = makeTask(kRecord, kOnce, 23, 0, 0, 3600, 4);
+    DayLists lists = buildDayLists({monday, sunday, once, onceBefore, endedAtMidnight}, tuesday0010,
+                                   toLocalSystemTime(tuesday0010));
+    ASSERT_EQ(lists.record.size(), 1u);
+    EXPECT_EQ(lists.record[0].start, at(2026, 12, 7, 23, 40));
+    EXPECT_EQ(lists.record[0].end, at(2026, 12, 8, 0, 40));
+    ASSERT_EQ(lists.capture.size(), 1u);
+    EXPECT_EQ(lists.capture[0].start, at(2026, 12, 7, 23, 50));
+
+    // A daily hour from 23:30 runs its last 20 minutes.
+    tasks = {makeTask(kRecord, kDaily, 23, 30, 0, 3600, 4)};
+    startAt(tuesday0010);
+    run(300);
+    EXPECT_TRUE(actions.recordingNow);
+    EXPECT_NEAR(gTimer.recordTaskLeftMs, 20 * 60 * 1000, 400);
+    runUntil(at(2026, 12, 8, 0, 31));
+    EXPECT_FALSE(actions.recordingNow);
+    ASSERT_EQ(actions.stops.size(), 1u);
+    EXPECT_NEAR(static_cast<double>(actions.stops[0]), msAt(at(2026, 12, 8, 0, 30)), 400.0);
+
+    // A task still held back at midnight by alarm work on the live channel starts once that
+    // work has run out, on its own channel.
+    SetUp();
+    actions.reset();
+    gConfig.alarmRecord = 1;
+    gConfig.alarmRecordSeconds = 5;
+    tasks = {makeTask(kRecord, kDaily, 23, 59, 0, 600, 1)};
+    startAt(at(2026, 12, 7, 23, 58));
+    alarmUntil = at(2026, 12, 8, 0, 1);
+    runUntil(at(2026, 12, 8, 0, 1));
+    EXPECT_TRUE(actions.switches.empty());
+    EXPECT_EQ(gTimer.recordTaskChannel, -1);
+    runUntil(at(2026, 12, 8, 0, 1, 8));
+    EXPECT_EQ(actions.switches, std::vector<int>{1});
+    EXPECT_EQ(gTimer.recordTaskChannel, 1);
+    EXPECT_EQ(gTimer.taskRecording, 1);
+    EXPECT_TRUE(actions.recordingNow);
+    runUntil(at(2026, 12, 8, 0, 9, 1));
+    EXPECT_FALSE(actions.recordingNow);
+    EXPECT_EQ(gTimer.recordTaskChannel, -1);
+
+    // One that was running and was ended before midnight (the user switched away from its
+    // channel) stays ended in the new day.
+    SetUp();
+    actions.reset();
+    tasks = {makeTask(kRecord, kDaily, 23, 50, 0, 1200, 2)};
+    startAt(at(2026, 12, 7, 23, 49));
+    runUntil(at(2026, 12, 7, 23, 55));
+    ASSERT_EQ(actions.switches, std::vector<int>{2});
+    ASSERT_TRUE(actions.recordingNow);
+    actions.switchChannel(0);
+    runUntil(at(2026, 12, 8, 0, 5));
+    EXPECT_EQ(actions.switches, (std::vector<int>{2, 0}));
+    EXPECT_EQ(gTimer.recordTaskChannel, -1);
+    EXPECT_FALSE(actions.recordingNow);
 }
 
 }  // namespace
