@@ -73,7 +73,10 @@ void AlarmPoll::tick() {
                 if (sound || motion) {
                     uint32_t tick = clock_.tickCount();
                     storeRelaxed(gState.lastAlarmTick, tick == 0 ? 1u : tick);  // 0 means none
-                    const uint32_t mm = clock_.multimediaTime();
+                    // 0 means "not seen"; a poll at the exact wrap of the multimedia time
+                    // must not read as one.
+                    const uint32_t now = clock_.multimediaTime();
+                    const uint32_t mm = now == 0 ? 1u : now;
                     if (sound)
                         storeRelaxed(gTimer.lastSoundTime, mm);
                     if (motion)

@@ -182,6 +182,20 @@ TEST_F(AlarmTest, StatusBitsFilteredThroughSwitchesAndChannelFlags) {
     EXPECT_EQ(reads, 10);
 }
 
+TEST_F(AlarmTest, AnAlarmSeenAtTheWrapOfTheTimersStillCountsAsSeen) {
+    // Both the tick count and the multimedia time pass through 0 after 49.7 days; an alarm seen
+    // at that very millisecond must not read as "never seen".
+    enable(true, true, true, true);
+    status = 0x00;
+    clock.advanceMs((int64_t{1} << 32) - 50000);
+    ASSERT_EQ(clock.multimediaTime(), 0u);
+    ASSERT_EQ(clock.tickCount(), 0u);
+    poll.tick();
+    EXPECT_NE(gState.lastAlarmTick, 0u);
+    EXPECT_NE(gTimer.lastMotionTime, 0u);
+    EXPECT_NE(gTimer.lastSoundTime, 0u);
+}
+
 TEST_F(AlarmTest, NoStatusReadWhenNothingCanRaiseAnAlarm) {
     gState.motionAlarmActive = 1;
     gState.soundAlarmActive = 1;
