@@ -148,6 +148,10 @@ TEST_F(RecordingWireTest, NewRecordSettingsRestartTheRecordingAndStorageSettings
     EXPECT_EQ(after["stream.0.width"], "720");
     EXPECT_EQ(after["stream.0.height"], "576");
     EXPECT_EQ(after["stream.0.r_frame_rate"], "5/1");
+    // Each stream announces a level that holds its picture size (Advanced Simple Profile).
+    EXPECT_EQ(before["stream.0.profile"], "Advanced Simple Profile");
+    EXPECT_EQ(before["stream.0.level"], "4");
+    EXPECT_EQ(after["stream.0.level"], "5");
     EXPECT_GT(decodeVideoFrames(files[0]), 0);
     EXPECT_GT(decodeVideoFrames(files[1]), 0);
 
