@@ -294,6 +294,10 @@ void AviRecordWriter::writeVideo(const RecordPacket& packet) {
     if (file_.writeSample(videoStream_, picturesWritten_, packet.data, packet.length, 1, key)) {
         ++picturesWritten_;
         needKeyFrame_ = false;
+        // A new file describes its stream at once: killed before its next key frame, it still
+        // reads (its first picture) instead of holding a header without streams.
+        if (picturesWritten_ == 1)
+            file_.commit();
     } else {
         // The file cut the failed write (and possibly buffered data before it) off again.
         picturesWritten_ = file_.streamLength(videoStream_);

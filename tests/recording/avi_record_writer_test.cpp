@@ -420,6 +420,27 @@ TEST_F(AviRecordWriterTest, AKilledRecordingKeepsItsFiles) {
     }
     EXPECT_LE(pictures, 250);
     EXPECT_GE(pictures, 250 - 2 * 25);  // at most two seconds lost
+
+    // Killed before the first file reached its second key frame: the file reads all the same.
+    test::TempFolder early;
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Pipeline p(early.path(), 352, 288, 1);
+        if (p.start() != 1)
+            ::_exit(2);
+        p.feed(0.1, 25);  // three pictures: one key frame
+        p.drain();
+        ::raise(SIGKILL);
+    }
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(early.files().size(), 1u);
+    const std::string only = early.file(early.files()[0]);
+    auto info = test::probe(only);
+    EXPECT_EQ(info.count("error"), 0u) << info["error"];
+    EXPECT_EQ(info["stream.0.codec_name"], "mpeg4");
+    EXPECT_GE(test::decodeVideoFrames(only), 1);
 }
 
 // Pictures and sound from two streaming threads while recordings start and stop.
