@@ -31,8 +31,8 @@ void put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock)
-    : clock_(clock), folder_(nativeFolderPath(folder.c_str())) {}
+AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock, uint64_t aviCutBytes)
+    : clock_(clock), aviCutBytes_(aviCutBytes), folder_(nativeFolderPath(folder.c_str())) {}
 
 AviRecordWriter::~AviRecordWriter() {
     std::lock_guard lock(stateLock_);
@@ -234,7 +234,7 @@ bool AviRecordWriter::handle(PacketCopy& item) {
         const uint64_t maxBytes = maxFileBytes_.load(std::memory_order_relaxed);
         if (maxBytes != 0 && bytesTaken_ + length >= maxBytes)
             cut = true;
-        if (file_.isOpen() && file_.projectedSize() + length + 24 >= kAviCutBytes)
+        if (file_.isOpen() && file_.projectedSize() + length + 24 >= aviCutBytes_)
             cut = true;
     }
     if (overLimit())
