@@ -191,30 +191,41 @@ TEST_F(AviRecordWriterTest, SoundBeforeTheFirstPictureIsDropped) {
 }
 
 TEST_F(AviRecordWriterTest, SlowsTheVideoDownToLastAsLongAsTheSound) {
-    {
-        Pipeline p(folder.path(), 352, 288, 3);
-        ASSERT_EQ(p.start(), 1);
-        p.feed(60.0, 15);  // 900 pictures at a nominal 25 per second, 60 s of sound
-        p.stop();
-        EXPECT_EQ(p.encoder.encodedPictures(), 900u);
+    // The sound's own rate counts: at 32 kHz as at 48 kHz, 60 s of sound are 60 s.
+    int64_t later = 0;
+    for (uint16_t rate : {uint16_t{48000}, uint16_t{32000}}) {
+        SCOPED_TRACE(rate);
+        {
+            Pipeline p(folder.path(), 352, 288, 3, rate);
+            p.clock.advanceMs(later);
+            later += 3600000;
+            ASSERT_EQ(p.start(), 1);
+            p.feed(60.0, 15);  // 900 pictures at a nominal 25 per second, 60 s of sound
+            p.stop();
+            EXPECT_EQ(p.encoder.encodedPictures(), 900u);
+        }
+        const std::string file = path(recordings().back());
+        EXPECT_EQ(le32(test::readFile(file), 132), 15u);
+        auto info = test::probe(file);
+        EXPECT_EQ(info["stream.0.r_frame_rate"], "15/1");
+        EXPECT_NEAR(number(info, "stream.0.duration"), 60.0, 0.1);
+        EXPECT_EQ(number(info, "stream.1.sample_rate"), rate);
+        EXPECT_EQ(number(info, "stream.1.bit_rate"), rate * 16.0);   // mono, 16 bits
+        EXPECT_EQ(number(info, "stream.1.nb_frames"), 60.0 * rate);  // samples in the header
+        EXPECT_EQ(test::decodeSoundSamples(file), 60ll * rate);
     }
-    ASSERT_EQ(recordings().size(), 1u);
-    std::string first = recordings()[0];
-    EXPECT_EQ(le32(test::readFile(path(first)), 132), 15u);
-    auto info = test::probe(path(first));
-    EXPECT_EQ(info["stream.0.r_frame_rate"], "15/1");
-    EXPECT_NEAR(number(info, "stream.0.duration"), 60.0, 0.1);
+    ASSERT_EQ(recordings().size(), 2u);
 
     {
         Pipeline p(folder.path(), 352, 288, 3);
-        p.clock.advanceMs(3600000);
+        p.clock.advanceMs(later);
         ASSERT_EQ(p.start(), 1);
         p.feed(60.0, 25);  // 1 500 pictures: nothing to correct
         p.stop();
         EXPECT_EQ(p.encoder.encodedPictures(), 1500u);
     }
-    ASSERT_EQ(recordings().size(), 2u);
-    EXPECT_EQ(le32(test::readFile(path(recordings()[1])), 132), 25u);
+    ASSERT_EQ(recordings().size(), 3u);
+    EXPECT_EQ(le32(test::readFile(path(recordings()[2])), 132), 25u);
 }
 
 TEST_F(AviRecordWriterTest, CutsJustBeforeTheKeyFrameThatReachesTheFileSize) {
