@@ -31,8 +31,8 @@ void put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock)
-    : clock_(clock), folder_(nativeFolderPath(folder.c_str())) {}
+AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock, uint64_t aviCutBytes)
+    : clock_(clock), aviCutBytes_(aviCutBytes), folder_(nativeFolderPath(folder.c_str())) {}
 
 AviRecordWriter::~AviRecordWriter() {
     std::lock_guard lock(stateLock_);
@@ -234,7 +234,7 @@ bool AviRecordWriter::handle(PacketCopy& item) {
         const uint64_t maxBytes = maxFileBytes_.load(std::memory_order_relaxed);
         if (maxBytes != 0 && bytesTaken_ + length >= maxBytes)
             cut = true;
-        if (file_.isOpen() && file_.projectedSize() + length + 24 >= kAviCutBytes)
+        if (file_.isOpen() && file_.projectedSize() + length + 24 >= aviCutBytes_)
             cut = true;
     }
     if (overLimit())
@@ -294,6 +294,10 @@ void AviRecordWriter::writeVideo(const RecordPacket& packet) {
     if (file_.writeSample(videoStream_, picturesWritten_, packet.data, packet.length, 1, key)) {
         ++picturesWritten_;
         needKeyFrame_ = false;
+        // A new file describes its stream at once: killed before its next key frame, it still
+        // reads (its first picture) instead of holding a header without streams.
+        if (picturesWritten_ == 1)
+            file_.commit();
     } else {
         // The file cut the failed write (and possibly buffered data before it) off again.
         picturesWritten_ = file_.streamLength(videoStream_);

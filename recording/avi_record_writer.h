@@ -35,7 +35,9 @@ class AviRecordWriter final : public RecordConsumer {
     // Packets waiting for a stalled disk beyond this are dropped (and counted).
     static constexpr uint64_t kMaxQueuedBytes = 256ull << 20;
 
-    explicit AviRecordWriter(const std::string& folder, Clock& clock = processClock());
+    // `aviCutBytes` is for tests, which cannot write a gigabyte.
+    explicit AviRecordWriter(const std::string& folder, Clock& clock = processClock(),
+                             uint64_t aviCutBytes = kAviCutBytes);
     ~AviRecordWriter() override;
 
     // RecordConsumer.
@@ -78,6 +80,7 @@ class AviRecordWriter final : public RecordConsumer {
     void stopLocked();
 
     Clock& clock_;
+    const uint64_t aviCutBytes_;
     WorkerThread thread_{"avi-writer"};
     std::atomic<int32_t> state_{static_cast<int32_t>(ConsumerState::NoFormats)};
     std::atomic<uint64_t> maxFileBytes_{kDefaultMaxFileBytes};

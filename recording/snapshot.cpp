@@ -99,8 +99,10 @@ JpegResult runCompression(JpegCompression& c, const char* path, const StoredPict
                           uint8_t* row, int quality) {
     if (setjmp(c.error.jump))
         return JpegResult::LibraryError;
-    jpeg_create_compress(&c.cinfo);
+    // Marked first: a failure inside the creation leaves a half-made object that must still be
+    // destroyed (destroying a zeroed one is harmless).
     c.created = true;
+    jpeg_create_compress(&c.cinfo);
     c.file = std::fopen(path, "wb");
     if (!c.file)
         return JpegResult::CannotOpen;

@@ -38,6 +38,16 @@ int motionFlagsFor(int quality) {
     return flags;
 }
 
+// The profile and level the stream announces (and players may check): Advanced Simple Profile
+// at the lowest level that holds the picture. Level 4 holds 792 macroblocks (352 x 576), level 5
+// 1 620 (720 x 576); xvid.h names no constant for level 5. Only the announcement changes: the
+// encoder codes the pictures the same either way.
+constexpr int kProfileAdvancedSimpleL5 = 0xf5;
+int profileFor(int width, int height) {
+    const int macroblocks = ((width + 15) / 16) * ((height + 15) / 16);
+    return macroblocks <= 792 ? XVID_PROFILE_AS_L4 : kProfileAdvancedSimpleL5;
+}
+
 // Half-pixel vectors from quality 2, four vectors per macroblock from quality 3.
 int vopFlagsFor(int quality) {
     int flags = 0;
@@ -85,7 +95,7 @@ bool XvidEncoder::open(const XvidSettings& settings) {
 
     xvid_enc_create_t create{};
     create.version = XVID_VERSION;
-    create.profile = XVID_PROFILE_AS_L4;
+    create.profile = profileFor(settings.width, settings.height);
     create.width = settings.width;
     create.height = settings.height;
     create.num_plugins = 1;

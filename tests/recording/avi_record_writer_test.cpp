@@ -28,14 +28,15 @@ constexpr uint64_t kMiB = 1048576;
 // The engine's side of a recording: encoder and writer, fed with synthetic pictures and sound.
 class Pipeline {
   public:
-    Pipeline(const std::string& folder, int width, int height, int sizeMode)
-        : writer(folder, clock) {
+    Pipeline(const std::string& folder, int width, int height, int sizeMode,
+             uint16_t sampleRate = 48000, uint64_t aviCutBytes = AviRecordWriter::kAviCutBytes)
+        : writer(folder, clock, aviCutBytes), sampleRate(sampleRate) {
         gState.videoWidth = width;
         gState.videoHeight = height;
         encoder.setVideoFormat(
             videoStreamFormat(static_cast<uint16_t>(width), static_cast<uint16_t>(height), 25),
             sizeMode);
-        encoder.setAudioFormat(audioStreamFormat(48000, 16, 2));
+        encoder.setAudioFormat(audioStreamFormat(sampleRate, 16, 2));
         encoder.attachConsumer(&writer);
     }
     ~Pipeline() { encoder.detachAllConsumers(); }
@@ -66,8 +67,9 @@ class Pipeline {
                 nextPictureMs += 1000.0 / pictureFps;
             }
             if (sound) {
-                std::vector<uint8_t> block = test::stereoTone(480, soundFrames);
-                soundFrames += 480;
+                const std::size_t frames = sampleRate / 100;
+                std::vector<uint8_t> block = test::stereoTone(frames, soundFrames);
+                soundFrames += frames;
                 encoder.onSound(block.data(), block.size());
             }
             clock.advanceMs(10);
@@ -88,6 +90,7 @@ class Pipeline {
     ManualClock clock;
     RecordEncoder encoder{clock};
     AviRecordWriter writer;
+    const uint16_t sampleRate;
     double elapsedMs = 0;
     double nextPictureMs = 0;
     int pictureNumber = 0;
@@ -188,30 +191,41 @@ TEST_F(AviRecordWriterTest, SoundBeforeTheFirstPictureIsDropped) {
 }
 
 TEST_F(AviRecordWriterTest, SlowsTheVideoDownToLastAsLongAsTheSound) {
-    {
-        Pipeline p(folder.path(), 352, 288, 3);
-        ASSERT_EQ(p.start(), 1);
-        p.feed(60.0, 15);  // 900 pictures at a nominal 25 per second, 60 s of sound
-        p.stop();
-        EXPECT_EQ(p.encoder.encodedPictures(), 900u);
+    // The sound's own rate counts: at 32 kHz as at 48 kHz, 60 s of sound are 60 s.
+    int64_t later = 0;
+    for (uint16_t rate : {uint16_t{48000}, uint16_t{32000}}) {
+        SCOPED_TRACE(rate);
+        {
+            Pipeline p(folder.path(), 352, 288, 3, rate);
+            p.clock.advanceMs(later);
+            later += 3600000;
+            ASSERT_EQ(p.start(), 1);
+            p.feed(60.0, 15);  // 900 pictures at a nominal 25 per second, 60 s of sound
+            p.stop();
+            EXPECT_EQ(p.encoder.encodedPictures(), 900u);
+        }
+        const std::string file = path(recordings().back());
+        EXPECT_EQ(le32(test::readFile(file), 132), 15u);
+        auto info = test::probe(file);
+        EXPECT_EQ(info["stream.0.r_frame_rate"], "15/1");
+        EXPECT_NEAR(number(info, "stream.0.duration"), 60.0, 0.1);
+        EXPECT_EQ(number(info, "stream.1.sample_rate"), rate);
+        EXPECT_EQ(number(info, "stream.1.bit_rate"), rate * 16.0);   // mono, 16 bits
+        EXPECT_EQ(number(info, "stream.1.nb_frames"), 60.0 * rate);  // samples in the header
+        EXPECT_EQ(test::decodeSoundSamples(file), 60ll * rate);
     }
-    ASSERT_EQ(recordings().size(), 1u);
-    std::string first = recordings()[0];
-    EXPECT_EQ(le32(test::readFile(path(first)), 132), 15u);
-    auto info = test::probe(path(first));
-    EXPECT_EQ(info["stream.0.r_frame_rate"], "15/1");
-    EXPECT_NEAR(number(info, "stream.0.duration"), 60.0, 0.1);
+    ASSERT_EQ(recordings().size(), 2u);
 
     {
         Pipeline p(folder.path(), 352, 288, 3);
-        p.clock.advanceMs(3600000);
+        p.clock.advanceMs(later);
         ASSERT_EQ(p.start(), 1);
         p.feed(60.0, 25);  // 1 500 pictures: nothing to correct
         p.stop();
         EXPECT_EQ(p.encoder.encodedPictures(), 1500u);
     }
-    ASSERT_EQ(recordings().size(), 2u);
-    EXPECT_EQ(le32(test::readFile(path(recordings()[1])), 132), 25u);
+    ASSERT_EQ(recordings().size(), 3u);
+    EXPECT_EQ(le32(test::readFile(path(recordings()[2])), 132), 25u);
 }
 
 TEST_F(AviRecordWriterTest, CutsJustBeforeTheKeyFrameThatReachesTheFileSize) {
@@ -248,6 +262,77 @@ TEST_F(AviRecordWriterTest, CutsJustBeforeTheKeyFrameThatReachesTheFileSize) {
         EXPECT_LT(static_cast<uint64_t>(payload[i]), maxBytes + 64 * 1024) << files[i];
     }
     EXPECT_EQ(pictures, static_cast<int>(p.encoder.encodedPictures()));
+}
+
+// The chunks of a closed file as its index lists them, in file order.
+struct IndexedChunk {
+    bool video = false;
+    bool key = false;
+    uint32_t bytes = 0;
+};
+std::vector<IndexedChunk> indexedChunks(const std::vector<uint8_t>& b) {
+    std::vector<IndexedChunk> chunks;
+    const std::size_t idx = AviFile::kMoviListOffset + 8 + le32(b, AviFile::kMoviListOffset + 4);
+    if (idx + 8 > b.size() || test::tag(b, idx) != "idx1")
+        return chunks;
+    for (std::size_t at = idx + 8; at + 16 <= idx + 8 + le32(b, idx + 4); at += 16) {
+        IndexedChunk c;
+        c.video = test::tag(b, at).substr(2) == "dc";
+        c.key = (le32(b, at + 4) & 0x10u) != 0;
+        c.bytes = le32(b, at + 12);
+        chunks.push_back(c);
+    }
+    return chunks;
+}
+
+// Whatever the maximum file size says (none, or more than 4 GiB), a file is cut at the first key
+// frame that would take it to the AVI cut size (1 GiB less a margin for the pictures after that
+// key frame; made small here).
+TEST_F(AviRecordWriterTest, EveryFileIsCutBeforeTheAviLimit) {
+    const uint64_t cutBytes = 300 * 1024;
+    int64_t later = 0;
+    for (uint64_t maxBytes : {uint64_t{0}, (uint64_t{4} << 30) + 100 * 1024}) {
+        SCOPED_TRACE(maxBytes);
+        const std::size_t before = recordings().size();
+        Pipeline p(folder.path(), 352, 288, 1, 48000, cutBytes);
+        p.clock.advanceMs(later);
+        later += 3600000;
+        ASSERT_EQ(p.start(maxBytes), 1);
+        p.feed(8.0, 25);
+        p.stop();
+
+        std::vector<std::string> all = recordings();
+        std::vector<std::string> files(all.begin() + static_cast<std::ptrdiff_t>(before),
+                                       all.end());
+        ASSERT_GE(files.size(), 3u);
+        int pictures = 0;
+        uint64_t previousSize = 0;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            SCOPED_TRACE(files[i]);
+            pictures += checkFile(files[i], 352, 288);
+            const std::vector<uint8_t> bytes = test::readFile(path(files[i]));
+            const std::vector<IndexedChunk> chunks = indexedChunks(bytes);
+            ASSERT_FALSE(chunks.empty());
+            ASSERT_TRUE(chunks[0].video && chunks[0].key);
+            // The previous file ended because this key frame would have reached the cut size.
+            if (i > 0) {
+                EXPECT_GE(previousSize + chunks[0].bytes + 24, cutBytes);
+            }
+            // No key frame inside the file reached it: the file as it would have been closed
+            // before that key frame (data so far, index), plus the frame's chunk and entry.
+            uint64_t data = 2048;
+            for (std::size_t k = 0; k < chunks.size(); ++k) {
+                const uint64_t closedSize = data + 8 + 16 * k;
+                if (k > 0 && chunks[k].video && chunks[k].key) {
+                    EXPECT_LT(closedSize + chunks[k].bytes + 24, cutBytes) << "chunk " << k;
+                }
+                data += 8 + chunks[k].bytes + (chunks[k].bytes & 1u);
+            }
+            EXPECT_EQ(data + 8 + 16 * chunks.size(), bytes.size());
+            previousSize = bytes.size();
+        }
+        EXPECT_EQ(pictures, static_cast<int>(p.encoder.encodedPictures()));
+    }
 }
 
 TEST_F(AviRecordWriterTest, FilesCutWithinOneSecondKeepDistinctNamesInTimeOrder) {
@@ -420,6 +505,27 @@ TEST_F(AviRecordWriterTest, AKilledRecordingKeepsItsFiles) {
     }
     EXPECT_LE(pictures, 250);
     EXPECT_GE(pictures, 250 - 2 * 25);  // at most two seconds lost
+
+    // Killed before the first file reached its second key frame: the file reads all the same.
+    test::TempFolder early;
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Pipeline p(early.path(), 352, 288, 1);
+        if (p.start() != 1)
+            ::_exit(2);
+        p.feed(0.1, 25);  // three pictures: one key frame
+        p.drain();
+        ::raise(SIGKILL);
+    }
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(early.files().size(), 1u);
+    const std::string only = early.file(early.files()[0]);
+    auto info = test::probe(only);
+    EXPECT_EQ(info.count("error"), 0u) << info["error"];
+    EXPECT_EQ(info["stream.0.codec_name"], "mpeg4");
+    EXPECT_GE(test::decodeVideoFrames(only), 1);
 }
 
 // Pictures and sound from two streaming threads while recordings start and stop.

@@ -79,6 +79,30 @@ TEST_F(RecordEncoderTest, KeepsTheRecordFrameRateCountedFromTheFirstPicture) {
     }
     EXPECT_EQ(firstSecond, 25);
     EXPECT_EQ(encoder.encodedPictures(), 50u);
+
+    // The multimedia clock wraps round (every 49.7 days) half a second into a recording: the
+    // pictures go on at the same rate, without a pause or a burst.
+    ManualClock wrapping(1796558400, 0xFFFFFFFFu - 500);
+    RecordEncoder late{wrapping};
+    FakeConsumer kept;
+    late.setVideoFormat(videoStreamFormat(720, 576, 25), 3);
+    late.attachConsumer(&kept);
+    late.start();
+    std::vector<int> perHalfSecond(4, 0);
+    for (int i = 0; i < 60; ++i) {
+        std::size_t before = kept.video.size();
+        std::vector<uint8_t> picture = test::uyvyPicture(w, h, i);
+        late.onPicture(picture.data(), picture.size());
+        if (kept.video.size() > before)
+            ++perHalfSecond[static_cast<std::size_t>(wrapping.elapsedMs() / 500)];
+        wrapping.advanceMs((i + 1) * 1000 / 30 - i * 1000 / 30);
+    }
+    // As without the wrap.
+    std::vector<int> expected(4, 0);
+    for (uint32_t t : keptAt)
+        ++expected[(t - keptAt[0]) / 500];
+    EXPECT_EQ(perHalfSecond, expected);
+    late.detachAllConsumers();
 }
 
 TEST_F(RecordEncoderTest, EncodeSizeFollowsTheSizeMode) {

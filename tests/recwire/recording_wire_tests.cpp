@@ -7,6 +7,7 @@
 #include <regex>
 #include <set>
 
+#include "engine/osd_stamp.h"
 #include "programs/modules.h"
 #include "tests/recwire/sim_fixture.h"
 
@@ -148,6 +149,10 @@ TEST_F(RecordingWireTest, NewRecordSettingsRestartTheRecordingAndStorageSettings
     EXPECT_EQ(after["stream.0.width"], "720");
     EXPECT_EQ(after["stream.0.height"], "576");
     EXPECT_EQ(after["stream.0.r_frame_rate"], "5/1");
+    // Each stream announces a level that holds its picture size (Advanced Simple Profile).
+    EXPECT_EQ(before["stream.0.profile"], "Advanced Simple Profile");
+    EXPECT_EQ(before["stream.0.level"], "4");
+    EXPECT_EQ(after["stream.0.level"], "5");
     EXPECT_GT(decodeVideoFrames(files[0]), 0);
     EXPECT_GT(decodeVideoFrames(files[1]), 0);
 
@@ -157,7 +162,7 @@ TEST_F(RecordingWireTest, NewRecordSettingsRestartTheRecordingAndStorageSettings
     EXPECT_GT(decodeVideoFrames(moved[0]), 0);
 }
 
-TEST_F(RecordingWireTest, ASnapshotBeforeTheFirstPictureIsBlackButWritten) {
+TEST_F(RecordingWireTest, ASnapshotBeforeTheFirstPictureIsBlackButStampedAndWritten) {
     TempFolder pictures;
     std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s",
                   pictures.path().c_str());
@@ -167,6 +172,7 @@ TEST_F(RecordingWireTest, ASnapshotBeforeTheFirstPictureIsBlackButWritten) {
     sim->failStream();
     registerEngine();
     startApp();
+    bridge().setPictureStamp(osdPictureStamp());  // as the programs have it
     sendMessage(ENG_SNAPSHOT);
     auto black = filesEndingWith(pictures, ".jpg");
     ASSERT_EQ(black.size(), 1u);
@@ -174,8 +180,25 @@ TEST_F(RecordingWireTest, ASnapshotBeforeTheFirstPictureIsBlackButWritten) {
     EXPECT_EQ(first.width, 360);
     EXPECT_EQ(first.height, 288);
     ASSERT_EQ(first.rgb.size(), 360u * 288 * 3);
-    EXPECT_LE(*std::max_element(first.rgb.begin(), first.rgb.end()), 2);
     EXPECT_EQ(window.pictures.load(), 0);
+
+    // Brightest value in a rectangle of the decoded picture (top row first).
+    auto brightest = [&](int x0, int y0, int x1, int y1) {
+        int most = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const uint8_t* px = &first.rgb[(static_cast<std::size_t>(y) * 360 + x) * 3];
+                most = std::max({most, int{px[0]}, int{px[1]}, int{px[2]}});
+            }
+        }
+        return most;
+    };
+    // White text: the channel label from column 300, row 10, and the date and time from
+    // column 210, row 263; black everywhere else (away from the blocks the text touches).
+    EXPECT_GT(brightest(300, 10, 360, 40), 200);
+    EXPECT_GT(brightest(210, 263, 360, 288), 200);
+    EXPECT_LE(brightest(0, 0, 200, 288), 2);
+    EXPECT_LE(brightest(0, 40, 360, 256), 2);
 }
 
 TEST_F(RecordingWireTest, SnapshotsAreNamedByTheirTimeAndHaveThePictureSize) {
