@@ -146,7 +146,12 @@ int ViewerApp::startup() {
 
 int32_t ViewerApp::send(BusMessage& message) {
     if (message.id == APP_QUIT) {
-        if (state() != Stopped) quit();
+        // The quit sequence runs once, for an application that got as far as loading the
+        // settings. A quit that arrives while it runs (state 3), after it ran (4), after a
+        // failed module start (3: nothing is to be saved then) or before start-up (0: nothing
+        // was loaded that could be saved) changes nothing.
+        const State s = state();
+        if (s == Starting || s == Running) quit();
         return 0;
     }
     if (isUiNotice(message.id)) {

@@ -21,12 +21,14 @@ class ViewerApp;
 
 // Base of every bus module. The bus calls the handlers on the caller's thread; a module that
 // is reached from several threads protects itself.
+// The virtual operations keep the modules' slot order: send, post, destroy, start, stop, the
+// two hooks, is-running, attach.
 class BusModule {
 public:
-    virtual ~BusModule() = default;
     virtual int32_t handleSend(BusMessage& message) = 0;
     // The module owns the posted message and frees it (by letting the pointer go).
     virtual void handlePost(std::unique_ptr<BusMessage> message) = 0;
+    virtual ~BusModule() = default;
     virtual int start() = 0;  // 0 on success
     virtual void stop() = 0;
     virtual int afterCreate() { return 0; }

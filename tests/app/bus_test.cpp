@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,13 @@ public:
         gLog.push_back("ui receive " + std::to_string(m.id));
         m.result = 0;
     }
-    void teardown() override { gLog.push_back("ui teardown"); }
+    void teardown() override {
+        gLog.push_back("ui teardown");
+        // A main window that is destroyed here sends APP_QUIT on its way out.
+        if (quitOnTeardown) sendMessage(APP_QUIT);
+    }
     int windowsResult = 0;
+    bool quitOnTeardown = false;
 };
 
 class Bus : public ::testing::Test {
@@ -176,6 +182,29 @@ TEST_F(Bus, ModuleStartFailureStopsTheModulesAndSavesNothing) {
     EXPECT_TRUE(contains("stop 2"));
     EXPECT_FALSE(contains("save"));
     EXPECT_EQ(app.state(), ViewerApp::Stopping);
+    // A window closed afterwards does not save either.
+    sendMessage(APP_QUIT);
+    EXPECT_FALSE(contains("save"));
+}
+
+TEST_F(Bus, QuitRunsOnceAndOnlyAfterTheSettingsWereLoaded) {
+    registerTwoModules();
+    {
+        ViewerApp app(services());
+        app.makeBusTarget();
+        EXPECT_EQ(sendMessage(APP_QUIT), 0);
+        EXPECT_TRUE(gLog.empty()) << "nothing was loaded yet, so nothing may be saved";
+    }
+    ui.quitOnTeardown = true;
+    ViewerApp app(services());
+    ASSERT_EQ(app.run(), 0);
+    gLog.clear();
+    EXPECT_EQ(sendMessage(APP_QUIT), 0);
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "stop 1"), 1);
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "save"), 1)
+        << "the quit sent by the window torn down during the quit is not run again";
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "free tasks"), 1);
+    EXPECT_EQ(app.state(), ViewerApp::Stopped);
 }
 
 TEST_F(Bus, WrongPasswordShutsDownAndSaves) {
