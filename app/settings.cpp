@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -157,7 +158,8 @@ void sanitizeLoadedSettings(ViewerState& s, VidoraConfig& c) {
     if (c.videoStandard != 1 && c.videoStandard != 2) c.videoStandard = 1;
     if (c.recordFps < 1 || c.recordFps > 30) c.recordFps = 10;
     if (c.alarmCaptureFps < 1 || c.alarmCaptureFps > 30) c.alarmCaptureFps = 1;
-    if (c.cycleSeconds > 86399) c.cycleSeconds = 5;
+    // The display page enters the interval as h:m:s with at least 3 seconds.
+    if (c.cycleSeconds < 3 || c.cycleSeconds > 86399) c.cycleSeconds = 5;
     terminate(c.password);
     terminate(c.recordFolder);
     terminate(c.pictureFolder);
@@ -221,15 +223,26 @@ bool saveSettings() {
     image.insert(image.end(), taskBytes, taskBytes + tasks.size() * sizeof(TaskRecord));
 
     // Write a temporary file beside the settings and rename it over them, so that dying
-    // mid-write never leaves a torn settings file. Owner-only: it holds the password.
+    // mid-write never leaves a torn settings file. Owner-only: it holds the password. A file
+    // left over under the temporary name (or a link placed there) is removed first, so the new
+    // file is always ours and created with the owner-only mode.
     std::string temp = std::string(kSettingsFileName) + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::unlink(temp.c_str());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     bool ok = fd >= 0;
     if (ok) {
         ok = writeAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
         ok = (::close(fd) == 0) && ok;
         ok = ok && ::rename(temp.c_str(), kSettingsFileName) == 0;
         if (!ok) ::unlink(temp.c_str());
+    }
+    if (ok) {
+        // The rename itself reaches the disk with the folder.
+        int folder = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            (void)::fsync(folder);
+            ::close(folder);
+        }
     }
     if (!ok) {
         userMessageBox("Can't save configuration to file.", "Error", MB_OK);
