@@ -27,7 +27,8 @@ std::string nativeFolderPath(const char* stored) {
 namespace {
 
 // The regular files directly in the folder with their sizes; nullopt when it cannot be listed.
-// Subfolders (and what they hold) are neither counted nor deleted.
+// Subfolders (and what they hold) are neither counted nor deleted. A symbolic link is not a file
+// of the folder: its target's size would be counted here, and deleting the link frees nothing.
 std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& folder) {
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
@@ -35,7 +36,7 @@ std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& fold
     std::map<std::string, uint64_t> files;
     for (const fs::directory_entry& entry : it) {
         std::error_code statError;
-        if (!entry.is_regular_file(statError) || statError) continue;
+        if (!fs::is_regular_file(entry.symlink_status(statError)) || statError) continue;
         uint64_t size = entry.file_size(statError);
         if (statError) continue;
         files[entry.path().string()] = size;
@@ -136,7 +137,8 @@ public:
         std::string path = nativeFolderPath(folder.c_str());
         int wd = inotify_add_watch(fd_, path.empty() ? "." : path.c_str(),
                                    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                       IN_MODIFY | IN_CLOSE_WRITE | IN_ONLYDIR);
+                                       IN_MODIFY | IN_CLOSE_WRITE | IN_DELETE_SELF |
+                                       IN_MOVE_SELF | IN_ONLYDIR);
         if (wd < 0) {
             ::close(fd_);
             fd_ = -1;
@@ -148,7 +150,9 @@ public:
     ChangeNotification(const ChangeNotification&) = delete;
     ChangeNotification& operator=(const ChangeNotification&) = delete;
 
-    bool valid() const { return fd_ >= 0; }
+    // False once the folder itself went away (deleted, moved or unmounted): the watch is gone
+    // and the folder must be opened again.
+    bool valid() const { return fd_ >= 0 && !folderGone_; }
 
     // Waits up to `limit` for a change; true when one came.
     bool wait(std::chrono::milliseconds limit) {
@@ -159,12 +163,20 @@ public:
     // Reads away what has come so far (re-arms the notification).
     void drain() {
         alignas(inotify_event) char buffer[4096];
-        while (::read(fd_, buffer, sizeof buffer) > 0) {
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+                inotify_event event;
+                std::memcpy(&event, buffer + at, sizeof event);
+                if (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT))
+                    folderGone_ = true;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+            }
         }
     }
 
 private:
     int fd_ = -1;
+    bool folderGone_ = false;
 };
 
 }  // namespace
@@ -172,18 +184,17 @@ private:
 void FolderWatcher::body(WorkerThread& self) {
     std::unique_ptr<ChangeNotification> notification;
     std::string folder;
+    auto folderChanged = [&] {
+        std::lock_guard lock(mutex_);
+        return folderChanged_;
+    };
     // Waits in short steps so that a stop or a new folder is seen promptly.
     auto waitForChange = [&](std::chrono::milliseconds limit) {
         const auto step = std::chrono::milliseconds(100);
         for (auto waited = std::chrono::milliseconds(0); waited < limit; waited += step) {
             if (!self.running()) return false;
             if (notification->wait(std::min(step, limit - waited))) return true;
-            bool changed = false;
-            {
-                std::lock_guard lock(mutex_);
-                changed = folderChanged_;
-            }
-            if (changed) return false;
+            if (folderChanged()) return false;
         }
         return false;
     };
@@ -196,8 +207,12 @@ void FolderWatcher::body(WorkerThread& self) {
             notification = std::make_unique<ChangeNotification>(folder);
         }
         if (!notification->valid()) {
-            // The folder does not exist (yet): try again later.
-            if (!self.sleepFor(timing_.retry)) break;
+            // The folder does not exist (yet): try again later, or at once for a new folder.
+            const auto step = std::chrono::milliseconds(100);
+            for (auto slept = std::chrono::milliseconds(0); slept < timing_.retry; slept += step) {
+                if (!self.sleepFor(std::min(step, timing_.retry - slept)) || folderChanged())
+                    break;
+            }
             continue;
         }
         if (!waitForChange(timing_.wait)) continue;
