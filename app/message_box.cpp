@@ -34,14 +34,16 @@ Dispatcher& dispatcher() {
 
 void setMessageBoxPresenter(MessageBoxPresenter presenter, std::function<void()> wakeUi) {
     Dispatcher& d = dispatcher();
+    bool removed = false;
     {
         std::lock_guard lock(d.mutex);
         d.presenter = std::move(presenter);
         d.wakeUi = std::move(wakeUi);
         d.uiThread = d.presenter ? std::this_thread::get_id() : std::thread::id();
+        removed = !d.presenter;
     }
     // Nobody will answer requests that are still queued: release their callers.
-    if (!dispatcher().presenter) pumpMessageBoxes();
+    if (removed) pumpMessageBoxes();
 }
 
 bool onUiThread() {
