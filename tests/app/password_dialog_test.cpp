@@ -41,7 +41,8 @@ std::pair<int, int> runDialog(const char* stored, QStringList entries) {
         for (const QString& entry : entries) {
             dialog.edit()->setText(entry);
             dialog.findChild<QPushButton*>("1")->click();
-            if (!dialog.isVisible()) return;
+            if (!dialog.isVisible())
+                return;
         }
         dialog.findChild<QPushButton*>("2")->click();
     });
@@ -71,8 +72,8 @@ TEST(PasswordDialogTest, CancelEndsTheDialog) {
 
 TEST(PasswordDialogTest, OnlyThe31StoredBytesTakePart) {
     // A stored password fills the field; the entry is compared on at most 31 bytes.
-    auto [result, notices] = runDialog("0123456789012345678901234567890",
-                                       {"0123456789012345678901234567890EXTRA"});
+    auto [result, notices] =
+        runDialog("0123456789012345678901234567890", {"0123456789012345678901234567890EXTRA"});
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(notices, 0);
 }
