@@ -43,7 +43,8 @@ void setMessageBoxPresenter(MessageBoxPresenter presenter, std::function<void()>
         removed = !d.presenter;
     }
     // Nobody will answer requests that are still queued: release their callers.
-    if (removed) pumpMessageBoxes();
+    if (removed)
+        pumpMessageBoxes();
 }
 
 bool onUiThread() {
@@ -69,14 +70,16 @@ int userMessageBox(const std::string& text, const std::string& caption, uint32_t
                      text.c_str());
         return IDOK;
     }
-    if (direct) return presenter(request);
+    if (direct)
+        return presenter(request);
 
     Pending pending;
     pending.request = std::move(request);
     std::unique_lock lock(d.mutex);
     d.queue.push_back(&pending);
     lock.unlock();
-    if (wake) wake();
+    if (wake)
+        wake();
     lock.lock();
     d.answered.wait(lock, [&] { return pending.done; });
     return pending.result;
@@ -86,7 +89,8 @@ void pumpMessageBoxes() {
     Dispatcher& d = dispatcher();
     for (;;) {
         std::unique_lock lock(d.mutex);
-        if (d.queue.empty()) return;
+        if (d.queue.empty())
+            return;
         Pending* pending = d.queue.front();
         d.queue.pop_front();
         MessageBoxPresenter presenter = d.presenter;

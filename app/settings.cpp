@@ -55,7 +55,8 @@ bool writeAll(int fd, const void* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, p, size);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         p += n;
@@ -66,7 +67,9 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 
 }  // namespace
 
-TaskList& taskList() { return theTaskList(); }
+TaskList& taskList() {
+    return theTaskList();
+}
 
 void applyDefaultSettings() {
     ViewerState& s = gState;
@@ -82,7 +85,8 @@ void applyDefaultSettings() {
     s.soundAlarmOn = 0;
     s.motionAlarmOn = 0;
     s.lastAlarmTick = 0;
-    for (auto& z : s.channelZoom) z = 1;
+    for (auto& z : s.channelZoom)
+        z = 1;
     s.recordingOn = 0;
     s.quadLayout = 0;
     s.planTasksOn = 0;
@@ -91,7 +95,8 @@ void applyDefaultSettings() {
     s.videoHeight = 0;
     std::memset(s.channelPan, 0, sizeof s.channelPan);
     s.autoCycleOn = 0;
-    for (auto& e : s.channelEnabled) e = 1;
+    for (auto& e : s.channelEnabled)
+        e = 1;
     s.pictureFolderMB = 0;
     s.recordFolderMB = 0;
     s.recordFolderHasFiles = 0;
@@ -148,22 +153,30 @@ void applyDefaultSettings() {
 void sanitizeLoadedSettings(ViewerState& s, VidoraConfig& c) {
     s.audioVolume = clampTo(s.audioVolume, 0, 100);
     s.currentChannel = clampTo(s.currentChannel, 0, 3);
-    for (auto& z : s.channelZoom) z = clampTo<uint32_t>(z, 1, 4);
+    for (auto& z : s.channelZoom)
+        z = clampTo<uint32_t>(z, 1, 4);
     for (auto& pan : s.channelPan) {
         pan[0] = clampTo(pan[0], 0, 720);
         pan[1] = clampTo(pan[1], 0, 576);
     }
-    if (c.recordImageSize < 1 || c.recordImageSize > 3) c.recordImageSize = 3;
-    if (c.pictureSize < 1 || c.pictureSize > 3) c.pictureSize = 1;
-    if (c.videoStandard != 1 && c.videoStandard != 2) c.videoStandard = 1;
-    if (c.recordFps < 1 || c.recordFps > 30) c.recordFps = 10;
-    if (c.alarmCaptureFps < 1 || c.alarmCaptureFps > 30) c.alarmCaptureFps = 1;
+    if (c.recordImageSize < 1 || c.recordImageSize > 3)
+        c.recordImageSize = 3;
+    if (c.pictureSize < 1 || c.pictureSize > 3)
+        c.pictureSize = 1;
+    if (c.videoStandard != 1 && c.videoStandard != 2)
+        c.videoStandard = 1;
+    if (c.recordFps < 1 || c.recordFps > 30)
+        c.recordFps = 10;
+    if (c.alarmCaptureFps < 1 || c.alarmCaptureFps > 30)
+        c.alarmCaptureFps = 1;
     // The display page enters the interval as h:m:s with at least 3 seconds.
-    if (c.cycleSeconds < 3 || c.cycleSeconds > 86399) c.cycleSeconds = 5;
+    if (c.cycleSeconds < 3 || c.cycleSeconds > 86399)
+        c.cycleSeconds = 5;
     terminate(c.password);
     terminate(c.recordFolder);
     terminate(c.pictureFolder);
-    for (auto& name : c.channelName) terminate(name);
+    for (auto& name : c.channelName)
+        terminate(name);
 }
 
 void loadSettings() {
@@ -187,11 +200,13 @@ void loadSettings() {
     for (uint32_t i = 0; i < count; ++i) {
         TaskRecord buffer{};
         std::size_t got = std::fread(&buffer, 1, sizeof buffer, file);
-        if (got == 0) break;  // the file ends here: no more tasks, whatever the count says
+        if (got == 0)
+            break;  // the file ends here: no more tasks, whatever the count says
         TaskRecord* record = theTaskList().allocate();
         *record = buffer;  // a record cut by the end of the file keeps zeros for the rest
         theTaskList().append(record);
-        if (got < sizeof buffer) break;
+        if (got < sizeof buffer)
+            break;
     }
     std::fclose(file);
 
@@ -234,7 +249,8 @@ bool saveSettings() {
         ok = writeAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
         ok = (::close(fd) == 0) && ok;
         ok = ok && ::rename(temp.c_str(), kSettingsFileName) == 0;
-        if (!ok) ::unlink(temp.c_str());
+        if (!ok)
+            ::unlink(temp.c_str());
     }
     if (ok) {
         // The rename itself reaches the disk with the folder.
@@ -251,6 +267,8 @@ bool saveSettings() {
     return true;
 }
 
-void freeTaskList() { theTaskList().freeAll(); }
+void freeTaskList() {
+    theTaskList().freeAll();
+}
 
 }  // namespace vidora

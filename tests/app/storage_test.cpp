@@ -29,7 +29,8 @@ template <class Pred>
 bool waitFor(Pred pred, std::chrono::milliseconds limit) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
+        if (pred())
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return pred();
@@ -125,7 +126,8 @@ TEST(FolderWatcherTest, KeepsTheTotalCurrentAndFollowsANewFolder) {
     fast.wait = std::chrono::milliseconds(200);
     fast.settle = std::chrono::milliseconds(50);
     fast.retry = std::chrono::milliseconds(100);
-    FolderWatcher watcher(&total, "A", [&] { ++notices; }, fast);
+    FolderWatcher watcher(
+        &total, "A", [&] { ++notices; }, fast);
     watcher.start();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     makeFile("A/one.avi", 2 * 1048576);
