@@ -41,14 +41,16 @@ void clearBusRegistries() {
 int32_t sendMessage(int32_t id, int32_t value) {
     BusMessage message{id, value, 0};
     ViewerApp* app = gBusTarget.load(std::memory_order_acquire);
-    if (!app) return 0;
+    if (!app)
+        return 0;
     return app->send(message);
 }
 
 int32_t postMessage(int32_t id, int32_t value) {
     auto message = std::make_unique<BusMessage>(BusMessage{id, value, 0});
     ViewerApp* app = gBusTarget.load(std::memory_order_acquire);
-    if (!app) return -1;  // nobody to deliver to: the message is freed here
+    if (!app)
+        return -1;  // nobody to deliver to: the message is freed here
     return app->post(std::move(message));
 }
 
@@ -60,7 +62,9 @@ ViewerApp::~ViewerApp() {
     // Modules left over (a failed start leaves them stopped but not destroyed) go with the map.
 }
 
-void ViewerApp::makeBusTarget() { gBusTarget.store(this, std::memory_order_release); }
+void ViewerApp::makeBusTarget() {
+    gBusTarget.store(this, std::memory_order_release);
+}
 
 ViewerApp::State ViewerApp::state() const {
     return static_cast<State>(loadRelaxed(state_));
@@ -74,7 +78,8 @@ BusModule* ViewerApp::module(int32_t number) const {
 int ViewerApp::run() {
     storeRelaxed(state_, Stopped);
     if (startup() != 0) {
-        if (state() == Starting) shutdown();
+        if (state() == Starting)
+            shutdown();
         return -1;
     }
     for (auto& [number, module] : modules_) {
@@ -90,18 +95,22 @@ int ViewerApp::run() {
 
 int ViewerApp::startup() {
     State s = state();
-    if (s != Constructed && s != Stopped) return -1;
+    if (s != Constructed && s != Stopped)
+        return -1;
 
     int guard = services_.acquireInstanceGuard ? services_.acquireInstanceGuard() : 0;
-    if (guard < 0) return -1;
+    if (guard < 0)
+        return -1;
     if (guard > 0) {
-        if (services_.warnSecondInstance) services_.warnSecondInstance();
+        if (services_.warnSecondInstance)
+            services_.warnSecondInstance();
         return -1;
     }
     instanceGuardHeld_ = true;
 
     storeRelaxed(state_, Starting);
-    if (services_.loadSettings) services_.loadSettings();
+    if (services_.loadSettings)
+        services_.loadSettings();
 
     if (loadRelaxed(gConfig.askPassword) && services_.askPassword && !services_.askPassword()) {
         return -1;
@@ -146,40 +155,56 @@ int ViewerApp::startup() {
 
 int32_t ViewerApp::send(BusMessage& message) {
     if (message.id == APP_QUIT) {
-        if (state() != Stopped) quit();
+        // The quit sequence runs once, for an application that got as far as loading the
+        // settings. A quit that arrives while it runs (state 3), after it ran (4), after a
+        // failed module start (3: nothing is to be saved then) or before start-up (0: nothing
+        // was loaded that could be saved) changes nothing.
+        const State s = state();
+        if (s == Starting || s == Running)
+            quit();
         return 0;
     }
     if (isUiNotice(message.id)) {
-        if (ui_) ui_->receive(message);
+        if (ui_)
+            ui_->receive(message);
         return message.result;
     }
     auto route = registries().routes.find(message.id);
-    if (route == registries().routes.end()) return 0;
+    if (route == registries().routes.end())
+        return 0;
     BusModule* target = module(route->second);
-    if (!target) return 0;
+    if (!target)
+        return 0;
     return target->handleSend(message);
 }
 
 int32_t ViewerApp::post(std::unique_ptr<BusMessage> message) {
-    if (state() != Running) return -1;  // the message is freed on return
+    if (state() != Running)
+        return -1;  // the message is freed on return
     if (isUiNotice(message->id)) {
-        if (ui_) ui_->receive(*message);
+        if (ui_)
+            ui_->receive(*message);
         return 0;
     }
     auto route = registries().routes.find(message->id);
-    if (route == registries().routes.end()) return 0;
-    if (BusModule* target = module(route->second)) target->handlePost(std::move(message));
+    if (route == registries().routes.end())
+        return 0;
+    if (BusModule* target = module(route->second))
+        target->handlePost(std::move(message));
     return 0;
 }
 
 void ViewerApp::stopModules() {
-    for (auto& [number, module] : modules_) module->stop();
+    for (auto& [number, module] : modules_)
+        module->stop();
     storeRelaxed(state_, Stopping);
 }
 
 void ViewerApp::destroyModules() {
-    for (auto& [number, module] : modules_) module->beforeDestroy();
-    for (auto& [number, module] : modules_) module.reset();  // in ascending module number
+    for (auto& [number, module] : modules_)
+        module->beforeDestroy();
+    for (auto& [number, module] : modules_)
+        module.reset();  // in ascending module number
     modules_.clear();
 }
 
@@ -191,17 +216,21 @@ void ViewerApp::quit() {
 
 void ViewerApp::shutdown() {
     State s = state();
-    if (s != Starting && s != Stopping) return;
+    if (s != Starting && s != Stopping)
+        return;
     destroyModules();
     if (ui_) {
         UiPartner* ui = ui_;
         ui_ = nullptr;
         ui->teardown();
     }
-    if (services_.saveSettings) services_.saveSettings();
-    if (services_.freeTaskList) services_.freeTaskList();
+    if (services_.saveSettings)
+        services_.saveSettings();
+    if (services_.freeTaskList)
+        services_.freeTaskList();
     storeRelaxed(state_, Stopped);
-    if (instanceGuardHeld_ && services_.releaseInstanceGuard) services_.releaseInstanceGuard();
+    if (instanceGuardHeld_ && services_.releaseInstanceGuard)
+        services_.releaseInstanceGuard();
     instanceGuardHeld_ = false;
 }
 

@@ -21,12 +21,14 @@ class ViewerApp;
 
 // Base of every bus module. The bus calls the handlers on the caller's thread; a module that
 // is reached from several threads protects itself.
+// The virtual operations keep the modules' slot order: send, post, destroy, start, stop, the
+// two hooks, is-running, attach.
 class BusModule {
-public:
-    virtual ~BusModule() = default;
+  public:
     virtual int32_t handleSend(BusMessage& message) = 0;
     // The module owns the posted message and frees it (by letting the pointer go).
     virtual void handlePost(std::unique_ptr<BusMessage> message) = 0;
+    virtual ~BusModule() = default;
     virtual int start() = 0;  // 0 on success
     virtual void stop() = 0;
     virtual int afterCreate() { return 0; }
@@ -37,18 +39,18 @@ public:
     int32_t moduleNumber = 0;
     int32_t state = 0;
 
-protected:
+  protected:
     ViewerApp* app_ = nullptr;
 };
 
 // The application's partner on the bus that is not a module: the user interface.
 class UiPartner {
-public:
+  public:
     virtual ~UiPartner() = default;
     virtual void attachBus(ViewerApp* app) = 0;
-    virtual int createWindows() = 0;             // 0 on success
+    virtual int createWindows() = 0;                // 0 on success
     virtual void receive(BusMessage& message) = 0;  // APP_STARTED and the engine's notices
-    virtual void teardown() = 0;                 // destroy the windows
+    virtual void teardown() = 0;                    // destroy the windows
 };
 
 using ModuleFactory = std::function<std::unique_ptr<BusModule>(int32_t creationValue)>;
@@ -63,7 +65,7 @@ int32_t sendMessage(int32_t id, int32_t value = 0);
 int32_t postMessage(int32_t id, int32_t value = 0);
 
 class ViewerApp {
-public:
+  public:
     enum State : int32_t { Constructed = 0, Starting = 1, Running = 2, Stopping = 3, Stopped = 4 };
 
     // Start-up services that the program supplies (tests replace them).
@@ -98,7 +100,7 @@ public:
     // Makes this application the target of sendMessage/postMessage (the UI attaches it).
     void makeBusTarget();
 
-private:
+  private:
     int startup();
     void quit();
     void shutdown();

@@ -34,14 +34,17 @@ Dispatcher& dispatcher() {
 
 void setMessageBoxPresenter(MessageBoxPresenter presenter, std::function<void()> wakeUi) {
     Dispatcher& d = dispatcher();
+    bool removed = false;
     {
         std::lock_guard lock(d.mutex);
         d.presenter = std::move(presenter);
         d.wakeUi = std::move(wakeUi);
         d.uiThread = d.presenter ? std::this_thread::get_id() : std::thread::id();
+        removed = !d.presenter;
     }
     // Nobody will answer requests that are still queued: release their callers.
-    if (!dispatcher().presenter) pumpMessageBoxes();
+    if (removed)
+        pumpMessageBoxes();
 }
 
 bool onUiThread() {
@@ -67,14 +70,16 @@ int userMessageBox(const std::string& text, const std::string& caption, uint32_t
                      text.c_str());
         return IDOK;
     }
-    if (direct) return presenter(request);
+    if (direct)
+        return presenter(request);
 
     Pending pending;
     pending.request = std::move(request);
     std::unique_lock lock(d.mutex);
     d.queue.push_back(&pending);
     lock.unlock();
-    if (wake) wake();
+    if (wake)
+        wake();
     lock.lock();
     d.answered.wait(lock, [&] { return pending.done; });
     return pending.result;
@@ -84,7 +89,8 @@ void pumpMessageBoxes() {
     Dispatcher& d = dispatcher();
     for (;;) {
         std::unique_lock lock(d.mutex);
-        if (d.queue.empty()) return;
+        if (d.queue.empty())
+            return;
         Pending* pending = d.queue.front();
         d.queue.pop_front();
         MessageBoxPresenter presenter = d.presenter;

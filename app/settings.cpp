@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -54,7 +55,8 @@ bool writeAll(int fd, const void* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, p, size);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         p += n;
@@ -65,7 +67,9 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 
 }  // namespace
 
-TaskList& taskList() { return theTaskList(); }
+TaskList& taskList() {
+    return theTaskList();
+}
 
 void applyDefaultSettings() {
     ViewerState& s = gState;
@@ -81,7 +85,8 @@ void applyDefaultSettings() {
     s.soundAlarmOn = 0;
     s.motionAlarmOn = 0;
     s.lastAlarmTick = 0;
-    for (auto& z : s.channelZoom) z = 1;
+    for (auto& z : s.channelZoom)
+        z = 1;
     s.recordingOn = 0;
     s.quadLayout = 0;
     s.planTasksOn = 0;
@@ -90,7 +95,8 @@ void applyDefaultSettings() {
     s.videoHeight = 0;
     std::memset(s.channelPan, 0, sizeof s.channelPan);
     s.autoCycleOn = 0;
-    for (auto& e : s.channelEnabled) e = 1;
+    for (auto& e : s.channelEnabled)
+        e = 1;
     s.pictureFolderMB = 0;
     s.recordFolderMB = 0;
     s.recordFolderHasFiles = 0;
@@ -147,21 +153,30 @@ void applyDefaultSettings() {
 void sanitizeLoadedSettings(ViewerState& s, VidoraConfig& c) {
     s.audioVolume = clampTo(s.audioVolume, 0, 100);
     s.currentChannel = clampTo(s.currentChannel, 0, 3);
-    for (auto& z : s.channelZoom) z = clampTo<uint32_t>(z, 1, 4);
+    for (auto& z : s.channelZoom)
+        z = clampTo<uint32_t>(z, 1, 4);
     for (auto& pan : s.channelPan) {
         pan[0] = clampTo(pan[0], 0, 720);
         pan[1] = clampTo(pan[1], 0, 576);
     }
-    if (c.recordImageSize < 1 || c.recordImageSize > 3) c.recordImageSize = 3;
-    if (c.pictureSize < 1 || c.pictureSize > 3) c.pictureSize = 1;
-    if (c.videoStandard != 1 && c.videoStandard != 2) c.videoStandard = 1;
-    if (c.recordFps < 1 || c.recordFps > 30) c.recordFps = 10;
-    if (c.alarmCaptureFps < 1 || c.alarmCaptureFps > 30) c.alarmCaptureFps = 1;
-    if (c.cycleSeconds > 86399) c.cycleSeconds = 5;
+    if (c.recordImageSize < 1 || c.recordImageSize > 3)
+        c.recordImageSize = 3;
+    if (c.pictureSize < 1 || c.pictureSize > 3)
+        c.pictureSize = 1;
+    if (c.videoStandard != 1 && c.videoStandard != 2)
+        c.videoStandard = 1;
+    if (c.recordFps < 1 || c.recordFps > 30)
+        c.recordFps = 10;
+    if (c.alarmCaptureFps < 1 || c.alarmCaptureFps > 30)
+        c.alarmCaptureFps = 1;
+    // The display page enters the interval as h:m:s with at least 3 seconds.
+    if (c.cycleSeconds < 3 || c.cycleSeconds > 86399)
+        c.cycleSeconds = 5;
     terminate(c.password);
     terminate(c.recordFolder);
     terminate(c.pictureFolder);
-    for (auto& name : c.channelName) terminate(name);
+    for (auto& name : c.channelName)
+        terminate(name);
 }
 
 void loadSettings() {
@@ -185,11 +200,13 @@ void loadSettings() {
     for (uint32_t i = 0; i < count; ++i) {
         TaskRecord buffer{};
         std::size_t got = std::fread(&buffer, 1, sizeof buffer, file);
-        if (got == 0) break;  // the file ends here: no more tasks, whatever the count says
+        if (got == 0)
+            break;  // the file ends here: no more tasks, whatever the count says
         TaskRecord* record = theTaskList().allocate();
         *record = buffer;  // a record cut by the end of the file keeps zeros for the rest
         theTaskList().append(record);
-        if (got < sizeof buffer) break;
+        if (got < sizeof buffer)
+            break;
     }
     std::fclose(file);
 
@@ -221,15 +238,27 @@ bool saveSettings() {
     image.insert(image.end(), taskBytes, taskBytes + tasks.size() * sizeof(TaskRecord));
 
     // Write a temporary file beside the settings and rename it over them, so that dying
-    // mid-write never leaves a torn settings file. Owner-only: it holds the password.
+    // mid-write never leaves a torn settings file. Owner-only: it holds the password. A file
+    // left over under the temporary name (or a link placed there) is removed first, so the new
+    // file is always ours and created with the owner-only mode.
     std::string temp = std::string(kSettingsFileName) + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::unlink(temp.c_str());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     bool ok = fd >= 0;
     if (ok) {
         ok = writeAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
         ok = (::close(fd) == 0) && ok;
         ok = ok && ::rename(temp.c_str(), kSettingsFileName) == 0;
-        if (!ok) ::unlink(temp.c_str());
+        if (!ok)
+            ::unlink(temp.c_str());
+    }
+    if (ok) {
+        // The rename itself reaches the disk with the folder.
+        int folder = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            (void)::fsync(folder);
+            ::close(folder);
+        }
     }
     if (!ok) {
         userMessageBox("Can't save configuration to file.", "Error", MB_OK);
@@ -238,6 +267,8 @@ bool saveSettings() {
     return true;
 }
 
-void freeTaskList() { theTaskList().freeAll(); }
+void freeTaskList() {
+    theTaskList().freeAll();
+}
 
 }  // namespace vidora

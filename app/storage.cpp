@@ -19,7 +19,8 @@ namespace vidora {
 std::string nativeFolderPath(const char* stored) {
     std::string path = stored ? stored : "";
     for (char& c : path) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     return path;
 }
@@ -27,17 +28,21 @@ std::string nativeFolderPath(const char* stored) {
 namespace {
 
 // The regular files directly in the folder with their sizes; nullopt when it cannot be listed.
-// Subfolders (and what they hold) are neither counted nor deleted.
+// Subfolders (and what they hold) are neither counted nor deleted. A symbolic link is not a file
+// of the folder: its target's size would be counted here, and deleting the link frees nothing.
 std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& folder) {
     std::error_code ec;
     fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
-    if (ec) return std::nullopt;
+    if (ec)
+        return std::nullopt;
     std::map<std::string, uint64_t> files;
     for (const fs::directory_entry& entry : it) {
         std::error_code statError;
-        if (!entry.is_regular_file(statError) || statError) continue;
+        if (!fs::is_regular_file(entry.symlink_status(statError)) || statError)
+            continue;
         uint64_t size = entry.file_size(statError);
-        if (statError) continue;
+        if (statError)
+            continue;
         files[entry.path().string()] = size;
     }
     return files;
@@ -47,8 +52,10 @@ std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& fold
 bool isRecordFolder(const char* folder) {
     for (std::size_t i = 0; i < sizeof gConfig.recordFolder; ++i) {
         const char c = loadRelaxed(gConfig.recordFolder[i]);
-        if (folder[i] != c) return false;
-        if (c == '\0') return true;
+        if (folder[i] != c)
+            return false;
+        if (c == '\0')
+            return true;
     }
     return true;
 }
@@ -57,15 +64,18 @@ bool isRecordFolder(const char* folder) {
 
 std::optional<uint64_t> folderSizeBytes(const std::string& folder) {
     auto files = listFiles(folder);
-    if (!files) return std::nullopt;
+    if (!files)
+        return std::nullopt;
     uint64_t total = 0;
-    for (const auto& [path, size] : *files) total += size;
+    for (const auto& [path, size] : *files)
+        total += size;
     return total;
 }
 
 uint32_t folderSizeMB(const char* folder) {
     std::optional<uint64_t> total = folderSizeBytes(nativeFolderPath(folder));
-    if (!total) return 0;
+    if (!total)
+        return 0;
     if (folder && isRecordFolder(folder)) {
         storeRelaxed(gState.recordFolderHasFiles, *total != 0 ? 1 : 0);
     }
@@ -75,15 +85,20 @@ uint32_t folderSizeMB(const char* folder) {
 DeleteResult deleteOldestFiles(const char* folder, uint32_t limitMB) {
     DeleteResult result;
     auto files = listFiles(nativeFolderPath(folder));
-    if (!files) return result;
+    if (!files)
+        return result;
     result.listed = true;
     const uint64_t limit = static_cast<uint64_t>(limitMB) * 1048576u;
-    for (const auto& [path, size] : *files) result.totalBytes += size;
+    for (const auto& [path, size] : *files)
+        result.totalBytes += size;
     // Our file names are time stamps, so ascending byte order of the paths is oldest first.
     for (const auto& [path, size] : *files) {
-        if (result.totalBytes <= limit) break;
-        if (size == 0) continue;
-        if (::unlink(path.c_str()) == 0) result.totalBytes -= size;
+        if (result.totalBytes <= limit)
+            break;
+        if (size == 0)
+            continue;
+        if (::unlink(path.c_str()) == 0)
+            result.totalBytes -= size;
     }
     return result;
 }
@@ -96,10 +111,13 @@ FolderWatcher::FolderWatcher(uint32_t* total, std::string folder, std::function<
       timing_(timing),
       thread_("folder-watch") {}
 
-FolderWatcher::~FolderWatcher() { stop(); }
+FolderWatcher::~FolderWatcher() {
+    stop();
+}
 
 void FolderWatcher::start() {
-    if (thread_.alive()) return;
+    if (thread_.alive())
+        return;
     thread_.start([this](WorkerThread& self) { body(self); });
 }
 
@@ -114,7 +132,9 @@ void FolderWatcher::setNotice(std::function<void()> notice) {
     notice_ = std::move(notice);
 }
 
-void FolderWatcher::stop() { thread_.stop(std::chrono::milliseconds(50)); }
+void FolderWatcher::stop() {
+    thread_.stop(std::chrono::milliseconds(50));
+}
 
 std::string FolderWatcher::currentFolder(bool* changed) {
     std::lock_guard lock(mutex_);
@@ -129,26 +149,30 @@ namespace {
 
 // One inotify watch on one folder (no subtree): names and sizes changing.
 class ChangeNotification {
-public:
+  public:
     explicit ChangeNotification(const std::string& folder) {
         fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (fd_ < 0) return;
+        if (fd_ < 0)
+            return;
         std::string path = nativeFolderPath(folder.c_str());
         int wd = inotify_add_watch(fd_, path.empty() ? "." : path.c_str(),
-                                   IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                       IN_MODIFY | IN_CLOSE_WRITE | IN_ONLYDIR);
+                                   IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
+                                       IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
         if (wd < 0) {
             ::close(fd_);
             fd_ = -1;
         }
     }
     ~ChangeNotification() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     ChangeNotification(const ChangeNotification&) = delete;
     ChangeNotification& operator=(const ChangeNotification&) = delete;
 
-    bool valid() const { return fd_ >= 0; }
+    // False once the folder itself went away (deleted, moved or unmounted): the watch is gone
+    // and the folder must be opened again.
+    bool valid() const { return fd_ >= 0 && !folderGone_; }
 
     // Waits up to `limit` for a change; true when one came.
     bool wait(std::chrono::milliseconds limit) {
@@ -159,12 +183,20 @@ public:
     // Reads away what has come so far (re-arms the notification).
     void drain() {
         alignas(inotify_event) char buffer[4096];
-        while (::read(fd_, buffer, sizeof buffer) > 0) {
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+                inotify_event event;
+                std::memcpy(&event, buffer + at, sizeof event);
+                if (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT))
+                    folderGone_ = true;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+            }
         }
     }
 
-private:
+  private:
     int fd_ = -1;
+    bool folderGone_ = false;
 };
 
 }  // namespace
@@ -172,18 +204,20 @@ private:
 void FolderWatcher::body(WorkerThread& self) {
     std::unique_ptr<ChangeNotification> notification;
     std::string folder;
+    auto folderChanged = [&] {
+        std::lock_guard lock(mutex_);
+        return folderChanged_;
+    };
     // Waits in short steps so that a stop or a new folder is seen promptly.
     auto waitForChange = [&](std::chrono::milliseconds limit) {
         const auto step = std::chrono::milliseconds(100);
         for (auto waited = std::chrono::milliseconds(0); waited < limit; waited += step) {
-            if (!self.running()) return false;
-            if (notification->wait(std::min(step, limit - waited))) return true;
-            bool changed = false;
-            {
-                std::lock_guard lock(mutex_);
-                changed = folderChanged_;
-            }
-            if (changed) return false;
+            if (!self.running())
+                return false;
+            if (notification->wait(std::min(step, limit - waited)))
+                return true;
+            if (folderChanged())
+                return false;
         }
         return false;
     };
@@ -196,23 +230,32 @@ void FolderWatcher::body(WorkerThread& self) {
             notification = std::make_unique<ChangeNotification>(folder);
         }
         if (!notification->valid()) {
-            // The folder does not exist (yet): try again later.
-            if (!self.sleepFor(timing_.retry)) break;
+            // The folder does not exist (yet): try again later, or at once for a new folder.
+            const auto step = std::chrono::milliseconds(100);
+            for (auto slept = std::chrono::milliseconds(0); slept < timing_.retry; slept += step) {
+                if (!self.sleepFor(std::min(step, timing_.retry - slept)) || folderChanged())
+                    break;
+            }
             continue;
         }
-        if (!waitForChange(timing_.wait)) continue;
+        if (!waitForChange(timing_.wait))
+            continue;
         // One file write causes a burst of changes: let it settle before measuring.
-        if (!self.sleepFor(timing_.settle)) break;
+        if (!self.sleepFor(timing_.settle))
+            break;
         notification->drain();
-        if (waitForChange(timing_.wait)) notification->drain();
-        if (!self.running()) break;
+        if (waitForChange(timing_.wait))
+            notification->drain();
+        if (!self.running())
+            break;
         storeRelaxed(*total_, folderSizeMB(folder.c_str()));
         std::function<void()> notice;
         {
             std::lock_guard lock(mutex_);
             notice = notice_;
         }
-        if (notice) notice();
+        if (notice)
+            notice();
         notification->drain();
     }
 }

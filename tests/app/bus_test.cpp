@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace {
 std::vector<std::string> gLog;
 
 class RecordingModule : public BusModule {
-public:
+  public:
     explicit RecordingModule(int startResult) : startResult_(startResult) {}
     ~RecordingModule() override { gLog.push_back("destroy " + std::to_string(moduleNumber)); }
     int32_t handleSend(BusMessage& m) override {
@@ -39,12 +40,12 @@ public:
         return 0;
     }
 
-private:
+  private:
     int startResult_;
 };
 
 class FakeUi : public UiPartner {
-public:
+  public:
     void attachBus(ViewerApp* app) override {
         gLog.push_back("ui attach");
         app->makeBusTarget();
@@ -57,12 +58,18 @@ public:
         gLog.push_back("ui receive " + std::to_string(m.id));
         m.result = 0;
     }
-    void teardown() override { gLog.push_back("ui teardown"); }
+    void teardown() override {
+        gLog.push_back("ui teardown");
+        // A main window that is destroyed here sends APP_QUIT on its way out.
+        if (quitOnTeardown)
+            sendMessage(APP_QUIT);
+    }
     int windowsResult = 0;
+    bool quitOnTeardown = false;
 };
 
 class Bus : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         gLog.clear();
         clearBusRegistries();
@@ -120,15 +127,15 @@ TEST_F(Bus, StartUpRunsInOrderAndQuitShutsDownOnce) {
     ASSERT_EQ(app.run(), 0);
     EXPECT_EQ(app.state(), ViewerApp::Running);
     std::vector<std::string> expected = {
-        "load", "ui attach", "ui windows", "ui receive 65546",
-        "send 1 65546 0", "created 1", "send 2 65546 0", "created 2",
-        "start 1", "start 2"};
+        "load",      "ui attach",      "ui windows", "ui receive 65546", "send 1 65546 0",
+        "created 1", "send 2 65546 0", "created 2",  "start 1",          "start 2"};
     EXPECT_EQ(gLog, expected);
 
     gLog.clear();
     EXPECT_EQ(sendMessage(APP_QUIT), 0);
-    expected = {"stop 1", "stop 2", "before-destroy 1", "before-destroy 2", "destroy 1",
-                "destroy 2", "ui teardown", "save", "free tasks", "release guard"};
+    expected = {"stop 1",     "stop 2",       "before-destroy 1", "before-destroy 2",
+                "destroy 1",  "destroy 2",    "ui teardown",      "save",
+                "free tasks", "release guard"};
     EXPECT_EQ(gLog, expected);
     EXPECT_EQ(app.state(), ViewerApp::Stopped);
 
@@ -148,8 +155,8 @@ TEST_F(Bus, SendsAndPostsAreRoutedByIdOnTheCallersThread) {
     EXPECT_EQ(postMessage(0x10199, 1), 0) << "no route: freed silently";
     EXPECT_EQ(sendMessage(NTF_CHANNEL_CHANGED), 0);
     EXPECT_EQ(postMessage(NTF_RECORD_STATE), 0);
-    std::vector<std::string> expected = {"send 1 65793 7", "post 2 65798",
-                                         "ui receive 65812", "ui receive 65815"};
+    std::vector<std::string> expected = {"send 1 65793 7", "post 2 65798", "ui receive 65812",
+                                         "ui receive 65815"};
     EXPECT_EQ(gLog, expected);
     sendMessage(APP_QUIT);
 }
@@ -176,6 +183,29 @@ TEST_F(Bus, ModuleStartFailureStopsTheModulesAndSavesNothing) {
     EXPECT_TRUE(contains("stop 2"));
     EXPECT_FALSE(contains("save"));
     EXPECT_EQ(app.state(), ViewerApp::Stopping);
+    // A window closed afterwards does not save either.
+    sendMessage(APP_QUIT);
+    EXPECT_FALSE(contains("save"));
+}
+
+TEST_F(Bus, QuitRunsOnceAndOnlyAfterTheSettingsWereLoaded) {
+    registerTwoModules();
+    {
+        ViewerApp app(services());
+        app.makeBusTarget();
+        EXPECT_EQ(sendMessage(APP_QUIT), 0);
+        EXPECT_TRUE(gLog.empty()) << "nothing was loaded yet, so nothing may be saved";
+    }
+    ui.quitOnTeardown = true;
+    ViewerApp app(services());
+    ASSERT_EQ(app.run(), 0);
+    gLog.clear();
+    EXPECT_EQ(sendMessage(APP_QUIT), 0);
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "stop 1"), 1);
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "save"), 1)
+        << "the quit sent by the window torn down during the quit is not run again";
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "free tasks"), 1);
+    EXPECT_EQ(app.state(), ViewerApp::Stopped);
 }
 
 TEST_F(Bus, WrongPasswordShutsDownAndSaves) {
@@ -185,8 +215,7 @@ TEST_F(Bus, WrongPasswordShutsDownAndSaves) {
     ViewerApp app(services());
     EXPECT_EQ(app.run(), -1);
     gConfig.askPassword = 0;
-    std::vector<std::string> expected = {"load", "password", "save", "free tasks",
-                                         "release guard"};
+    std::vector<std::string> expected = {"load", "password", "save", "free tasks", "release guard"};
     EXPECT_EQ(gLog, expected) << "no window, no module; the settings are saved";
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -31,11 +33,16 @@ std::pair<int, int> runDialog(const char* stored, QStringList entries) {
     });
     QTimer::singleShot(0, &dialog, [&] {
         EXPECT_EQ(dialog.windowTitle(), "Vidora");
-        EXPECT_TRUE(dialog.edit()->hasFocus() || !dialog.isActiveWindow());
+        const QLabel* prompt = dialog.findChild<QLabel*>();
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_EQ(prompt->text(), "Please enter password.");
+        EXPECT_EQ(dialog.edit()->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(dialog.focusWidget(), dialog.edit()) << "the entry has the focus";
         for (const QString& entry : entries) {
             dialog.edit()->setText(entry);
             dialog.findChild<QPushButton*>("1")->click();
-            if (!dialog.isVisible()) return;
+            if (!dialog.isVisible())
+                return;
         }
         dialog.findChild<QPushButton*>("2")->click();
     });
@@ -65,8 +72,38 @@ TEST(PasswordDialogTest, CancelEndsTheDialog) {
 
 TEST(PasswordDialogTest, OnlyThe31StoredBytesTakePart) {
     // A stored password fills the field; the entry is compared on at most 31 bytes.
-    auto [result, notices] = runDialog("0123456789012345678901234567890",
-                                       {"0123456789012345678901234567890EXTRA"});
+    auto [result, notices] =
+        runDialog("0123456789012345678901234567890", {"0123456789012345678901234567890EXTRA"});
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(notices, 0);
+}
+
+TEST(PasswordDialogTest, AWrongEntryShowsTheErrorBoxAndTheEntryGetsTheFocusBack) {
+    app();
+    PasswordDialog dialog("pw");
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.edit()->setText("PW");
+        // Runs inside the error box's own event loop and closes the box as a user would.
+        QTimer::singleShot(0, &dialog, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr) << "the error box is up";
+            caption = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            owner = box->parentWidget();
+            box->accept();
+        });
+        dialog.findChild<QPushButton*>("1")->click();
+        EXPECT_TRUE(dialog.isVisible()) << "the prompt stays open";
+        EXPECT_EQ(dialog.focusWidget(), dialog.edit());
+        dialog.findChild<QPushButton*>("2")->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_EQ(caption, "Error");
+    EXPECT_EQ(text, "      Invalid password.      ");
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(owner, &dialog);
 }

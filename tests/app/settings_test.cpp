@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "app/message_box.h"
@@ -23,7 +26,8 @@ std::vector<uint8_t> readFile(const char* name) {
 
 void writeFile(const char* name, const std::vector<uint8_t>& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 uint32_t u32At(const std::vector<uint8_t>& b, size_t offset) {
@@ -32,11 +36,12 @@ uint32_t u32At(const std::vector<uint8_t>& b, size_t offset) {
 }
 
 void putU32(std::vector<uint8_t>& b, size_t offset, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[offset + i] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[offset + i] = uint8_t(v >> (8 * i));
 }
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::memset(&gState, 0, sizeof gState);
         std::memset(&gConfig, 0, sizeof gConfig);
@@ -57,40 +62,43 @@ protected:
 // Expected bytes of a first start, laid down offset by offset from the documented layout.
 std::vector<uint8_t> defaultImage() {
     std::vector<uint8_t> b(936, 0);
-    putU32(b, 0, 80);                                 // audioVolume
-    for (int i = 0; i < 4; ++i) putU32(b, 24 + 4 * i, 1);  // channelZoom
-    for (int i = 0; i < 4; ++i) b[88 + i] = 1;        // channelEnabled
+    putU32(b, 0, 80);  // audioVolume
+    for (int i = 0; i < 4; ++i)
+        putU32(b, 24 + 4 * i, 1);  // channelZoom
+    for (int i = 0; i < 4; ++i)
+        b[88 + i] = 1;  // channelEnabled
     const size_t c = 104;
-    b[c + 43] = 1;                                    // alarmSound
-    putU32(b, c + 44, 10);                            // alarmRecordSeconds
-    putU32(b, c + 48, 10);                            // alarmCaptureSeconds
-    putU32(b, c + 52, 1);                             // alarmCaptureFps
+    b[c + 43] = 1;          // alarmSound
+    putU32(b, c + 44, 10);  // alarmRecordSeconds
+    putU32(b, c + 48, 10);  // alarmCaptureSeconds
+    putU32(b, c + 52, 1);   // alarmCaptureFps
     std::memcpy(&b[c + 56], "./RECORD", 8);
     putU32(b, c + 312, 1);
-    putU32(b, c + 316, 1);                            // videoStandard PAL
+    putU32(b, c + 316, 1);  // videoStandard PAL
     putU32(b, c + 320, 1);
-    putU32(b, c + 324, 3);                            // recordImageSize
-    putU32(b, c + 328, 10);                           // recordFps
-    putU32(b, c + 332, 5120);                         // recordLimitMB
-    putU32(b, c + 336, 64);                           // recordFileMB
-    putU32(b, c + 340, 1);                            // recordLimitPolicy
+    putU32(b, c + 324, 3);     // recordImageSize
+    putU32(b, c + 328, 10);    // recordFps
+    putU32(b, c + 332, 5120);  // recordLimitMB
+    putU32(b, c + 336, 64);    // recordFileMB
+    putU32(b, c + 340, 1);     // recordLimitPolicy
     std::memcpy(&b[c + 344], "./SNAPSHOT", 10);
-    putU32(b, c + 600, 1);                            // pictureFormat
-    putU32(b, c + 604, 1);                            // pictureSize
-    putU32(b, c + 608, 1024);                         // pictureLimitMB
-    putU32(b, c + 612, 1);                            // pictureLimitPolicy
-    for (int i = 0; i < 4; ++i) b[c + 624 + i] = 1;   // log switches
+    putU32(b, c + 600, 1);     // pictureFormat
+    putU32(b, c + 604, 1);     // pictureSize
+    putU32(b, c + 608, 1024);  // pictureLimitMB
+    putU32(b, c + 612, 1);     // pictureLimitPolicy
+    for (int i = 0; i < 4; ++i)
+        b[c + 624 + i] = 1;  // log switches
     for (int i = 0; i < 4; ++i) {
         b[c + 628 + 32 * i] = 'C';
         b[c + 629 + 32 * i] = 'H';
         b[c + 630 + 32 * i] = uint8_t('1' + i);
     }
-    b[c + 756] = b[c + 757] = b[c + 758] = 1;         // showDate, showTime, showChannelName
+    b[c + 756] = b[c + 757] = b[c + 758] = 1;  // showDate, showTime, showChannelName
     putU32(b, c + 760, 2119);
     putU32(b, c + 764, 0);
     putU32(b, c + 768, 4667);
     putU32(b, c + 772, 3765);
-    putU32(b, c + 824, 5);                            // cycleSeconds
+    putU32(b, c + 824, 5);  // cycleSeconds
     return b;
 }
 
@@ -138,8 +146,8 @@ TEST_F(SettingsFile, TasksAreStoredInListOrderAndLoadBack) {
     std::vector<uint8_t> bytes = readFile("vidora.cfg");
     ASSERT_EQ(bytes.size(), 1032u);
     EXPECT_EQ(u32At(bytes, 932), 2u);
-    EXPECT_EQ(u32At(bytes, 936), 1u);        // first task: record
-    EXPECT_EQ(u32At(bytes, 936 + 48), 2u);   // second task: capture
+    EXPECT_EQ(u32At(bytes, 936), 1u);       // first task: record
+    EXPECT_EQ(u32At(bytes, 936 + 48), 2u);  // second task: capture
     EXPECT_EQ(u32At(bytes, 936 + 48 + 44), 3u);
 
     freeTaskList();
@@ -223,7 +231,8 @@ TEST_F(SettingsFile, DamagedFilesLoadWithoutCrashingAndStayUsable) {
 
     // Garbage: every index and divisor comes back in range and every text is terminated.
     std::vector<uint8_t> garbage(2000);
-    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = uint8_t(i * 37 + 11);
+    for (size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = uint8_t(i * 37 + 11);
     writeFile("vidora.cfg", garbage);
     freeTaskList();
     loadSettings();
@@ -247,27 +256,123 @@ TEST_F(SettingsFile, DamagedFilesLoadWithoutCrashingAndStayUsable) {
     EXPECT_LT(strnlen(gConfig.password, sizeof gConfig.password), sizeof gConfig.password);
     EXPECT_LT(strnlen(gConfig.recordFolder, 256), 256u);
     EXPECT_LT(strnlen(gConfig.pictureFolder, 256), 256u);
-    for (auto& name : gConfig.channelName) EXPECT_LT(strnlen(name, 32), 32u);
+    for (auto& name : gConfig.channelName)
+        EXPECT_LT(strnlen(name, 32), 32u);
     // And it saves again.
     EXPECT_TRUE(saveSettings());
+}
+
+TEST_F(SettingsFile, LoadBringsIndexAndDivisorValuesIntoRangeAndKeepsTheRest) {
+    applyDefaultSettings();
+    ASSERT_TRUE(saveSettings());
+    std::vector<uint8_t> b = readFile("vidora.cfg");
+    const size_t c = 104;
+    putU32(b, 0, 150);                       // audioVolume
+    putU32(b, 8, uint32_t(-2));              // currentChannel
+    putU32(b, 24, 0);                        // channelZoom[0]
+    putU32(b, 28, 9);                        // channelZoom[1]
+    putU32(b, 52, uint32_t(-40));            // channelPan[0].x
+    putU32(b, 56, 100000);                   // channelPan[0].y
+    putU32(b, c + 316, 5);                   // videoStandard
+    putU32(b, c + 324, 0);                   // recordImageSize
+    putU32(b, c + 604, 4);                   // pictureSize
+    putU32(b, c + 328, 0);                   // recordFps
+    putU32(b, c + 52, 1000);                 // alarmCaptureFps
+    putU32(b, c + 824, 0);                   // cycleSeconds
+    std::memset(&b[c + 1], 'p', 32);         // password without its terminator
+    std::memset(&b[c + 56], 'r', 256);       // recordFolder, likewise
+    std::memset(&b[c + 628 + 32], 'n', 32);  // channelName[1]
+    // Values nothing uses as an index or a divisor stay exactly as stored.
+    putU32(b, 44, 9999);                   // videoWidth
+    putU32(b, 84, 2);                      // autoCycleOn
+    b[88] = 7;                             // channelEnabled[0]
+    b[101] = 0xAA;                         // reserved
+    putU32(b, c + 44, uint32_t(-1));       // alarmRecordSeconds
+    putU32(b, c + 312, 77);                // reservedA
+    putU32(b, c + 332, 0xFFFFFFFFu);       // recordLimitMB
+    putU32(b, c + 340, 9);                 // recordLimitPolicy
+    putU32(b, c + 600, 3);                 // pictureFormat
+    putU32(b, c + 620, 0x12345678u);       // logList
+    putU32(b, c + 760, uint32_t(-12345));  // brightness
+    putU32(b, c + 796, 31);                // adjustMax[1]
+    writeFile("vidora.cfg", b);
+
+    std::memset(&gState, 0, sizeof gState);
+    std::memset(&gConfig, 0, sizeof gConfig);
+    loadSettings();
+    EXPECT_EQ(gState.audioVolume, 100);
+    EXPECT_EQ(gState.currentChannel, 0);
+    EXPECT_EQ(gState.channelZoom[0], 1u);
+    EXPECT_EQ(gState.channelZoom[1], 4u);
+    EXPECT_EQ(gState.channelZoom[2], 1u);
+    EXPECT_EQ(gState.channelPan[0][0], 0);
+    EXPECT_EQ(gState.channelPan[0][1], 576);
+    EXPECT_EQ(gConfig.videoStandard, 1);
+    EXPECT_EQ(gConfig.recordImageSize, 3);
+    EXPECT_EQ(gConfig.pictureSize, 1);
+    EXPECT_EQ(gConfig.recordFps, 10);
+    EXPECT_EQ(gConfig.alarmCaptureFps, 1);
+    EXPECT_EQ(gConfig.cycleSeconds, 5u);
+    EXPECT_EQ(std::string(gConfig.password), std::string(31, 'p'));
+    EXPECT_EQ(std::string(gConfig.recordFolder), std::string(255, 'r'));
+    EXPECT_EQ(std::string(gConfig.channelName[1]), std::string(31, 'n'));
+    EXPECT_EQ(std::string(gConfig.channelName[2]), "CH3");
+
+    EXPECT_EQ(gState.videoWidth, 9999);
+    EXPECT_EQ(gState.autoCycleOn, 2);
+    EXPECT_EQ(gState.channelEnabled[0], 7);
+    EXPECT_EQ(gState.reserved[0], 0xAA);
+    EXPECT_EQ(gConfig.alarmRecordSeconds, -1);
+    EXPECT_EQ(gConfig.reservedA, 77);
+    EXPECT_EQ(gConfig.recordLimitMB, 0xFFFFFFFFu);
+    EXPECT_EQ(gConfig.recordLimitPolicy, 9);
+    EXPECT_EQ(gConfig.pictureFormat, 3);
+    EXPECT_EQ(gConfig.logList, 0x12345678u);
+    EXPECT_EQ(gConfig.brightness, -12345);
+    EXPECT_EQ(gConfig.adjustMax[1], 31);
 }
 
 TEST_F(SettingsFile, UnwritableFileShowsTheMessageAndKeepsTheOldFile) {
     loadSettings();
     std::vector<uint8_t> before = readFile("vidora.cfg");
     gState.audioVolume = 3;
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    // The write fails part-way, as on a full disk. A file size limit binds root as well, so the
+    // test means the same on a developer's machine and on CI (which runs as root).
+    struct rlimit oldLimit {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    struct rlimit small = oldLimit;
+    small.rlim_cur = 500;  // less than the 936 bytes of the file
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool ok = saveSettings();
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into read-only folders";
-    }
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+
     EXPECT_FALSE(ok);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Can't save configuration to file.");
     EXPECT_EQ(boxes[0].caption, "Error");
-    EXPECT_EQ(readFile("vidora.cfg"), before);
+    EXPECT_EQ(readFile("vidora.cfg"), before) << "the old file is kept whole";
+    EXPECT_FALSE(std::filesystem::exists("vidora.cfg.tmp"));
+}
+
+TEST_F(SettingsFile, ALeftoverTemporaryNameIsNeverWrittenThrough) {
+    // A link under the temporary name must not carry the settings (and the password) into
+    // another file, and a leftover file must not lend the new one its wider mode.
+    writeFile("other.txt", {'k', 'e', 'e', 'p'});
+    std::filesystem::create_symlink("other.txt", "vidora.cfg.tmp");
+    applyDefaultSettings();
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile("other.txt"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(readFile("vidora.cfg").size(), 936u);
+
+    writeFile("vidora.cfg.tmp", {1, 2, 3});
+    std::filesystem::permissions("vidora.cfg.tmp", std::filesystem::perms::all);
+    ASSERT_TRUE(saveSettings());
+    struct stat st {};
+    ASSERT_EQ(stat("vidora.cfg", &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile("vidora.cfg").size(), 936u);
 }
 
 TEST_F(SettingsFile, SaveOverAFolderNamedLikeTheFileFailsWithTheMessage) {

@@ -29,7 +29,8 @@ template <class Pred>
 bool waitFor(Pred pred, std::chrono::milliseconds limit) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
+        if (pred())
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return pred();
@@ -44,7 +45,8 @@ TEST(Storage, FolderSizeCountsFilesOnlyInWholeMegabytes) {
     makeFile("REC/b.avi", 600000);
     fs::create_directory("REC/sub");
     makeFile("REC/sub/big.avi", 50 * 1048576ull);
-    EXPECT_EQ(folderSizeMB("REC"), 2u) << "2 100 000 bytes, subfolders not counted";
+    fs::create_symlink("sub/big.avi", "REC/link.avi");
+    EXPECT_EQ(folderSizeMB("REC"), 2u) << "2 100 000 bytes, subfolders and links not counted";
     EXPECT_EQ(folderSizeMB("missing"), 0u);
     // A Windows-written folder name with backslashes names the same folder.
     EXPECT_EQ(folderSizeMB(".\\REC"), 2u);
@@ -75,6 +77,8 @@ TEST(Storage, DeletesOldestFirstDownToTheLimit) {
     makeFile("REC/.hidden", 10);  // sorts first, deleted like the others
     fs::create_directory("REC/0000-subfolder");
     makeFile("REC/0000-subfolder/inside.avi", 5000000);
+    makeFile("elsewhere.avi", 5000000);
+    fs::create_symlink("../elsewhere.avi", "REC/0001-link.avi");
 
     DeleteResult r = deleteOldestFiles("REC", 1);
     EXPECT_TRUE(r.listed);
@@ -85,6 +89,7 @@ TEST(Storage, DeletesOldestFirstDownToTheLimit) {
     EXPECT_FALSE(fs::exists("REC/20261202080000.avi"));
     EXPECT_TRUE(fs::exists("REC/20261203080000.avi"));
     EXPECT_TRUE(fs::exists("REC/0000-subfolder/inside.avi")) << "subfolders are never deleted";
+    EXPECT_TRUE(fs::is_symlink("REC/0001-link.avi")) << "deleting a link frees nothing";
 
     DeleteResult missing = deleteOldestFiles("NOPE", 1);
     EXPECT_FALSE(missing.listed);
@@ -121,7 +126,8 @@ TEST(FolderWatcherTest, KeepsTheTotalCurrentAndFollowsANewFolder) {
     fast.wait = std::chrono::milliseconds(200);
     fast.settle = std::chrono::milliseconds(50);
     fast.retry = std::chrono::milliseconds(100);
-    FolderWatcher watcher(&total, "A", [&] { ++notices; }, fast);
+    FolderWatcher watcher(
+        &total, "A", [&] { ++notices; }, fast);
     watcher.start();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     makeFile("A/one.avi", 2 * 1048576);
@@ -140,6 +146,15 @@ TEST(FolderWatcherTest, KeepsTheTotalCurrentAndFollowsANewFolder) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     makeFile("C/c.avi", 5 * 1048576);
     EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 5u; }, std::chrono::seconds(5)));
+
+    // The folder goes away and comes back: the watcher waits for it and follows it again.
+    fs::remove_all("C");
+    EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 0u; }, std::chrono::seconds(5)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    fs::create_directory("C");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    makeFile("C/again.avi", 6 * 1048576);
+    EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 6u; }, std::chrono::seconds(5)));
     watcher.stop();
     EXPECT_FALSE(watcher.running());
 }

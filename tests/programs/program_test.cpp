@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,25 +22,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-pid_t startDemo() {
-    char arg0[] = "vidora-demo";
-    char* argv[] = {arg0, nullptr};
+// Starts `program` in the current folder with `args`; its standard output goes to `outFile`
+// (or nowhere), its standard error is kept in demo.stderr.
+pid_t start(const char* program, std::vector<std::string> args = {},
+            const char* outFile = "/dev/null") {
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, "demo.stderr", O_WRONLY | O_CREAT | O_APPEND,
                                      0644);
-    int rc = posix_spawn(&pid, VIDORA_DEMO_PATH, &actions, nullptr, argv, environ);
+    int rc = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
+}
+
+pid_t startDemo() {
+    return start(VIDORA_DEMO_PATH);
 }
 
 template <class Pred>
 bool waitFor(Pred pred, std::chrono::milliseconds limit) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
+        if (pred())
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return pred();
@@ -48,7 +61,8 @@ bool waitFor(Pred pred, std::chrono::milliseconds limit) {
 int waitExit(pid_t pid, std::chrono::milliseconds limit) {
     int status = 0;
     bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);
-    if (!ended) return -1;
+    if (!ended)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
@@ -57,12 +71,62 @@ std::vector<char> bytes(const char* path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::string text(const char* path) {
+    std::vector<char> b = bytes(path);
+    return {b.begin(), b.end()};
+}
+
+// Runs the dialog probe (the real program entry with a user answering its dialogs) to its end;
+// returns its exit status, and what it saw in `seen`.
+int runProbe(std::vector<std::string> entries, std::string* seen) {
+    pid_t probe = start(DIALOG_PROBE_PATH, std::move(entries), "probe.out");
+    if (probe <= 0)
+        return -1;
+    int status = waitExit(probe, std::chrono::seconds(30));
+    if (status == -1) {
+        kill(probe, SIGKILL);
+        waitpid(probe, nullptr, 0);
+    }
+    *seen = text("probe.out");
+    return status;
+}
+
+ino_t inode(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 ? st.st_ino : 0;
+}
+
+// Kills a child that a failed assertion left running (it would hold the single-instance guard).
+struct KillAtEnd {
+    pid_t pid;
+    ~KillAtEnd() {
+        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+// True once the process catches SIGTERM: the program does so from the moment it runs, and
+// closes its main window on it.
+bool catchesTermination(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    }
+    return false;
+}
+
+constexpr const char* kPrompt = "prompt|Vidora|Please enter password.\n";
+
 }  // namespace
 
 TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
     vidora::test::ScopedTempDir dir;
     pid_t first = startDemo();
     ASSERT_GT(first, 0);
+    KillAtEnd cleanup{first};
     ASSERT_TRUE(waitFor([] { return fs::exists("vidora.cfg"); }, std::chrono::seconds(20)))
         << "the first start writes the settings file";
     EXPECT_EQ(fs::file_size("vidora.cfg"), 936u);
@@ -70,16 +134,19 @@ TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
     ASSERT_EQ(stat("vidora.cfg", &before), 0);
     std::vector<char> firstBytes = bytes("vidora.cfg");
 
-    // A second copy is refused (it stops at its warning) and leaves the settings alone.
-    pid_t second = startDemo();
-    ASSERT_GT(second, 0);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // A second copy is refused with the warning, ends with 0 once the user closed it, and
+    // leaves the first copy and the settings alone.
+    std::string seen;
+    EXPECT_EQ(runProbe({}, &seen), 0);
+    EXPECT_EQ(seen,
+              "box|Vidora|Another instance of this application is running.      |warning\n"
+              "exit 0\n");
     EXPECT_EQ(bytes("vidora.cfg"), firstBytes);
-    EXPECT_EQ(kill(first, 0), 0) << "the first copy keeps running";
-    kill(second, SIGKILL);
-    waitpid(second, nullptr, 0);
+    EXPECT_EQ(inode("vidora.cfg"), before.st_ino) << "the second copy wrote nothing";
+    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first copy keeps running";
 
     // An orderly exit (SIGTERM closes the main window) saves the settings file again.
+    ASSERT_TRUE(waitFor([&] { return catchesTermination(first); }, std::chrono::seconds(20)));
     ASSERT_EQ(kill(first, SIGTERM), 0);
     EXPECT_EQ(waitExit(first, std::chrono::seconds(20)), 0);
     struct stat after {};
@@ -87,4 +154,35 @@ TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
     EXPECT_NE(after.st_ino, before.st_ino) << "saved through a new file renamed over the old one";
     EXPECT_EQ(fs::file_size("vidora.cfg"), 936u);
     EXPECT_EQ(after.st_mode & 0777, 0600u);
+}
+
+TEST(Program, PasswordPromptWhenSwitchedOn) {
+    vidora::test::ScopedTempDir dir;
+    // Switched off (a first start): no prompt.
+    std::string seen;
+    ASSERT_EQ(runProbe({"unused"}, &seen), 0);
+    EXPECT_EQ(seen, "running\nexit 0\n");
+    ASSERT_EQ(fs::file_size("vidora.cfg"), 936u);
+
+    // Switched on with the password "Secret".
+    std::vector<char> file = bytes("vidora.cfg");
+    file[104] = 1;  // askPassword
+    std::memcpy(&file[105], "Secret", 7);
+    std::ofstream("vidora.cfg", std::ios::binary | std::ios::trunc)
+        .write(file.data(), static_cast<std::streamsize>(file.size()));
+
+    // A case difference is refused, the prompt stays; Cancel ends with 0 and saves.
+    ino_t written = inode("vidora.cfg");
+    ASSERT_EQ(runProbe({"secret"}, &seen), 0);
+    EXPECT_EQ(seen, std::string(kPrompt) + "box|Error|      Invalid password.      |error\n" +
+                        kPrompt + "exit 0\n");
+    EXPECT_NE(inode("vidora.cfg"), written) << "a cancelled prompt still saves the settings";
+    file = bytes("vidora.cfg");
+    ASSERT_EQ(file.size(), 936u);
+    EXPECT_EQ(file[104], 1);
+    EXPECT_STREQ(&file[105], "Secret");
+
+    // The right password starts the program.
+    ASSERT_EQ(runProbe({"Secret"}, &seen), 0);
+    EXPECT_EQ(seen, std::string(kPrompt) + "running\nexit 0\n");
 }

@@ -1,0 +1,112 @@
+// vidora-demo with a user at the keyboard: the real program entry on the simulated receiver,
+// plus an observer that writes every dialog and message box the program shows to standard
+// output, one line each, and answers it as a user would:
+//   box|<caption>|<text>|<icon>      a message box; its OK button is pressed
+//   prompt|<caption>|<label text>    the password prompt; the next entry given on the command
+//                                    line is typed and OK pressed, or Cancel once none is left
+//   running                          start-up is complete; the main window is closed at once
+//   exit <code>                      the program entry returned
+//   dialog_probe [entry...]
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "programs/program.h"
+#include "ui/skin_window.h"
+#include "ui/ui_module.h"
+
+namespace {
+
+QStringList gEntries;
+bool gAnswerPending = false;
+
+void report(const QString& line) {
+    std::printf("%s\n", line.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+const char* iconName(QMessageBox::Icon icon) {
+    switch (icon) {
+        case QMessageBox::Warning:
+            return "warning";
+        case QMessageBox::Critical:
+            return "error";
+        case QMessageBox::Information:
+            return "information";
+        case QMessageBox::Question:
+            return "question";
+        default:
+            return "none";
+    }
+}
+
+// Answers later, from the event loop, so that a box the answer opens gets its own look.
+void answer(QWidget* widget, std::function<void()> press) {
+    gAnswerPending = true;
+    QTimer::singleShot(0, widget, [press = std::move(press)] {
+        gAnswerPending = false;
+        press();
+    });
+}
+
+void look() {
+    if (gAnswerPending)
+        return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        report(QString("box|%1|%2|%3").arg(box->windowTitle(), box->text(), iconName(box->icon())));
+        QPointer<QMessageBox> target(box);
+        answer(box, [target] {
+            if (target)
+                target->button(QMessageBox::Ok)->click();
+        });
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal);
+               dialog && dialog->objectName() == "129") {
+        const QLabel* label = dialog->findChild<QLabel*>();
+        report(QString("prompt|%1|%2").arg(dialog->windowTitle(), label ? label->text() : ""));
+        QPointer<QDialog> target(dialog);
+        answer(dialog, [target] {
+            if (!target)
+                return;
+            if (gEntries.isEmpty()) {
+                target->findChild<QPushButton*>("2")->click();
+                return;
+            }
+            target->findChild<QLineEdit*>("1008")->setText(gEntries.takeFirst());
+            target->findChild<QPushButton*>("1")->click();
+        });
+    }
+}
+
+// Runs as soon as the program has created its QApplication.
+void startObserving() {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, look);
+    timer->start(20);
+}
+Q_COREAPP_STARTUP_FUNCTION(startObserving)
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        gEntries << QString::fromUtf8(argv[i]);
+    vidora::ProgramHooks hooks;
+    hooks.whenRunning = [](QWidget*) {
+        report("running");
+        QTimer::singleShot(0, qApp, [] {
+            if (const vidora::WindowHandle main = vidora::UiModule::obtain().mainWindowHandle())
+                vidora::routeWindowMessage(main, vidora::WM_CLOSE, 0, 0);
+        });
+    };
+    int programArgc = 1;
+    const int code = vidora::runProgram(programArgc, argv, vidora::ReceiverKind::Simulated, &hooks);
+    report(QString("exit %1").arg(code));
+    return code;
+}
