@@ -1,5 +1,6 @@
 #include "ui/skin_loader.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "ui/profile_file.h"
@@ -101,11 +102,14 @@ bool loadSkinGroups(const std::string& skinFile, SkinWindow* parent, ControlList
 
 bool readMainWindowSkin(MainWindowSkin& skin, const std::string& skinFile) {
     const ProfileFile ini = ProfileFile::load(skinFile);
-    const auto get = [&](const std::string& key) { return ini.getInt("MAINWND", key); };
+    const auto get = [&](const std::string& key) {
+        return std::clamp(ini.getInt("MAINWND", key), -kMaxSkinCoordinate, kMaxSkinCoordinate);
+    };
     const std::string picture = ini.getText("MAINWND", "PICTUREFILE");
     auto frame = Bitmap24::loadBmp(skinFolderOf(skinFile) + "/" + picture);
     skin.frame = frame ? std::move(*frame) : Bitmap24();
-    skin.maskColor = static_cast<uint32_t>(get("MASKCOLOR"));
+    // A colour, not a coordinate: taken as it stands.
+    skin.maskColor = static_cast<uint32_t>(ini.getInt("MAINWND", "MASKCOLOR"));
     skin.width = get("WIDTH");
     skin.height = get("HEIGHT");
     skin.rightBorderWidth = get("RIGHTBORDER_WIDTH");
