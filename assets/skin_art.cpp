@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "ui/bitmap24.h"
+#include "ui/program_icon.h"
 
 namespace vidora::skinart {
 namespace {
@@ -903,21 +904,7 @@ void drawBar(QPainter& p, const QRect& r, bool top) {
 }
 
 void drawLogo(QPainter& p, const QPointF& c) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient ring(c - QPointF(11, 11), c + QPointF(11, 11));
-    ring.setColorAt(0, kBlue.lighter(130));
-    ring.setColorAt(1, QColor(0x6b, 0x4c, 0xe6));
-    p.setPen(Qt::NoPen);
-    p.setBrush(ring);
-    p.drawEllipse(c, 11, 11);
-    p.setBrush(QColor(0x12, 0x14, 0x18));
-    p.drawEllipse(c, 6.8, 6.8);
-    p.setBrush(kBlue.lighter(115));
-    p.drawEllipse(c, 3.2, 3.2);
-    p.setBrush(QColor(255, 255, 255, 200));
-    p.drawEllipse(c + QPointF(-1.3, -1.3), 1.1, 1.1);
-    p.restore();
+    paintProgramLogo(p, c, 11);
 }
 
 QImage drawFrame() {

@@ -137,7 +137,7 @@ WindowClass MainWindow::classDescription() const {
     c.name = kClassName;
     c.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     c.cursor = CursorShape::Arrow;
-    c.iconResource = 107;
+    c.iconResource = IDI_PROGRAM;
     return c;
 }
 

@@ -65,9 +65,15 @@ WindowClass MonitorPanel::classDescription() const {
 
 VideoRect MonitorPanel::currentCell() const {
     const Size client = windowHost().clientSize(handle());
+    if (!loadRelaxed(gState.quadLayout))
+        return {0, 0, client.width, client.height};
+    // In quad layout the live channel's quarter of the area, split at the integer halves (the
+    // separator bars belong to the quarters they border).
     const int channel = currentChannel();
-    const int32_t layout = loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle;
-    return cellOfChannel(channel, layout, channel, client.width, client.height);
+    const int halfW = client.width / 2, halfH = client.height / 2;
+    const bool right = channel % 2 != 0, bottom = channel / 2 != 0;
+    return {right ? halfW : 0, bottom ? halfH : 0, right ? client.width - halfW : halfW,
+            bottom ? client.height - halfH : halfH};
 }
 
 void MonitorPanel::updateCursor(int x, int y) {

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "app/qt/qt_message_box.h"
+#include "ui/program_icon.h"
 #include "ui/qt_canvas.h"
 #include "ui/skin_window.h"
 #include "ui/window_messages.h"
@@ -351,6 +352,8 @@ WindowHandle QtWindowHost::createWindow(const WindowCreateParams& params) {
         w->setWindowFlags(flags);
     }
     w->setWindowTitle(QString::fromStdString(params.caption));
+    if (!parent && cls->second.iconResource != 0)
+        w->setWindowIcon(programIcon(cls->second.iconResource));
     const int x = params.x == CW_USEDEFAULT ? 0 : params.x;
     const Rect r = nativeWindowRect(x, params.y, params.width, params.height);
     w->setGeometry(r.left, r.top, r.width(), r.height());

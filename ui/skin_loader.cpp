@@ -1,5 +1,6 @@
 #include "ui/skin_loader.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "ui/profile_file.h"
@@ -26,8 +27,14 @@ void readGroup(const ProfileFile& ini, const std::string& folder, int32_t number
     const std::string section = ini.getText("GROUPS", numbered("GROUPNAME", number));
     const std::string picturePath = folder + "/" + ini.getText(section, "PICTUREFILE");
     const auto get = [&](const std::string& key) { return ini.getInt(section, key); };
+    // A group under the id of one of the program's own windows would take that window's place
+    // in the id registry (and a group under the main window's id would end the program when it
+    // goes): such a group is left out.
+    const int32_t panelId = get("PANELID");
+    if (panelId == MAIN_WINDOW_ID || panelId == MONITOR_PANEL_ID || panelId == CONTROL_PANEL_ID)
+        return;
 
-    SkinWindow* window = createByKind(GROUP_PANEL_KIND, parent, get("PANELID"), get("X"), get("Y"),
+    SkinWindow* window = createByKind(GROUP_PANEL_KIND, parent, panelId, get("X"), get("Y"),
                                       get("WIDTH"), get("HEIGHT"));
     auto* group = dynamic_cast<SkinGroupPanel*>(window);
     if (!group)
@@ -101,11 +108,14 @@ bool loadSkinGroups(const std::string& skinFile, SkinWindow* parent, ControlList
 
 bool readMainWindowSkin(MainWindowSkin& skin, const std::string& skinFile) {
     const ProfileFile ini = ProfileFile::load(skinFile);
-    const auto get = [&](const std::string& key) { return ini.getInt("MAINWND", key); };
+    const auto get = [&](const std::string& key) {
+        return std::clamp(ini.getInt("MAINWND", key), -kMaxSkinCoordinate, kMaxSkinCoordinate);
+    };
     const std::string picture = ini.getText("MAINWND", "PICTUREFILE");
     auto frame = Bitmap24::loadBmp(skinFolderOf(skinFile) + "/" + picture);
     skin.frame = frame ? std::move(*frame) : Bitmap24();
-    skin.maskColor = static_cast<uint32_t>(get("MASKCOLOR"));
+    // A colour, not a coordinate: taken as it stands.
+    skin.maskColor = static_cast<uint32_t>(ini.getInt("MAINWND", "MASKCOLOR"));
     skin.width = get("WIDTH");
     skin.height = get("HEIGHT");
     skin.rightBorderWidth = get("RIGHTBORDER_WIDTH");

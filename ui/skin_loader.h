@@ -23,6 +23,10 @@ inline constexpr const char* kSkinFile = "./UI/ui.ini";
 // millions of windows or controls.
 inline constexpr int32_t kMaxSkinGroups = 64;
 inline constexpr int32_t kMaxGroupControls = 256;
+// The main window's geometry numbers are kept within this many pixels either side of 0: far
+// beyond any screen, and small enough that the window's layout, painting and hit tests, which
+// add a handful of them to window sizes, never leave the int range.
+inline constexpr int32_t kMaxSkinCoordinate = 1 << 20;
 
 // Builds every group of [GROUPS] as a child of `parent` notifying `listener`, and shows it.
 // True when at least one group was declared. The groups are owned by the window framework.
@@ -50,7 +54,8 @@ struct MainWindowSkin {
     std::vector<Rect> cutList;            // cut-away parts of the window outline
 };
 
-// Always true: a missing file or key reads as zero.
+// Always true: a missing file or key reads as zero. Geometry numbers beyond
+// +-kMaxSkinCoordinate read as that limit.
 bool readMainWindowSkin(MainWindowSkin& skin, const std::string& skinFile = kSkinFile);
 
 // Scans columns 0 .. monitorX - 1 of the frame from the top: the first run of the mask colour in

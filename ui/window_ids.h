@@ -13,6 +13,9 @@ enum : int32_t {
     TOOL_GROUP_ID = 4115,
 };
 
+// The program's icon resource (the main window class's icon).
+enum : int { IDI_PROGRAM = 107 };
+
 // Kinds of the window factory registry. There is no kind 4.
 enum : int {
     MAIN_WINDOW_KIND = 1,

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "app/message_box.h"
@@ -421,6 +424,83 @@ TEST_F(SyntheticSkinTest, WithoutASkinTheWindowKeepsItsSizeAndPaintsBlack) {
     EXPECT_EQ(host.surface(w).pixel(1030 - 165, 300), Rgb({178, 178, 178}))
         << "the strip beside the control panel";
 }
+
+// A damaged or hostile [MAINWND]: numbers at the ends of the int range, or absurdly large, in
+// every key. Showing, resizing, painting and clicking the window must stay inside the int range
+// and inside the frame picture (the sanitizer builds check both), and the window stays usable.
+class HostileMainWindowSkinTest : public SyntheticSkinTest,
+                                  public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HostileMainWindowSkinTest, NumbersAtTheEndsOfTheRangeStayHarmless) {
+    Bitmap24 frame(24, 16);
+    frame.fill({40, 40, 40});
+    for (int y = 2; y < 12; ++y)
+        frame.setPixel(0, y, {255, 0, 255});
+    std::filesystem::create_directory("UI");
+    ASSERT_TRUE(frame.saveBmp("UI/frame.bmp"));
+    // Each key takes the next value of the list, so neighbours differ in sign and size.
+    std::vector<std::string> values;
+    for (std::string_view rest = GetParam(); !rest.empty();) {
+        const size_t comma = rest.find(',');
+        values.emplace_back(rest.substr(0, comma));
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+    }
+    size_t next = 0;
+    const auto value = [&] { return values[next++ % values.size()]; };
+    std::string ini = "[MAINWND]\nPICTUREFILE=frame.bmp\nMASKCOLOR=16711935\n";
+    for (const char* key : {"WIDTH", "HEIGHT", "RIGHTBORDER_WIDTH", "MONITOR_X", "MONITOR_Y",
+                            "MENULEFT", "MENUTOP", "MENUWIDTH", "MENUHEIGHT"})
+        ini += std::string(key) + "=" + value() + "\n";
+    for (int n = 1; n <= 10; ++n)
+        for (const char* key : {"LEFT", "TOP", "WIDTH", "HEIGHT"})
+            ini += key + std::to_string(n) + "=" + value() + "\n";
+    std::ofstream("UI/ui.ini") << ini;
+    start();
+
+    const WindowHandle w = main->handle();
+    for (const int32_t v :
+         {main->skin().width, main->skin().height, main->skin().monitorX, main->skin().monitorY,
+          main->skin().rightBorderWidth, main->skin().pieces[4].width, main->skin().menu.left}) {
+        EXPECT_LE(v, kMaxSkinCoordinate);
+        EXPECT_GE(v, -kMaxSkinCoordinate);
+    }
+    for (const Rect& cut : main->skin().cutList) {
+        EXPECT_GE(cut.top, 0);
+        EXPECT_LE(cut.bottom, frame.height());
+    }
+    storeRelaxed(gState.liveViewOn, 1);
+    for (const Rect& size : {Rect::fromSize(0, 0, 1030, 725), Rect::fromSize(5, 5, 1600, 1000),
+                             Rect::fromSize(0, 0, 1, 1)}) {
+        host.moveWindow(w, size, true);
+        host.paint(w);
+        host.paintPending();
+        for (uint32_t edge = WMSZ_LEFT; edge <= WMSZ_BOTTOMRIGHT; ++edge) {
+            Rect proposed = size;
+            EXPECT_EQ(host.send(w, WM_SIZING, edge, reinterpret_cast<intptr_t>(&proposed)), 1);
+        }
+        for (const Point p : {Point{0, 0}, Point{500, 20}, Point{985, 30}, Point{960, 700},
+                              Point{-3, 32000}, Point{32000, -3}}) {
+            host.mouse(w, WM_LBUTTONDOWN, p.x, p.y, MK_LBUTTON);
+            host.mouse(w, WM_MOUSEMOVE, p.x + 7, p.y + 3, MK_LBUTTON);
+            host.mouse(w, WM_LBUTTONUP, p.x, p.y);
+            host.mouse(w, WM_LBUTTONDBLCLK, p.x, p.y, MK_LBUTTON);
+            host.send(w, WM_CONTEXTMENU, w, makePointParam(p.x, p.y));
+            host.dispatchPosted();
+        }
+        host.send(w, WM_COMMAND, commandParam(ID_FULLSCREEN));
+        host.paint(w);
+        host.send(w, WM_COMMAND, commandParam(ID_FULLSCREEN));
+        EXPECT_FALSE(main->fullScreen());
+    }
+    // Whatever the skin asked for, the window is still there and answers.
+    EXPECT_TRUE(host.isWindow(w));
+    EXPECT_TRUE(host.isWindow(monitor->handle()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, HostileMainWindowSkinTest,
+                         ::testing::Values("2147483647", "-2147483648", "99999999999999",
+                                           "2147483647,-2147483648,1,-1,0",
+                                           "-1,1073741824,-1073741824,3"));
 
 }  // namespace
 }  // namespace vidora::test

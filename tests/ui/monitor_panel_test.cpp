@@ -146,6 +146,15 @@ TEST_F(MonitorPanelTest, AZoomedPictureIsDraggedWithinItsCell) {
     EXPECT_FALSE(monitor->panning());
     host.mouse(m, WM_MOUSEMOVE, 600, 100);
     EXPECT_EQ(cursor(), CursorShape::Hand);
+    // The quarters meet at the integer halves of the 841 x 627 area.
+    host.mouse(m, WM_MOUSEMOVE, 419, 100);
+    EXPECT_EQ(cursor(), CursorShape::Arrow);
+    host.mouse(m, WM_MOUSEMOVE, 420, 313);
+    EXPECT_EQ(cursor(), CursorShape::Arrow);
+    host.mouse(m, WM_MOUSEMOVE, 420, 312);
+    EXPECT_EQ(cursor(), CursorShape::Hand);
+    host.mouse(m, WM_MOUSEMOVE, 840, 0);
+    EXPECT_EQ(cursor(), CursorShape::Hand);
     host.mouse(m, WM_LBUTTONDOWN, 600, 100, MK_LBUTTON);
     ASSERT_TRUE(monitor->panning());
     host.mouse(m, WM_MOUSEMOVE, 500, 100, MK_LBUTTON);

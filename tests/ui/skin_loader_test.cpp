@@ -149,6 +149,23 @@ TEST_F(SkinLoaderTest, AMissingGroupSectionGivesAnEmptyGroup) {
     EXPECT_EQ(findWindowById(4115), groups[0]);
 }
 
+TEST_F(SkinLoaderTest, AGroupUnderTheIdOfAWindowOfTheProgramIsLeftOut) {
+    const std::string tools = std::string(kOneGroup).substr(std::string(kOneGroup).find("[Tools]"));
+    for (const int32_t taken : {MAIN_WINDOW_ID, MONITOR_PANEL_ID, CONTROL_PANEL_ID}) {
+        std::string ini =
+            "[GROUPS]\nGROUPNUM=2\nGROUPNAME1=Taken\nGROUPNAME2=Tools\n[Taken]\n"
+            "PICTUREFILE=g.bmp\nWIDTH=10\nHEIGHT=10\nPANELID=" +
+            std::to_string(taken) + "\n" + tools;
+        bool result = false;
+        auto groups = load(ini, &result);
+        EXPECT_TRUE(result);
+        ASSERT_EQ(groups.size(), 1u) << taken;
+        EXPECT_EQ(groups[0]->id(), TOOL_GROUP_ID);
+        EXPECT_EQ(dynamic_cast<SkinGroupPanel*>(findWindowById(taken)), nullptr) << taken;
+        destroyAllWindows();
+    }
+}
+
 TEST_F(SkinLoaderTest, ReadsTheMainWindowSectionAndCutList) {
     // A 12 x 10 frame: column 0 masked in rows 2..4, column 1 masked from row 7 to the
     // bottom, column 2 masked twice (only the first run counts), column 5 beyond MONITOR_X.

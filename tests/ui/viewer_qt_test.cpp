@@ -114,6 +114,13 @@ TEST_F(ViewerQtTest, TheMainWindowIsFramelessShapedAndPaintedFromTheSkin) {
     EXPECT_TRUE(window->isWindow());
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->windowTitle(), "Vidora V1.0.4");
+    // The class's icon: the ring logo, blue in the middle and transparent in the corners.
+    const QImage icon = window->windowIcon().pixmap(32, 32).toImage();
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+    const QColor centre = icon.pixelColor(16, 16);
+    EXPECT_GT(centre.blue(), 200);
+    EXPECT_LT(centre.red(), 160);
     EXPECT_EQ(window->size(), QSize(1030, 725));
     EXPECT_FALSE(window->mask().contains(QPoint(0, 300))) << "the cut-away outline";
     EXPECT_TRUE(window->mask().contains(QPoint(5, 300)));

@@ -1,0 +1,16 @@
+#pragma once
+// The program's icon, the icon resource of the main window's class: the ring logo that the
+// default skin also draws in the caption, painted at the sizes desktops ask for (title bars,
+// task bars, window switchers). Needs a QGuiApplication; GUI thread.
+#include <QIcon>
+#include <QPainter>
+
+namespace vidora {
+
+// The logo centred at `centre` with an outer radius of `radius` pixels.
+void paintProgramLogo(QPainter& painter, QPointF centre, qreal radius);
+
+// The icon of an icon resource; null for resources the program does not have.
+QIcon programIcon(int resource);
+
+}  // namespace vidora
