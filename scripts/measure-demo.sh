@@ -22,7 +22,9 @@ run() {  # label, platform, launcher...
     local label=$1 platform=$2
     shift 2
     rm -f "$work/vidora.cfg"
-    echo "== $label: (cd <run folder> && $(printf '%q ' "$@")env QT_QPA_PLATFORM=$platform $tool $seconds)"
+    local launcher=""
+    [ $# -gt 0 ] && launcher=$(printf '%q ' "$@")
+    echo "== $label: (cd <run folder> && ${launcher}env QT_QPA_PLATFORM=$platform $tool $seconds)"
     (cd "$work" && "$@" env QT_QPA_PLATFORM="$platform" "$tool" "$seconds" 2>/dev/null)
 }
 
