@@ -12,11 +12,12 @@
 
 namespace vidora {
 
-void registerProgramModules(ReceiverKind receiver) {
+std::shared_ptr<sim::SimulatedReceiver> registerProgramModules(ReceiverKind receiver) {
     EngineFactories factories;
+    std::shared_ptr<sim::SimulatedReceiver> simulated;
     if (receiver == ReceiverKind::Simulated) {
         // One simulated MR220 for the whole run, playing its demo alarm script.
-        auto simulated = std::make_shared<sim::SimulatedReceiver>();
+        simulated = std::make_shared<sim::SimulatedReceiver>();
         simulated->setDemoScript(true);
         factories.backend = [simulated] { return sim::createSimulatedBackend(simulated); };
     } else {
@@ -31,6 +32,7 @@ void registerProgramModules(ReceiverKind receiver) {
     };
     factories.schedule = [] { return std::make_unique<ScheduleRunner>(); };
     registerEngineModule(std::move(factories));
+    return simulated;
 }
 
 }  // namespace vidora

@@ -17,6 +17,7 @@
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
 #include "platform/instance_guard.h"
+#include "programs/demo_controls.h"
 #include "programs/modules.h"
 #include "ui/qt_host.h"
 #include "ui/skin_window.h"
@@ -83,7 +84,7 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
             QMetaObject::invokeMethod(
                 app, [] { pumpMessageBoxes(); }, Qt::QueuedConnection);
     });
-    registerProgramModules(receiver);
+    std::shared_ptr<sim::SimulatedReceiver> simulated = registerProgramModules(receiver);
 
     InstanceGuard guard("VidoraMutex");
     ViewerApp::Services services;
@@ -108,6 +109,7 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         if (viewer.run() == 0) {
             closeOnTerminationSignals(closeMainWindow);
             QWidget* mainWidget = host.widget(UiModule::obtain().mainWindowHandle());
+            installSimulatedReceiverKeys(mainWidget, simulated);
             if (hooks && hooks->whenRunning) {
                 hooks->whenRunning(mainWidget);
             } else if (receiver == ReceiverKind::Simulated &&

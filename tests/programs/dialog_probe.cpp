@@ -7,6 +7,10 @@
 //   running                          start-up is complete; the main window is closed at once
 //   exit <code>                      the program entry returned
 //   dialog_probe [entry...]
+// With --unplug-and-replug the user first pulls the simulated receiver out with the demo's key,
+// closes the message that follows, plugs it back in with the same key and waits for live view:
+//   unplugged live <0|1>             the receiver is out and the message was closed
+//   replugged live <0|1>             live view came back (or 10 s passed)
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -14,9 +18,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 
+#include "app/settings.h"
+#include "platform/relaxed.h"
 #include "programs/program.h"
 #include "ui/skin_window.h"
 #include "ui/ui_module.h"
@@ -94,16 +102,68 @@ Q_COREAPP_STARTUP_FUNCTION(startObserving)
 
 }  // namespace
 
+void closeMainWindow() {
+    if (const vidora::WindowHandle main = vidora::UiModule::obtain().mainWindowHandle())
+        vidora::routeWindowMessage(main, vidora::WM_CLOSE, 0, 0);
+}
+
+bool live() {
+    return vidora::loadRelaxed(vidora::gState.liveViewOn) != 0;
+}
+
+// Calls `then` once `done` holds (checked every 100 ms from the event loop) or `limit` passed.
+void when(std::function<bool()> done, std::chrono::milliseconds limit, std::function<void()> then) {
+    auto* timer = new QTimer(qApp);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        if (!done() && std::chrono::steady_clock::now() < end)
+            return;
+        timer->deleteLater();
+        timer->stop();
+        then();
+    });
+    timer->start(100);
+}
+
+// As a user does: back at the main window (after a message box) and then the key.
+void pressUnplugKey(QWidget* mainWindow) {
+    mainWindow->activateWindow();
+    QTest::qWaitForWindowActive(mainWindow);
+    QTest::keyClick(mainWindow, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+void unplugAndReplug(QWidget* mainWindow) {
+    using namespace std::chrono_literals;
+    when(live, 10s, [mainWindow] {
+        pressUnplugKey(mainWindow);
+        // The unplug message comes and is answered; live view is off after it.
+        when([] { return !live() && !QApplication::activeModalWidget() && !gAnswerPending; }, 10s,
+             [mainWindow] {
+                 report(QString("unplugged live %1").arg(live() ? 1 : 0));
+                 pressUnplugKey(mainWindow);
+                 when(live, 10s, [] {
+                     report(QString("replugged live %1").arg(live() ? 1 : 0));
+                     closeMainWindow();
+                 });
+             });
+    });
+}
+
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        gEntries << QString::fromUtf8(argv[i]);
+    bool unplugging = false;
+    for (int i = 1; i < argc; ++i) {
+        if (QString::fromUtf8(argv[i]) == "--unplug-and-replug")
+            unplugging = true;
+        else
+            gEntries << QString::fromUtf8(argv[i]);
+    }
     vidora::ProgramHooks hooks;
-    hooks.whenRunning = [](QWidget*) {
+    hooks.whenRunning = [unplugging](QWidget* mainWindow) {
         report("running");
-        QTimer::singleShot(0, qApp, [] {
-            if (const vidora::WindowHandle main = vidora::UiModule::obtain().mainWindowHandle())
-                vidora::routeWindowMessage(main, vidora::WM_CLOSE, 0, 0);
-        });
+        if (unplugging)
+            unplugAndReplug(mainWindow);
+        else
+            QTimer::singleShot(0, qApp, closeMainWindow);
     };
     int programArgc = 1;
     const int code = vidora::runProgram(programArgc, argv, vidora::ReceiverKind::Simulated, &hooks);

@@ -186,3 +186,17 @@ TEST(Program, PasswordPromptWhenSwitchedOn) {
     ASSERT_EQ(runProbe({"Secret"}, &seen), 0);
     EXPECT_EQ(seen, std::string(kPrompt) + "running\nexit 0\n");
 }
+
+TEST(Program, TheDemosUnplugKeyShowsTheMessageAndPluggingBackInReconnects) {
+    vidora::test::ScopedTempDir dir;
+    std::string seen;
+    ASSERT_EQ(runProbe({"--unplug-and-replug"}, &seen), 0) << seen;
+    EXPECT_NE(seen.find("running\n"
+                        "box||USB Receiver was unpluged from your computer,please reconnect it.|"),
+              std::string::npos)
+        << seen;
+    EXPECT_NE(seen.find("unplugged live 0\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("replugged live 1\n"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("No USB Receiver connected."), std::string::npos) << seen;
+    EXPECT_NE(seen.find("exit 0"), std::string::npos) << seen;
+}
