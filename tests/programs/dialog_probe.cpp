@@ -128,7 +128,8 @@ void when(std::function<bool()> done, std::chrono::milliseconds limit, std::func
 // As a user does: back at the main window (after a message box) and then the key.
 void pressUnplugKey(QWidget* mainWindow) {
     mainWindow->activateWindow();
-    QTest::qWaitForWindowActive(mainWindow);
+    if (!QTest::qWaitForWindowActive(mainWindow))
+        report("main window not active");
     QTest::keyClick(mainWindow, Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
 }
 
