@@ -47,7 +47,9 @@ inline constexpr int32_t packPoint(int x, int y) {
     return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
                                 static_cast<uint16_t>(x));
 }
-inline constexpr int pointX(int32_t v) { return static_cast<int16_t>(v & 0xFFFF); }
+inline constexpr int pointX(int32_t v) {
+    return static_cast<int16_t>(v & 0xFFFF);
+}
 inline constexpr int pointY(int32_t v) {
     return static_cast<int16_t>((static_cast<uint32_t>(v) >> 16) & 0xFFFF);
 }

@@ -14,9 +14,9 @@ namespace vidora {
 // Run-time state shared by the user interface, the engine threads and the folder watchers.
 // Cross-thread fields are read and written with loadRelaxed/storeRelaxed (platform/relaxed.h).
 struct ViewerState {
-    int32_t audioVolume;            // 0..100
-    uint32_t notifyWindow;          // non-zero once the main window exists; never an address
-    int32_t currentChannel;         // 0..3
+    int32_t audioVolume;     // 0..100
+    uint32_t notifyWindow;   // non-zero once the main window exists; never an address
+    int32_t currentChannel;  // 0..3
     uint8_t liveViewOn;
     uint8_t videoRepositionPending;
     uint8_t livePaused;
@@ -25,15 +25,15 @@ struct ViewerState {
     uint8_t autoCycleRunning;
     uint8_t soundAlarmOn;
     uint8_t motionAlarmOn;
-    uint32_t lastAlarmTick;         // tick count of the last alarm, 0 = none
-    uint32_t channelZoom[4];        // 1..4
+    uint32_t lastAlarmTick;   // tick count of the last alarm, 0 = none
+    uint32_t channelZoom[4];  // 1..4
     uint8_t recordingOn;
     uint8_t quadLayout;
     uint8_t planTasksOn;
     uint8_t panDragActive;
     int32_t videoWidth;
     int32_t videoHeight;
-    int32_t channelPan[4][2];       // (x, y) per channel
+    int32_t channelPan[4][2];  // (x, y) per channel
     int32_t autoCycleOn;
     uint8_t channelEnabled[4];
     uint32_t pictureFolderMB;
@@ -56,20 +56,20 @@ struct VidoraConfig {
     int32_t alarmCaptureFps;
     char recordFolder[256];
     int32_t reservedA;
-    int32_t videoStandard;          // 1 = PAL, 2 = NTSC
+    int32_t videoStandard;  // 1 = PAL, 2 = NTSC
     int32_t reservedB;
-    int32_t recordImageSize;        // 1 full, 2 half width, 3 half width and height
-    int32_t recordFps;              // multiple of 5
+    int32_t recordImageSize;  // 1 full, 2 half width, 3 half width and height
+    int32_t recordFps;        // multiple of 5
     uint32_t recordLimitMB;
     uint32_t recordFileMB;
-    int32_t recordLimitPolicy;      // 1 delete oldest, 2 stop and notify
+    int32_t recordLimitPolicy;  // 1 delete oldest, 2 stop and notify
     char pictureFolder[256];
-    int32_t pictureFormat;          // 1 JPEG, 2 BMP
-    int32_t pictureSize;            // as recordImageSize
+    int32_t pictureFormat;  // 1 JPEG, 2 BMP
+    int32_t pictureSize;    // as recordImageSize
     uint32_t pictureLimitMB;
     int32_t pictureLimitPolicy;
-    uint32_t taskList;              // slot only; the task list is reached through the viewer
-    uint32_t logList;               // always 0
+    uint32_t taskList;  // slot only; the task list is reached through the viewer
+    uint32_t logList;   // always 0
     uint8_t logSystem;
     uint8_t logLogin;
     uint8_t logAlarm;
@@ -83,7 +83,7 @@ struct VidoraConfig {
     int32_t sharpness;
     int32_t contrast;
     int32_t saturation;
-    int32_t adjustMin[4];           // brightness, sharpness, contrast, saturation
+    int32_t adjustMin[4];  // brightness, sharpness, contrast, saturation
     int32_t adjustMax[4];
     int32_t adjustDefault[4];
     uint32_t cycleSeconds;
@@ -91,15 +91,15 @@ struct VidoraConfig {
 
 // One scheduled task.
 struct TaskRecord {
-    int32_t operation;              // 1 record video, 2 capture photos
-    int32_t frequency;              // 1 daily, 2 weekly, 3 monthly, 4 once
-    int32_t weekday;                // 0..6 = Sunday..Saturday
-    int32_t monthDay;               // 1..31
+    int32_t operation;  // 1 record video, 2 capture photos
+    int32_t frequency;  // 1 daily, 2 weekly, 3 monthly, 4 once
+    int32_t weekday;    // 0..6 = Sunday..Saturday
+    int32_t monthDay;   // 1..31
     SystemTime startTime;
     int32_t captureFps;
     int32_t durationSeconds;
     int32_t taskSpare;
-    int32_t channel;                // 0..3, 4 = whichever channel is live
+    int32_t channel;  // 0..3, 4 = whichever channel is live
 };
 
 static_assert(sizeof(ViewerState) == 104);

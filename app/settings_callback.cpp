@@ -15,7 +15,9 @@ std::function<void(int, int)>& applier() {
 }
 }  // namespace
 
-void setAdjustmentApplier(std::function<void(int kind, int value)> f) { applier() = std::move(f); }
+void setAdjustmentApplier(std::function<void(int kind, int value)> f) {
+    applier() = std::move(f);
+}
 
 std::intptr_t settingsCallback(int code, std::intptr_t value) {
     TaskList& list = taskList();
@@ -29,7 +31,8 @@ std::intptr_t settingsCallback(int code, std::intptr_t value) {
             int32_t* fields[] = {&gConfig.brightness, &gConfig.sharpness, &gConfig.contrast,
                                  &gConfig.saturation};
             *fields[code - 1] = v;
-            if (applier()) applier()(code, v);
+            if (applier())
+                applier()(code, v);
             return 0;
         }
         case CFG_CB_NEW_TASK:
@@ -46,7 +49,9 @@ std::intptr_t settingsCallback(int code, std::intptr_t value) {
         case CFG_CB_TASK_COUNT:
             return static_cast<std::intptr_t>(list.count());
         case CFG_CB_TASK_AT:
-            return value < 0 ? 0 : reinterpret_cast<std::intptr_t>(list.at(static_cast<std::size_t>(value)));
+            return value < 0
+                       ? 0
+                       : reinterpret_cast<std::intptr_t>(list.at(static_cast<std::size_t>(value)));
         default:
             return 0;
     }

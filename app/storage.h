@@ -25,8 +25,8 @@ std::optional<uint64_t> folderSizeBytes(const std::string& folder);
 uint32_t folderSizeMB(const char* folder);
 
 struct DeleteResult {
-    bool listed = false;         // false: the folder could not be listed (nothing was deleted)
-    uint64_t totalBytes = 0;     // what the folder holds afterwards
+    bool listed = false;      // false: the folder could not be listed (nothing was deleted)
+    uint64_t totalBytes = 0;  // what the folder holds afterwards
     uint32_t totalMB() const { return static_cast<uint32_t>(totalBytes / 1048576u); }
 };
 
@@ -45,7 +45,7 @@ struct FolderWatcherTiming {
 };
 
 class FolderWatcher {
-public:
+  public:
     using Timing = FolderWatcherTiming;
 
     FolderWatcher(uint32_t* total, std::string folder, std::function<void()> notice = {},
@@ -58,7 +58,7 @@ public:
     void stop();
     bool running() const { return thread_.alive(); }
 
-private:
+  private:
     void body(WorkerThread& self);
     std::string currentFolder(bool* changed);
 

@@ -5,7 +5,9 @@
 
 namespace vidora {
 
-TaskList::~TaskList() { freeAll(); }
+TaskList::~TaskList() {
+    freeAll();
+}
 
 TaskRecord* TaskList::allocate() {
     auto record = std::make_unique<TaskRecord>(TaskRecord{});
@@ -18,7 +20,8 @@ TaskRecord* TaskList::allocate() {
 void TaskList::release(TaskRecord* record) {
     std::lock_guard lock(mutex_);
     auto it = owned_.find(record);
-    if (it == owned_.end()) return;  // not one of ours: never free foreign memory
+    if (it == owned_.end())
+        return;  // not one of ours: never free foreign memory
     if (std::find(entries_.begin(), entries_.end(), record) != entries_.end()) {
         releasePending_.insert(record);  // freed when it leaves the list
         return;
@@ -28,14 +31,16 @@ void TaskList::release(TaskRecord* record) {
 
 void TaskList::append(TaskRecord* record) {
     std::lock_guard lock(mutex_);
-    if (!owned_.count(record) || releasePending_.count(record)) return;
+    if (!owned_.count(record) || releasePending_.count(record))
+        return;
     entries_.push_back(record);
 }
 
 void TaskList::remove(const TaskRecord* record) {
     std::lock_guard lock(mutex_);
     std::erase(entries_, record);
-    if (releasePending_.erase(record)) owned_.erase(record);
+    if (releasePending_.erase(record))
+        owned_.erase(record);
 }
 
 std::size_t TaskList::count() const {
@@ -53,7 +58,8 @@ std::vector<TaskRecord> TaskList::snapshot() const {
     std::vector<TaskRecord> copy;
     copy.reserve(entries_.size());
     for (const TaskRecord* record : entries_) {
-        if (!releasePending_.count(record)) copy.push_back(*record);
+        if (!releasePending_.count(record))
+            copy.push_back(*record);
     }
     return copy;
 }

@@ -13,7 +13,7 @@
 namespace vidora {
 
 class TaskList {
-public:
+  public:
     TaskList() = default;
     ~TaskList();
     TaskList(const TaskList&) = delete;
@@ -37,7 +37,7 @@ public:
     // Frees every record and empties the list.
     void freeAll();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<TaskRecord*> entries_;
     std::map<const TaskRecord*, std::unique_ptr<TaskRecord>> owned_;

@@ -7,7 +7,7 @@
 namespace vidora {
 
 class AutoResetEvent {
-public:
+  public:
     void set() {
         {
             std::lock_guard lock(mutex_);
@@ -27,12 +27,13 @@ public:
     // True when the event was signalled within the time limit.
     bool waitFor(std::chrono::milliseconds limit) {
         std::unique_lock lock(mutex_);
-        if (!cv_.wait_for(lock, limit, [this] { return signalled_; })) return false;
+        if (!cv_.wait_for(lock, limit, [this] { return signalled_; }))
+            return false;
         signalled_ = false;
         return true;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool signalled_ = false;

@@ -36,8 +36,12 @@ SystemTime toLocalSystemTime(int64_t calendarSeconds, uint16_t milliseconds) {
     return st;
 }
 
-uint32_t RealClock::tickCount() { return steadyMs(); }
-uint32_t RealClock::multimediaTime() { return steadyMs(); }
+uint32_t RealClock::tickCount() {
+    return steadyMs();
+}
+uint32_t RealClock::multimediaTime() {
+    return steadyMs();
+}
 int64_t RealClock::calendarSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -48,13 +52,19 @@ SystemTime RealClock::localTime() {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
     return toLocalSystemTime(ms / 1000, static_cast<uint16_t>(ms % 1000));
 }
-void RealClock::sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::sleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 ManualClock::ManualClock(int64_t calendarSeconds, uint32_t tick0)
     : baseCalendarMs_(calendarSeconds * 1000), tick0_(tick0) {}
 
-uint32_t ManualClock::tickCount() { return tick0_ + static_cast<uint32_t>(elapsedMs()); }
-uint32_t ManualClock::multimediaTime() { return tick0_ + static_cast<uint32_t>(elapsedMs()); }
+uint32_t ManualClock::tickCount() {
+    return tick0_ + static_cast<uint32_t>(elapsedMs());
+}
+uint32_t ManualClock::multimediaTime() {
+    return tick0_ + static_cast<uint32_t>(elapsedMs());
+}
 int64_t ManualClock::calendarSeconds() {
     return (baseCalendarMs_.load(std::memory_order_relaxed) + elapsedMs()) / 1000;
 }
@@ -62,8 +72,12 @@ SystemTime ManualClock::localTime() {
     int64_t ms = baseCalendarMs_.load(std::memory_order_relaxed) + elapsedMs();
     return toLocalSystemTime(ms / 1000, static_cast<uint16_t>(ms % 1000));
 }
-void ManualClock::sleepMs(uint32_t ms) { advanceMs(ms); }
-void ManualClock::advanceMs(int64_t ms) { elapsed_.fetch_add(ms, std::memory_order_relaxed); }
+void ManualClock::sleepMs(uint32_t ms) {
+    advanceMs(ms);
+}
+void ManualClock::advanceMs(int64_t ms) {
+    elapsed_.fetch_add(ms, std::memory_order_relaxed);
+}
 void ManualClock::setCalendar(int64_t calendarSeconds) {
     baseCalendarMs_.store(calendarSeconds * 1000 - elapsedMs(), std::memory_order_relaxed);
 }
@@ -72,6 +86,8 @@ Clock& processClock() {
     Clock* c = gClock.load(std::memory_order_acquire);
     return c ? *c : gRealClock;
 }
-void setProcessClock(Clock* clock) { gClock.store(clock, std::memory_order_release); }
+void setProcessClock(Clock* clock) {
+    gClock.store(clock, std::memory_order_release);
+}
 
 }  // namespace vidora

@@ -10,7 +10,7 @@
 namespace vidora {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds since start-up, wrapping at 2^32 (the alarm ticks).
     virtual uint32_t tickCount() = 0;
@@ -25,7 +25,7 @@ public:
 
 // The real clock: steady time for ticks, the system calendar and local time zone for dates.
 class RealClock final : public Clock {
-public:
+  public:
     uint32_t tickCount() override;
     uint32_t multimediaTime() override;
     int64_t calendarSeconds() override;
@@ -36,7 +36,7 @@ public:
 // A clock that moves only when told. sleepMs advances it, so loops that sleep make progress.
 // Local time is derived from the calendar with the process's time zone (tests run with TZ=UTC).
 class ManualClock final : public Clock {
-public:
+  public:
     // Starts at the given calendar second; ticks start at `tick0`.
     explicit ManualClock(int64_t calendarSeconds = 1796558400 /* 2026-12-06 12:00:00 UTC */,
                          uint32_t tick0 = 1000);
@@ -50,7 +50,7 @@ public:
     void setCalendar(int64_t calendarSeconds);  // jumps the calendar, ticks stay
     int64_t elapsedMs() const { return elapsed_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<int64_t> baseCalendarMs_;
     std::atomic<int64_t> elapsed_{0};
     uint32_t tick0_;

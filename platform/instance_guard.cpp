@@ -12,12 +12,16 @@ namespace vidora {
 
 InstanceGuard::InstanceGuard(std::string name) : name_(std::move(name)) {}
 
-InstanceGuard::~InstanceGuard() { release(); }
+InstanceGuard::~InstanceGuard() {
+    release();
+}
 
 InstanceGuard::Result InstanceGuard::acquire() {
-    if (fd_ >= 0) return Acquired;
+    if (fd_ >= 0)
+        return Acquired;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return Failed;
+    if (fd < 0)
+        return Failed;
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     // Abstract namespace: a leading NUL, then the name (not NUL-terminated).

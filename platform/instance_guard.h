@@ -7,7 +7,7 @@
 namespace vidora {
 
 class InstanceGuard {
-public:
+  public:
     enum Result { Acquired = 0, AlreadyRunning = 1, Failed = -1 };
 
     explicit InstanceGuard(std::string name);
@@ -19,7 +19,7 @@ public:
     void release();
     bool held() const { return fd_ >= 0; }
 
-private:
+  private:
     std::string name_;
     int fd_ = -1;
 };

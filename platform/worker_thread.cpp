@@ -8,11 +8,15 @@ namespace vidora {
 
 WorkerThread::WorkerThread(std::string name) : name_(std::move(name)) {}
 
-WorkerThread::~WorkerThread() { stop(std::chrono::milliseconds(5)); }
+WorkerThread::~WorkerThread() {
+    stop(std::chrono::milliseconds(5));
+}
 
 bool WorkerThread::start(std::function<void(WorkerThread&)> body, bool aboveNormalPriority) {
-    if (alive()) return false;
-    if (thread_.joinable()) thread_.join();
+    if (alive())
+        return false;
+    if (thread_.joinable())
+        thread_.join();
     run_.store(true, std::memory_order_relaxed);
     alive_.store(true, std::memory_order_release);
     thread_ = std::thread([this, aboveNormalPriority, body = std::move(body)] {
@@ -39,10 +43,12 @@ void WorkerThread::requestStop() {
 void WorkerThread::waitEnded(std::chrono::milliseconds step,
                              const std::function<void()>& whileWaiting) {
     while (alive()) {
-        if (whileWaiting) whileWaiting();
+        if (whileWaiting)
+            whileWaiting();
         std::this_thread::sleep_for(step);
     }
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void WorkerThread::stop(std::chrono::milliseconds step, const std::function<void()>& whileWaiting) {
@@ -59,7 +65,8 @@ bool WorkerThread::sleepFor(std::chrono::milliseconds ms) {
 void runPeriodic(WorkerThread& self, uint32_t periodMs, const std::function<void()>& tick) {
     while (self.running()) {
         tick();
-        if (!self.sleepFor(periodMs)) break;
+        if (!self.sleepFor(periodMs))
+            break;
     }
 }
 

@@ -14,7 +14,7 @@
 namespace vidora {
 
 class WorkerThread {
-public:
+  public:
     explicit WorkerThread(std::string name);
     ~WorkerThread();  // stops and joins
     WorkerThread(const WorkerThread&) = delete;
@@ -43,7 +43,7 @@ public:
     bool sleepFor(std::chrono::milliseconds ms);
     bool sleepFor(uint32_t ms) { return sleepFor(std::chrono::milliseconds(ms)); }
 
-private:
+  private:
     std::string name_;
     std::atomic<bool> run_{false};
     std::atomic<bool> alive_{false};

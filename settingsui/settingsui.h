@@ -9,7 +9,7 @@ class QWidget;
 
 // Callback codes.
 enum : int {
-    CFG_CB_BRIGHTNESS = 1,   // value: new brightness; applied to the receiver at once
+    CFG_CB_BRIGHTNESS = 1,  // value: new brightness; applied to the receiver at once
     CFG_CB_SHARPNESS = 2,
     CFG_CB_CONTRAST = 3,
     CFG_CB_SATURATION = 4,
@@ -27,5 +27,7 @@ using SettingsCallback = std::intptr_t (*)(int code, std::intptr_t value);
 // Shows the modal "Vidora Setup" sheet on a copy of *config, starting at page startPage
 // (0 Security, 1 Display, 2 Alarm, 3 Record, 4 Capture, 5 Plan task, 6 About). Returns 0 and
 // copies the 828 bytes back when the user pressed "Ok"; -1 otherwise, with *config untouched.
-extern "C" __attribute__((visibility("default"))) int ShowConfigDialog(
-    QWidget* parent, int startPage, vidora::VidoraConfig* config, SettingsCallback callback);
+extern "C" __attribute__((visibility("default"))) int ShowConfigDialog(QWidget* parent,
+                                                                       int startPage,
+                                                                       vidora::VidoraConfig* config,
+                                                                       SettingsCallback callback);

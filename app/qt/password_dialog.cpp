@@ -49,13 +49,15 @@ void PasswordDialog::tryAccept() {
         accept();
         return;
     }
-    if (notice_) notice_(this);
+    if (notice_)
+        notice_(this);
     edit_->setFocus();
     edit_->selectAll();
 }
 
 bool askStartupPassword() {
-    if (!gConfig.askPassword) return true;
+    if (!gConfig.askPassword)
+        return true;
     PasswordDialog dialog(gConfig.password);
     return dialog.exec() == QDialog::Accepted;
 }

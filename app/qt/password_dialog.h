@@ -9,7 +9,7 @@ namespace vidora {
 
 class PasswordDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `password` is the stored start-up password (NUL-terminated, at most 31 characters used).
     explicit PasswordDialog(const char* password, QWidget* parent = nullptr);
 
@@ -17,10 +17,10 @@ public:
     void setInvalidPasswordNotice(std::function<void(QWidget*)> notice);
     QLineEdit* edit() const { return edit_; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void tryAccept();
 
     QByteArray password_;

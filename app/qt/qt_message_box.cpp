@@ -11,22 +11,42 @@ int showQtMessageBox(QWidget* owner, const MessageBoxRequest& request) {
     box.setWindowTitle(QString::fromUtf8(request.caption.c_str()));
     box.setText(QString::fromUtf8(request.text.c_str()));
     switch (request.type & 0xF0) {
-        case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-        case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-        case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-        case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
+        case MB_ICONERROR:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONWARNING:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
     }
     switch (request.type & 0x0F) {
-        case MB_OKCANCEL: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-        default: box.setStandardButtons(QMessageBox::Ok); break;
+        case MB_OKCANCEL:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case MB_YESNO:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        default:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
     }
     switch (box.exec()) {
-        case QMessageBox::Cancel: return IDCANCEL;
-        case QMessageBox::Yes: return IDYES;
-        case QMessageBox::No: return IDNO;
-        default: return IDOK;
+        case QMessageBox::Cancel:
+            return IDCANCEL;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        default:
+            return IDOK;
     }
 }
 
@@ -38,7 +58,8 @@ void installQtMessageBoxPresenter(std::function<QWidget*()> owner) {
         [] {
             // From a worker thread: ask the UI thread's event loop to show the queued boxes.
             if (QCoreApplication* app = QCoreApplication::instance()) {
-                QMetaObject::invokeMethod(app, [] { pumpMessageBoxes(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    app, [] { pumpMessageBoxes(); }, Qt::QueuedConnection);
             }
         });
 }

@@ -34,7 +34,7 @@ struct AudioFormat {
 
 // The program's two ends of the graph. Called on the graph's streaming threads.
 class VideoTransferSink {
-public:
+  public:
     virtual ~VideoTransferSink() = default;
     // Called when the stream's format is set, before the first picture; false rejects it.
     virtual bool acceptVideoFormat(const VideoFormat& format) = 0;
@@ -43,7 +43,7 @@ public:
 };
 
 class AudioTransferSink {
-public:
+  public:
     virtual ~AudioTransferSink() = default;
     virtual bool acceptAudioFormat(const AudioFormat& format) = 0;
     // One block of 16-bit stereo frames, already folded to doubled mono (left = right = l + r).
@@ -74,15 +74,15 @@ struct AdjustRange {
 using AdjustTable = std::array<AdjustRange, kAdjustPropertyCount>;
 
 struct DeviceInfo {
-    std::string name;      // friendly name
-    std::string path;      // backend's device path or id
+    std::string name;  // friendly name
+    std::string path;  // backend's device path or id
 };
 
 enum class BuildResult {
     Ok,
-    GraphCreateFailed,   // message "" caption "error"
-    BindFailed,          // "create capture", "error"
-    VideoRenderFailed,   // "Unable to use USB receiver.Please close other programs ..." "error"
+    GraphCreateFailed,  // message "" caption "error"
+    BindFailed,         // "create capture", "error"
+    VideoRenderFailed,  // "Unable to use USB receiver.Please close other programs ..." "error"
 };
 
 // Graph event codes the engine looks at.
@@ -94,19 +94,19 @@ enum GraphEventCode : int32_t {
 };
 struct GraphEvent {
     int32_t code = 0;
-    bool removed = false;        // device lost: the device was removed (not re-added)
+    bool removed = false;          // device lost: the device was removed (not re-added)
     bool isCaptureDevice = false;  // device lost: it is this graph's capture device
 };
 
 // One capture graph on one device. Not thread-safe; the engine serialises calls.
 class CaptureGraph {
-public:
+  public:
     virtual ~CaptureGraph() = default;
 
     // Builds capture -> video transfer, and capture -> fold to mono -> tee -> sound output and
     // audio transfer. Audio failures are not reported; the graph then has no sound.
-    virtual BuildResult build(const DeviceInfo& device, int videoStandard,
-                              VideoTransferSink* video, AudioTransferSink* audio) = 0;
+    virtual BuildResult build(const DeviceInfo& device, int videoStandard, VideoTransferSink* video,
+                              AudioTransferSink* audio) = 0;
     virtual bool hasAudio() const = 0;
 
     virtual bool run() = 0;
@@ -130,7 +130,7 @@ public:
 };
 
 class MediaBackend {
-public:
+  public:
     virtual ~MediaBackend() = default;
     // Video input devices in enumeration order; nullopt when enumeration itself failed.
     virtual std::optional<std::vector<DeviceInfo>> enumerateVideoInputs() = 0;

@@ -6,7 +6,7 @@
 namespace vidora {
 
 class SoundPlayer {
-public:
+  public:
     virtual ~SoundPlayer() = default;
     // Starts looping the file (replacing what plays now); false when it cannot be played.
     virtual bool playLoop(const std::string& wavPath) = 0;

@@ -7,7 +7,8 @@
 #include "platform/instance_guard.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     vidora::InstanceGuard guard(argv[1]);
     bool held = guard.acquire() == vidora::InstanceGuard::Acquired;
     std::printf("%d\n", held ? 1 : 0);

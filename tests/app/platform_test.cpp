@@ -69,8 +69,10 @@ TEST(ClockTest, ManualClockMovesOnlyWhenTold) {
 TEST(WorkerThreadTest, StopWakesASleepingBodyAndClearsAlive) {
     WorkerThread worker("test-worker");
     std::atomic<int> ticks{0};
-    ASSERT_TRUE(worker.start([&](WorkerThread& self) { runPeriodic(self, 10000, [&] { ++ticks; }); }));
-    while (ticks.load() == 0) std::this_thread::yield();
+    ASSERT_TRUE(
+        worker.start([&](WorkerThread& self) { runPeriodic(self, 10000, [&] { ++ticks; }); }));
+    while (ticks.load() == 0)
+        std::this_thread::yield();
     EXPECT_TRUE(worker.alive());
     EXPECT_FALSE(worker.start([](WorkerThread&) {})) << "one thread at a time";
     auto before = std::chrono::steady_clock::now();

@@ -10,8 +10,12 @@
 using namespace vidora;
 
 namespace {
-TaskRecord* cbNew() { return reinterpret_cast<TaskRecord*>(settingsCallback(CFG_CB_NEW_TASK, 0)); }
-void cb(int code, TaskRecord* r) { settingsCallback(code, reinterpret_cast<std::intptr_t>(r)); }
+TaskRecord* cbNew() {
+    return reinterpret_cast<TaskRecord*>(settingsCallback(CFG_CB_NEW_TASK, 0));
+}
+void cb(int code, TaskRecord* r) {
+    settingsCallback(code, reinterpret_cast<std::intptr_t>(r));
+}
 }  // namespace
 
 TEST(TaskList, AddTwoDeleteFirstLeavesOneThroughTheCallbackCodes) {
@@ -62,7 +66,8 @@ TEST(TaskList, SnapshotsFromAnotherThreadStaySafeWhileTheUiEdits) {
     std::atomic<bool> done{false};
     std::thread reader([&] {
         while (!done.load()) {
-            for (const TaskRecord& t : taskList().snapshot()) ASSERT_EQ(t.durationSeconds, 60);
+            for (const TaskRecord& t : taskList().snapshot())
+                ASSERT_EQ(t.durationSeconds, 60);
         }
     });
     for (int i = 0; i < 2000; ++i) {

@@ -8,7 +8,7 @@
 namespace vidora::test {
 
 class ScopedTempDir {
-public:
+  public:
     ScopedTempDir() {
         char pattern[] = "/tmp/vidora-test-XXXXXX";
         path_ = ::mkdtemp(pattern);
@@ -24,7 +24,7 @@ public:
     }
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
     std::filesystem::path previous_;
 };
