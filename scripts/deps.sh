@@ -10,7 +10,7 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools gstreamer1.0-alsa
     libxvidcore-dev libjpeg62-turbo-dev libusb-1.0-0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    ffmpeg xvfb fonts-dejavu-core
+    ffmpeg xvfb fonts-dejavu-core clang-format
 )
 
 missing=()
