@@ -6,11 +6,13 @@ namespace vidora {
 
 namespace {
 
+// Full-range BT.601, as the live view reads the same pictures: each chroma byte's
+// contribution to the pixel bytes, truncated toward zero.
 struct ConversionTables {
-    std::array<int16_t, 256> first;     // 1.40... x (c0 - 128)
-    std::array<int16_t, 256> secondC0;  // -0.71... x (c0 - 128)
-    std::array<int16_t, 256> secondC2;  // -0.34... x (c2 - 128)
-    std::array<int16_t, 256> third;     // 1.77... x (c2 - 128)
+    std::array<int16_t, 256> blueFromU;   // 1.772 x (U - 128)
+    std::array<int16_t, 256> greenFromU;  // -0.344136 x (U - 128)
+    std::array<int16_t, 256> greenFromV;  // -0.714136 x (V - 128)
+    std::array<int16_t, 256> redFromV;    // 1.402 x (V - 128)
     // clamp(v) for v in [-512, 767], indexed by v + 512.
     std::array<uint8_t, 1280> clamp;
 
@@ -18,10 +20,10 @@ struct ConversionTables {
         for (int i = 0; i < 256; ++i) {
             const int offset = i - 128;  // always within -128..127
             // Conversion to int truncates toward zero.
-            first[i] = static_cast<int16_t>(1.4013377926421404 * offset);
-            secondC0[i] = static_cast<int16_t>(-0.7136038186157518 * offset);
-            secondC2[i] = static_cast<int16_t>(-0.34441087613293053 * offset);
-            third[i] = static_cast<int16_t>(1.7734138972809665 * offset);
+            blueFromU[i] = static_cast<int16_t>(1.772 * offset);
+            greenFromU[i] = static_cast<int16_t>(-0.344136 * offset);
+            greenFromV[i] = static_cast<int16_t>(-0.714136 * offset);
+            redFromV[i] = static_cast<int16_t>(1.402 * offset);
         }
         for (int v = -512; v < 768; ++v) {
             clamp[v + 512] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
@@ -46,11 +48,11 @@ void convertUyvyToBottomUpRgb24(const uint8_t* uyvy, int width, int height, uint
         const uint8_t* s = uyvy + row * inPitch;
         uint8_t* d = out + static_cast<std::size_t>(height - 1 - row) * outStride;
         for (int g = 0; g < groups; ++g, s += 4, d += 6) {
-            const int c0 = s[0];
-            const int c2 = s[2];
-            const int a = t.first[c0];
-            const int b = t.secondC0[c0] + t.secondC2[c2];
-            const int c = t.third[c2];
+            const int u = s[0];
+            const int v = s[2];
+            const int a = t.blueFromU[u];
+            const int b = t.greenFromU[u] + t.greenFromV[v];
+            const int c = t.redFromV[v];
             const int y0 = s[1];
             const int y1 = s[3];
             d[0] = clamp[y0 + a];

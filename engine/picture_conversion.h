@@ -10,13 +10,12 @@
 namespace vidora {
 
 // Converts top-down packed 4:2:2 rows into bottom-up 24-bit rows of `outStride` bytes (the first
-// source row becomes the last bitmap row). Each group (c0, y0, c2, y1) gives two pixels, for
-// y = y0 then y1:
-//   byte 0 = clamp(y + trunc(1.4013377926421404 * (c0 - 128)))
-//   byte 1 = clamp(y + trunc(-0.7136038186157518 * (c0 - 128))
-//                    + trunc(-0.34441087613293053 * (c2 - 128)))
-//   byte 2 = clamp(y + trunc(1.7734138972809665 * (c2 - 128)))
-// The products come from 256-entry tables; stored files depend on these exact values.
+// source row becomes the last bitmap row). Each group (U, Y0, V, Y1) gives two pixels, blue,
+// green, red in memory order, for y = Y0 then Y1, read as full-range BT.601 like the live view:
+//   blue  = clamp(y + trunc(1.772 * (U - 128)))
+//   green = clamp(y + trunc(-0.344136 * (U - 128)) + trunc(-0.714136 * (V - 128)))
+//   red   = clamp(y + trunc(1.402 * (V - 128)))
+// The products come from 256-entry tables.
 void convertUyvyToBottomUpRgb24(const uint8_t* uyvy, int width, int height, uint8_t* out,
                                 std::size_t outStride);
 

@@ -10,6 +10,7 @@
 #include "engine/picture_ops.h"
 #include "engine/video_transfer.h"
 #include "platform/relaxed.h"
+#include "tests/engine/colour_bars.h"
 #include "tests/engine/fakes.h"
 
 namespace vidora {
@@ -91,7 +92,7 @@ TEST(Downscale, FullPicturesMatchTheRuleBitForBitOnEveryVectorPath) {
     setPictureOpsPath(PictureOpsPath::Best);
 }
 
-// Three pixels of a stored picture: its bytes in memory order.
+// Two pixels of a stored picture: their bytes in memory order.
 std::array<uint8_t, 6> convertGroup(uint8_t c0, uint8_t y0, uint8_t c2, uint8_t y1) {
     const uint8_t in[4] = {c0, y0, c2, y1};
     std::array<uint8_t, 6> out{};
@@ -99,15 +100,34 @@ std::array<uint8_t, 6> convertGroup(uint8_t c0, uint8_t y0, uint8_t c2, uint8_t 
     return out;
 }
 
-TEST(StoredPictureConversion, HandComputedPixels) {
-    // No chroma: grey.
+TEST(StoredPictureConversion, ColourBarsComeBackInTheirColours) {
+    // Every pixel of every bar, blue-green-red in memory order, within the rounding of the
+    // bars' own conversion to 4:2:2.
+    const auto bars = test::colourBarsUyvy(64, 1);
+    std::vector<uint8_t> out(64 * 3);
+    convertUyvyToBottomUpRgb24(bars.data(), 64, 1, out.data(), out.size());
+    for (int x = 0; x < 64; ++x) {
+        const test::Rgb8 want = test::kColourBars[static_cast<std::size_t>(x / 8)];
+        const test::Rgb8 got{out[x * 3 + 2], out[x * 3 + 1], out[x * 3]};
+        EXPECT_LE(test::colourDistance(got, want), 3)
+            << "bar " << x / 8 << " pixel " << x << ": " << test::describe(got) << " for "
+            << test::describe(want);
+    }
+}
+
+TEST(StoredPictureConversion, GreyStaysGreyAndStrongColoursClampInsteadOfWrapping) {
     EXPECT_EQ(convertGroup(128, 100, 128, 200),
               (std::array<uint8_t, 6>{100, 100, 100, 200, 200, 200}));
-    // c0 - 128 = 127, c2 - 128 = -128: products 177, -90, 44, -226; sums clamp both ways.
-    EXPECT_EQ(convertGroup(255, 50, 0, 250), (std::array<uint8_t, 6>{227, 4, 0, 255, 204, 24}));
-    // c0 - 128 = -128, c2 - 128 = 127: products -179, 91, -43, 225.
-    EXPECT_EQ(convertGroup(0, 128, 255, 128), (std::array<uint8_t, 6>{0, 176, 255, 0, 176, 255}));
-    // Products truncate toward zero: -0.71 gives 0 (not -1) and -1.77 gives -1 (not -2).
+    // Deepest blue-yellow and red-cyan chroma on bright and dark luma: the channels that run
+    // past the ends stay at 255 and 0.
+    const auto blueish = convertGroup(255, 250, 0, 5);
+    EXPECT_EQ(blueish[0], 255);  // bright pixel: blue runs over
+    EXPECT_EQ(blueish[1], 255);
+    EXPECT_EQ(blueish[5], 0);  // dark pixel: red runs under
+    const auto reddish = convertGroup(0, 250, 255, 5);
+    EXPECT_EQ(reddish[2], 255);
+    EXPECT_EQ(reddish[3], 0);
+    // The smallest chroma offsets: the products truncate toward zero.
     EXPECT_EQ(convertGroup(129, 100, 127, 100),
               (std::array<uint8_t, 6>{101, 100, 99, 101, 100, 99}));
 }
