@@ -1,5 +1,6 @@
 #include "platform/media/audio_fold.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -10,9 +11,10 @@ void foldToDoubledMono(uint8_t* data, std::size_t length) {
     for (std::size_t i = 0; i < frames; ++i) {
         uint8_t* frame = data + i * 4;
         // Little-endian samples, assembled byte-wise so the fold does not depend on the host.
-        const uint16_t left = static_cast<uint16_t>(frame[0] | (frame[1] << 8));
-        const uint16_t right = static_cast<uint16_t>(frame[2] | (frame[3] << 8));
-        const uint16_t sum = static_cast<uint16_t>(left + right);  // wraps in 16 bits
+        const int left = static_cast<int16_t>(frame[0] | (frame[1] << 8));
+        const int right = static_cast<int16_t>(frame[2] | (frame[3] << 8));
+        // Loud sound clips at full scale; a wrapped sum would turn it into noise.
+        const auto sum = static_cast<uint16_t>(std::clamp(left + right, -32768, 32767));
         frame[0] = frame[2] = static_cast<uint8_t>(sum & 0xFF);
         frame[1] = frame[3] = static_cast<uint8_t>(sum >> 8);
     }

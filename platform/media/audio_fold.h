@@ -6,8 +6,8 @@
 namespace vidora::media {
 
 // Folds 16-bit little-endian stereo to doubled mono in place: every 4-byte frame (left, right)
-// becomes (left + right, left + right), the sum wrapping in 16 bits. Trailing bytes that do not
-// make a whole frame are left as they are.
+// becomes (left + right, left + right), the sum clamped to -32768..32767. Trailing bytes that do
+// not make a whole frame are left as they are.
 void foldToDoubledMono(uint8_t* data, std::size_t length);
 
 // Hundredths of a decibel (-10000 = silence .. 0 = full) to the volume element's linear factor:

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "platform/media/audio_fold.h"
@@ -25,14 +27,54 @@ int16_t sampleAt(const std::vector<uint8_t>& bytes, std::size_t i) {
     return static_cast<int16_t>(bytes[i * 2] | (bytes[i * 2 + 1] << 8));
 }
 
-TEST(AudioFold, StoresTheWrappedSumInBothSamplesOfEveryFrame) {
-    auto data = frames({{100, 23}, {-300, 50}, {30000, 10000}, {-30000, -10000}, {-1, 1}});
+TEST(AudioFold, StoresTheClampedSumInBothSamplesOfEveryFrame) {
+    auto data = frames({{100, 23},
+                        {-300, 50},
+                        {30000, 10000},
+                        {-30000, -10000},
+                        {-1, 1},
+                        {32767, 32767},
+                        {-32768, -32768},
+                        {32767, -32768},
+                        {20000, 12767}});
     foldToDoubledMono(data.data(), data.size());
-    const int16_t expected[] = {123, -250, int16_t(-25536), int16_t(25536), 0};
-    for (std::size_t f = 0; f < 5; ++f) {
+    const int16_t expected[] = {123, -250, 32767, -32768, 0, 32767, -32768, -1, 32767};
+    for (std::size_t f = 0; f < std::size(expected); ++f) {
         EXPECT_EQ(sampleAt(data, f * 2), expected[f]) << "frame " << f;
         EXPECT_EQ(sampleAt(data, f * 2 + 1), expected[f]) << "frame " << f;
     }
+}
+
+TEST(AudioFold, ALoudSineClipsAtFullScaleAndNeverJumpsSign) {
+    // 1 kHz at 48 kHz, both channels near full scale: the sum reaches twice full scale.
+    const double amplitude = 32000;
+    std::vector<uint8_t> data;
+    double maxStep = 0;
+    double previous = 0;
+    for (int i = 0; i < 480; ++i) {
+        const double s = amplitude * std::sin(2 * M_PI * i / 48.0);
+        const auto sample = static_cast<int16_t>(std::lround(s));
+        auto frame = frames({{sample, sample}});
+        data.insert(data.end(), frame.begin(), frame.end());
+        if (i > 0)
+            maxStep = std::max(maxStep, std::abs(2 * s - 2 * previous));
+        previous = s;
+    }
+    foldToDoubledMono(data.data(), data.size());
+    int highest = 0, lowest = 0, clipped = 0;
+    for (std::size_t f = 0; f < data.size() / 4; ++f) {
+        const int v = sampleAt(data, f * 2);
+        highest = std::max(highest, v);
+        lowest = std::min(lowest, v);
+        clipped += v == 32767 || v == -32768;
+        if (f > 0) {
+            const int before = sampleAt(data, (f - 1) * 2);
+            ASSERT_LE(std::abs(v - before), maxStep + 2) << "frame " << f;
+        }
+    }
+    EXPECT_EQ(highest, 32767);
+    EXPECT_EQ(lowest, -32768);
+    EXPECT_GT(clipped, 100);  // the tops of every wave are flat
 }
 
 TEST(AudioFold, LeavesATrailingPartialFrameAlone) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -269,8 +270,8 @@ TEST_F(SimGraphTest, SelectRequestsAreRecordedAndTheTunedChannelShowsInThePictur
     EXPECT_EQ(labelWithin("CH4"), "CH4");
 }
 
-TEST_F(SimGraphTest, SoundArrivesFoldedToDoubledMonoWrappingIn16Bits) {
-    const int16_t leftAmp = 20000, rightAmp = 18000;  // loud enough for the sum to wrap
+TEST_F(SimGraphTest, SoundArrivesFoldedToDoubledMonoClippedAtFullScale) {
+    const int16_t leftAmp = 32000, rightAmp = 31000;  // a sine near full scale on both sides
     receiver_->setToneAmplitudes(leftAmp, rightAmp);
     receiver_->tuneChannel(1);
     ASSERT_EQ(build(), BuildResult::Ok);
@@ -287,11 +288,14 @@ TEST_F(SimGraphTest, SoundArrivesFoldedToDoubledMonoWrappingIn16Bits) {
 
     const int period = kSampleRate / SimulatedReceiver::toneFrequencyHz(1);
     std::vector<int16_t> expected(period);
+    int maxStep = 0;  // the unclipped sum's largest step from one sample to the next
     for (int i = 0; i < period; ++i) {
         const auto s = SimulatedReceiver::toneSample(1, i, leftAmp, rightAmp);
-        expected[i] = static_cast<int16_t>(static_cast<uint16_t>(s[0] + s[1]));
+        const auto next = SimulatedReceiver::toneSample(1, i + 1, leftAmp, rightAmp);
+        expected[i] = static_cast<int16_t>(std::clamp(s[0] + s[1], -32768, 32767));
+        maxStep = std::max(maxStep, std::abs(next[0] + next[1] - s[0] - s[1]));
     }
-    int wrapped = 0;
+    int clipped = 0;
     for (const auto& block : audio_.blocks) {
         ASSERT_EQ(block.size() % 4, 0u);
         const std::size_t frames = block.size() / 4;
@@ -311,11 +315,14 @@ TEST_F(SimGraphTest, SoundArrivesFoldedToDoubledMonoWrappingIn16Bits) {
             const int16_t left = sampleAt(block, f * 2), right = sampleAt(block, f * 2 + 1);
             ASSERT_EQ(left, right) << "frame " << f;
             ASSERT_EQ(left, expected[(offset + f) % period]) << "frame " << f;
-            const auto s = SimulatedReceiver::toneSample(1, int64_t(offset + f), leftAmp, rightAmp);
-            wrapped += (s[0] + s[1]) > 32767 || (s[0] + s[1]) < -32768;
+            if (f > 0) {
+                ASSERT_LE(std::abs(left - sampleAt(block, (f - 1) * 2)), maxStep)
+                    << "frame " << f << " jumps";
+            }
+            clipped += left == 32767 || left == -32768;
         }
     }
-    EXPECT_GT(wrapped, 0) << "the loud tone must have wrapped somewhere";
+    EXPECT_GT(clipped, 0) << "the loud tone must have reached full scale somewhere";
 }
 
 TEST_F(SimGraphTest, PauseStopsDeliveryAndRunResumesIt) {
