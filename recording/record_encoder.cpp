@@ -10,10 +10,6 @@ namespace vidora {
 
 namespace {
 
-int16_t saturate16(int32_t v) {
-    return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
-}
-
 int16_t loadSample(const uint8_t* p) {
     int16_t v;
     std::memcpy(&v, p, 2);
@@ -185,14 +181,11 @@ void RecordEncoder::onSound(uint8_t* data, std::size_t length) {
 
     const std::size_t channels = static_cast<std::size_t>(audioChannels_);
     const std::size_t frameBytes = channels * 2;
-    // Fold one frame to one sample: the channels' sum, saturated instead of wrapping so that
-    // loud sound clips rather than turning into noise.
-    auto fold = [channels](const uint8_t* frame) {
-        int32_t sum = 0;
-        for (std::size_t c = 0; c < channels; ++c)
-            sum += loadSample(frame + c * 2);
-        return saturate16(sum);
-    };
+    // Fold one frame to one sample. The capture graph has already mixed the channels (every
+    // sample of a frame holds the same clamped sum, which is what the user hears), so the
+    // recording keeps the first sample: adding the copies again would record the sound louder
+    // than it was heard, and clipped where it was not.
+    auto fold = [](const uint8_t* frame) { return loadSample(frame); };
 
     // A frame split across two calls is completed first.
     std::size_t pos = 0;

@@ -51,8 +51,10 @@ class RecordEncoder : public RecordSink {
     // that are not due at the record frame rate, or that are shorter than the encode size, are
     // dropped.
     void onPicture(const uint8_t* data, std::size_t length);
-    // 16-bit PCM frames (streaming thread), folded to mono in place and handed on in blocks of
-    // 512 bytes; pieces of any length are fine, nothing is lost or repeated between calls.
+    // 16-bit PCM frames whose samples all hold the mixed sound (streaming thread; the capture
+    // graph mixes it), reduced to mono in place by keeping each frame's first sample and handed
+    // on in blocks of 512 bytes; pieces of any length are fine, nothing is lost or repeated
+    // between calls.
     void onSound(uint8_t* data, std::size_t length);
 
     // What the current (or last) recording uses.

@@ -194,9 +194,8 @@ TEST_F(RecordEncoderTest, SoundComesOutInWhole512ByteMonoBlocks) {
     for (std::size_t i = 0; i < 2000; ++i) {
         int16_t v;
         std::memcpy(&v, &stream[i * 4], 2);
-        int16_t folded = static_cast<int16_t>(v * 2);  // left + right
-        uint8_t raw[2];
-        std::memcpy(raw, &folded, 2);
+        uint8_t raw[2];  // the mixed sample, at the level it was heard
+        std::memcpy(raw, &v, 2);
         expected.insert(expected.end(), raw, raw + 2);
     }
     for (const PacketCopy& p : consumer.audio) {
@@ -216,21 +215,26 @@ TEST_F(RecordEncoderTest, SoundComesOutInWhole512ByteMonoBlocks) {
     EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
 }
 
-TEST_F(RecordEncoderTest, LoudSoundClipsInsteadOfWrapping) {
+TEST_F(RecordEncoderTest, RecordedSoundKeepsTheLevelHeardLiveUpToFullScale) {
     encoder.start();
-    std::vector<uint8_t> block(512 * 2);
-    for (std::size_t i = 0; i < 256; ++i) {
-        int16_t l = static_cast<int16_t>(i % 2 ? 30000 : -30000);
-        std::memcpy(&block[i * 4], &l, 2);
-        std::memcpy(&block[i * 4 + 2], &l, 2);
+    // Frames as the capture graph mixes them (both samples hold the clamped sum): full scale,
+    // loud and quiet.
+    const int16_t heard[] = {32767, -32768, 30000, -30000, 16384, -16385, 1, 0};
+    std::vector<uint8_t> block;
+    while (block.size() < 1024) {
+        for (int16_t v : heard) {
+            uint8_t raw[2];
+            std::memcpy(raw, &v, 2);
+            block.insert(block.end(), {raw[0], raw[1], raw[0], raw[1]});
+        }
     }
     encoder.onSound(block.data(), block.size());
     ASSERT_EQ(consumer.audio.size(), 1u);
-    int16_t first, second;
-    std::memcpy(&first, consumer.audio[0].packet.data, 2);
-    std::memcpy(&second, consumer.audio[0].packet.data + 2, 2);
-    EXPECT_EQ(first, -32768);
-    EXPECT_EQ(second, 32767);
+    for (std::size_t i = 0; i < 256; ++i) {
+        int16_t recorded;
+        std::memcpy(&recorded, consumer.audio[0].packet.data + i * 2, 2);
+        ASSERT_EQ(recorded, heard[i % std::size(heard)]) << "sample " << i;
+    }
 }
 
 TEST_F(RecordEncoderTest, MonoSoundPassesUnchanged) {
@@ -283,7 +287,7 @@ TEST_F(RecordEncoderTest, StopAndStartReopensWithTheNewRateAndSize) {
     ASSERT_EQ(consumer.audio.size(), 1u);
     int16_t firstSample;
     std::memcpy(&firstSample, consumer.audio[0].packet.data, 2);
-    EXPECT_EQ(firstSample, static_cast<int16_t>(2 * (-8000)));
+    EXPECT_EQ(firstSample, -8000);  // the first sample of the new sound
 }
 
 TEST_F(RecordEncoderTest, WithoutAVideoFormatTheRecordingRunsWithoutVideo) {
