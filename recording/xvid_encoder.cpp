@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <mutex>
+#include <numeric>
 
 namespace vidora {
 
@@ -58,6 +62,58 @@ int vopFlagsFor(int quality) {
     return flags;
 }
 
+// The pixel aspect that shows a width x height picture in the display aspect: players take the
+// stream's pixel aspect to size the picture, so without it a 720 x 576 recording of a 4:3 camera
+// shows at 5:4. The ratio follows from the size itself: the 625- and 525-line codes (12:11,
+// 10:11) fit a 704-pixel active line, and a 720-pixel picture would show at 15:11 with them.
+// Ratios the stream header names get their code; any other goes in the extended form, whose
+// terms must each fit in a byte (the closest such ratio stands in otherwise).
+struct PixelAspect {
+    int code = XVID_PAR_11_VGA;
+    int width = 1;
+    int height = 1;
+};
+
+PixelAspect pixelAspectFor(int width, int height, int displayWidth, int displayHeight) {
+    if (width <= 0 || height <= 0 || displayWidth <= 0 || displayHeight <= 0)
+        return {};
+    int64_t num = int64_t{displayWidth} * height;
+    int64_t den = int64_t{displayHeight} * width;
+    const int64_t g = std::gcd(num, den);
+    num /= g;
+    den /= g;
+    if (num > 255 || den > 255) {
+        const double target = static_cast<double>(num) / static_cast<double>(den);
+        double bestError = std::numeric_limits<double>::max();
+        for (int64_t d = 1; d <= 255; ++d) {
+            const int64_t n = std::clamp<int64_t>(std::llround(target * d), 1, 255);
+            const double error = std::abs(static_cast<double>(n) / d - target);
+            if (error < bestError) {
+                bestError = error;
+                num = n;
+                den = d;
+            }
+        }
+        const int64_t h = std::gcd(num, den);
+        num /= h;
+        den /= h;
+    }
+    struct Named {
+        int code;
+        int64_t width, height;
+    };
+    static constexpr Named kNamed[] = {{XVID_PAR_11_VGA, 1, 1},
+                                       {XVID_PAR_43_PAL, 12, 11},
+                                       {XVID_PAR_43_NTSC, 10, 11},
+                                       {XVID_PAR_169_PAL, 16, 11},
+                                       {XVID_PAR_169_NTSC, 40, 33}};
+    for (const Named& n : kNamed) {
+        if (n.width == num && n.height == den)
+            return {n.code, static_cast<int>(num), static_cast<int>(den)};
+    }
+    return {XVID_PAR_EXT, static_cast<int>(num), static_cast<int>(den)};
+}
+
 }  // namespace
 
 XvidEncoder::~XvidEncoder() {
@@ -75,7 +131,8 @@ XvidEncoder::~XvidEncoder() {
 // - quality 5 -> the most thorough motion search above (xvid's motion flags of its top preset,
 //   half-pixel and four-vector VOP flags);
 // - per picture: input XVID_CSP_UYVY, quantizer 0 and type auto (rate control and the encoder
-//   decide), so key frames come only from the encoder's own decision.
+//   decide), so key frames come only from the encoder's own decision;
+// - the display aspect -> the pixel aspect in the stream's VOL headers (pixelAspectFor above).
 bool XvidEncoder::open(const XvidSettings& settings) {
     close();
     if (settings.width <= 0 || settings.height <= 0)
@@ -118,6 +175,11 @@ bool XvidEncoder::open(const XvidSettings& settings) {
     settings_ = settings;
     vopFlags_ = vopFlagsFor(settings.quality);
     motionFlags_ = motionFlagsFor(settings.quality);
+    const PixelAspect aspect = pixelAspectFor(
+        settings.width, settings.height, settings.displayAspectWidth, settings.displayAspectHeight);
+    par_ = aspect.code;
+    parWidth_ = aspect.width;
+    parHeight_ = aspect.height;
     return true;
 }
 
@@ -137,6 +199,9 @@ XvidEncoder::Output XvidEncoder::encode(const uint8_t* uyvy, uint8_t* out,
     xvid_enc_frame_t frame{};
     frame.version = XVID_VERSION;
     frame.vol_flags = 0;
+    frame.par = par_;
+    frame.par_width = parWidth_;
+    frame.par_height = parHeight_;
     frame.vop_flags = vopFlags_;
     frame.motion = motionFlags_;
     frame.input.csp = XVID_CSP_UYVY;

@@ -20,6 +20,10 @@ struct XvidSettings {
     int maxQuantizer = 11;
     int maxKeyInterval = 5;  // pictures
     int quality = 5;         // 1 (fastest) .. 5 (best)
+    // The shape the picture is shown in, whatever its pixel count: the cameras' 4:3 picture,
+    // also when it was recorded at half width or half size.
+    int displayAspectWidth = 4;
+    int displayAspectHeight = 3;
 };
 
 class XvidEncoder {
@@ -48,6 +52,9 @@ class XvidEncoder {
     XvidSettings settings_{};
     int vopFlags_ = 0;
     int motionFlags_ = 0;
+    int par_ = 0;  // xvid's pixel aspect code, with its width and height for an extended one
+    int parWidth_ = 1;
+    int parHeight_ = 1;
 };
 
 }  // namespace vidora

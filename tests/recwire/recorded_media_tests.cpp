@@ -1,6 +1,6 @@
 // What the files hold, read back by other programs: the colours of snapshots and recordings of
-// the same picture, and the level and shape of loud sound in a recording against the sound the
-// user hears.
+// the same picture, the shape players give recordings of every size, and the level and shape of
+// loud sound in a recording against the sound the user hears.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -213,6 +213,50 @@ TEST(RecordedColours, SnapshotsAndRecordingsShowTheColoursOfThePicture) {
             }
         }
     }
+}
+
+// Players show every recording in the cameras' 4:3 shape, whatever the record size and the
+// video standard; the stream keeps its own size.
+TEST(RecordedShape, EveryRecordSizeIsShownFourByThree) {
+    struct Case {
+        int width, height, mode;
+        int encodedWidth, encodedHeight;
+    };
+    const Case cases[] = {
+        {720, 576, 1, 720, 576}, {720, 576, 2, 360, 576}, {720, 576, 3, 360, 288},  // PAL
+        {720, 480, 1, 720, 480}, {720, 480, 2, 360, 480}, {720, 480, 3, 360, 240},  // NTSC
+        {352, 288, 1, 352, 288}, {640, 480, 1, 640, 480},                           // other sources
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) +
+                                 " size " + std::to_string(c.mode);
+        SCOPED_TRACE(what);
+        TempFolder folder;
+        PicturePath path(folder, c.width, c.height, c.mode);
+        ASSERT_TRUE(path.ok);
+        path.record(uyvyPicture(c.width, c.height, 0), 6);
+        const std::string avi = fileEndingWith(folder, ".avi");
+        ASSERT_FALSE(avi.empty());
+        auto values = probe(avi);
+        ASSERT_EQ(values.count("error"), 0u) << values["error"];
+        EXPECT_EQ(values["stream.0.width"], std::to_string(c.encodedWidth));
+        EXPECT_EQ(values["stream.0.height"], std::to_string(c.encodedHeight));
+        EXPECT_EQ(values["stream.0.display_aspect_ratio"], "4:3");
+        EXPECT_EQ(decodeVideoFrames(avi), 6);
+    }
+
+    // A size whose pixel aspect has no exact form in a byte each still comes out 4:3 to a
+    // fraction of a percent.
+    TempFolder folder;
+    PicturePath path(folder, 716, 572, 1);
+    ASSERT_TRUE(path.ok);
+    path.record(uyvyPicture(716, 572, 0), 3);
+    auto values = probe(fileEndingWith(folder, ".avi"));
+    const std::string sar = values["stream.0.sample_aspect_ratio"];
+    const auto colon = sar.find(':');
+    ASSERT_NE(colon, std::string::npos) << sar;
+    const double aspect = 716.0 * std::atof(sar.c_str()) / std::atof(sar.c_str() + colon + 1) / 572;
+    EXPECT_NEAR(aspect, 4.0 / 3.0, 0.005) << sar;
 }
 
 // The engine's recording side, with a look at the sound blocks that reach it: the same blocks
