@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "tests/app/temp_dir.h"
+#include "tests/engine/colour_bars.h"
 #include "tests/engine/fakes.h"
 #include "ui/headless_host.h"
 #include "ui/monitor_panel.h"
@@ -214,6 +215,34 @@ TEST_F(LiveViewTest, QuadShowsTheLiveCellFrozenCellsSeparatorsAndTheirDisplay) {
     EXPECT_TRUE(bluish(shown.pixel(420, 313)));
     EXPECT_FALSE(hasText(texts, "CH1"));
     EXPECT_TRUE(hasText(texts, "CH2", 841 - 60, 10, kLiveText));
+}
+
+TEST_F(LiveViewTest, AFrozenCellShowsThePictureInTheColoursItHadLive) {
+    start(true);
+    feed(test::colourBarsUyvy(720, 576));
+    const Bitmap24 live = paint();
+    // CH2 is selected: CH1 keeps its last picture, frozen, in the same top-left cell.
+    sendMessage(ENG_CHANNEL_SELECT, 1);
+    feed(solid(kBlack));
+    const Bitmap24 frozen = paint();
+    auto colourAt = [](const Bitmap24& b, int x, int y) {
+        const Rgb c = b.pixel(x, y);
+        return test::Rgb8{c.r, c.g, c.b};
+    };
+    for (int bar = 0; bar < 8; ++bar) {
+        const test::Rgb8 want = test::kColourBars[static_cast<std::size_t>(bar)];
+        const int x = test::barCentre(bar, 419);
+        for (int y : {80, 156, 230}) {
+            const test::Rgb8 shownLive = colourAt(live, x, y);
+            const test::Rgb8 shownFrozen = colourAt(frozen, x, y);
+            EXPECT_LE(test::colourDistance(shownLive, want), 3)
+                << "live bar " << bar << ": " << test::describe(shownLive) << " for "
+                << test::describe(want);
+            EXPECT_LE(test::colourDistance(shownFrozen, want), 3)
+                << "frozen bar " << bar << ": " << test::describe(shownFrozen) << " for "
+                << test::describe(want);
+        }
+    }
 }
 
 TEST_F(LiveViewTest, TheFirstFieldAndTheZoomRectangleDecideWhatTheLiveCellShows) {
