@@ -94,26 +94,32 @@ class FakeActions final : public ScheduleActions {
     }
     bool recording() override { return recordingNow; }
     bool recordingEndedAtLimit() override { return recordingNow && writerEndedAtLimit; }
-    void takeSnapshot() override {
+    PictureWriteResult takeSnapshot() override {
         photos.push_back(clock_.multimediaTime());
         if (writeFiles)
-            writePictureFile(&picture, kPictureBmp, std::nullopt, clock_);
+            return writePictureFile(&picture, kPictureBmp, std::nullopt, clock_);
+        PictureWriteResult taken;
+        taken.ok = true;
+        return taken;
     }
     void showMessage(const std::string& text, const std::string& caption, uint32_t type) override {
         messages.push_back({text, caption, type});
     }
+    void postMessage(const MessageBoxRequest& box) override { posted.push_back(box); }
     void reset() {
         switches.clear();
         starts.clear();
         stops.clear();
         photos.clear();
         messages.clear();
+        posted.clear();
         recordingNow = refuse = writerEndedAtLimit = writeFiles = false;
     }
 
     std::vector<int> switches;
     std::vector<uint32_t> starts, stops, photos;  // multimedia ms
-    std::vector<MessageBoxRequest> messages;
+    std::vector<MessageBoxRequest> messages;      // shown, waiting for the user
+    std::vector<MessageBoxRequest> posted;        // shown without waiting
     bool recordingNow = false;
     bool refuse = false;
     bool writerEndedAtLimit = false;
@@ -445,6 +451,52 @@ TEST_F(ScheduleTest, PhotosComeNoFasterThanTheirRateAndRateZeroCountsAsOne) {
     alarmUntil = kMonday10 + 250;
     runUntil(kMonday10 + 250);
     EXPECT_NEAR(static_cast<double>(actions.photos.size()), 52.0, 3.0);
+}
+
+TEST_F(ScheduleTest, PhotosThatCannotBeWrittenAreToldOncePerTaskAndPerAlarm) {
+    actions.writeFiles = true;
+    const std::string missing = pictures.path() + "/missing";
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s", missing.c_str());
+    const std::string text =
+        "Cannot save the snapshot to " + missing + ": No such file or directory";
+    // Two capture tasks of a minute each, twice a second and once a second.
+    tasks = {makeTask(kCapture, kDaily, 10, 0, 0, 60, 4, 2),
+             makeTask(kCapture, kDaily, 10, 2, 0, 60, 4, 1)};
+    startAt(kMonday10 - 1);
+    runUntil(kMonday10 + 61);
+    EXPECT_GE(actions.photos.size(), 100u) << "the photos go on after the first failure";
+    ASSERT_EQ(actions.posted.size(), 1u);
+    EXPECT_EQ(actions.posted[0].text, text);
+    EXPECT_EQ(actions.posted[0].caption, "Vidora");
+    EXPECT_EQ(actions.posted[0].type, MB_OK | MB_ICONWARNING);
+    EXPECT_TRUE(actions.messages.empty()) << "the capture timer never waits for the user";
+
+    runUntil(kMonday10 + 181);
+    EXPECT_EQ(actions.posted.size(), 2u) << "the second task is told again";
+
+    // An alarm series of photos is told once, however long the alarm lasts; the next series
+    // once more.
+    gConfig.alarmCapture = 1;
+    gConfig.alarmCaptureSeconds = 3;
+    gConfig.alarmCaptureFps = 2;
+    alarmUntil = clock.calendarSeconds() + 20;
+    run(25000);
+    EXPECT_EQ(gTimer.alarmCaptureLeftMs, 0);
+    EXPECT_EQ(actions.posted.size(), 3u);
+    alarmUntil = clock.calendarSeconds() + 2;
+    run(10000);
+    ASSERT_EQ(actions.posted.size(), 4u);
+    EXPECT_EQ(actions.posted[3].text, text);
+
+    // Once the folder is there the photos land in it, and nothing is told.
+    std::filesystem::create_directory(missing);
+    alarmUntil = clock.calendarSeconds() + 2;
+    run(5000);
+    EXPECT_GE(std::distance(std::filesystem::directory_iterator(missing),
+                            std::filesystem::directory_iterator()),
+              8);
+    EXPECT_EQ(actions.posted.size(), 4u);
+    EXPECT_TRUE(pictures.files().empty()) << "nothing lands beside the folder";
 }
 
 TEST_F(ScheduleTest, ARecordFolderOverItsLimitIsKeptByPolicy) {
