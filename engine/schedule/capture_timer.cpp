@@ -14,7 +14,7 @@ CaptureTimer::CaptureTimer(ScheduleActions& actions, Clock& clock)
 
 void CaptureTimer::begin() {
     lastTick_ = clock_.multimediaTime();
-    lastPhoto_ = lastTick_;
+    lastPhotoDue_ = lastTick_;
     alarmTold_ = false;
     taskTold_ = false;
 }
@@ -109,9 +109,14 @@ void CaptureTimer::tick() {
         return;
     // Measured afresh: a channel switch above may have taken a while.
     const uint32_t photoTime = clock_.multimediaTime();
-    if (photoTime - lastPhoto_ < static_cast<uint32_t>(1000 / rate))
+    const uint32_t interval = static_cast<uint32_t>(1000 / rate);
+    if (photoTime - lastPhotoDue_ < interval)
         return;
-    lastPhoto_ = photoTime;
+    // The next photo is due one interval after this one was due, not after the tick that took
+    // it; a timer more than an interval late (a stall, or a rate above the tick rate) starts
+    // afresh from now.
+    const uint32_t due = lastPhotoDue_ + interval;
+    lastPhotoDue_ = photoTime - due >= interval ? photoTime : due;
     shoot(alarmDue, taskDue);
 }
 
