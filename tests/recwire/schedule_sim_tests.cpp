@@ -25,7 +25,9 @@ double videoSeconds(const std::string& avi) {
     return number(values, "stream.0.nb_frames") / fps;
 }
 
-// Most pictures taken within any one calendar second (names are "YYYYMMDD-hhmmss-NN.jpg").
+// Most pictures taken within any one calendar second (names are "YYYYMMDD-hhmmss-NN.jpg"). Photos
+// are paced from when each was due, so a second may hold one more than the rate: the photo due
+// just before it and taken a tick later, and the two after it.
 int mostPerSecond(const std::vector<std::string>& pictures) {
     std::map<std::string, int> perSecond;
     int most = 0;
@@ -104,7 +106,7 @@ TEST_F(ScheduleSimTest, AnAlarmOnTheLiveChannelRecordsForItsLengthAndTakesPhotos
     auto photos = filesEndingWith(folder, ".jpg");
     EXPECT_GE(photos.size(), 6u);
     EXPECT_LE(photos.size(), 10u);
-    EXPECT_LE(mostPerSecond(photos), 2);
+    EXPECT_LE(mostPerSecond(photos), 2 + 1);
     EXPECT_TRUE(shownMessages().empty());
 
     // Live stop ends the supervisor and both timers.
@@ -134,7 +136,7 @@ TEST_F(ScheduleSimTest, ScheduledTasksRecordAndTakePhotosOnTheirChannels) {
     auto photos = filesEndingWith(folder, ".jpg");
     EXPECT_GE(photos.size(), 3u);
     EXPECT_LE(photos.size(), 7u);
-    EXPECT_LE(mostPerSecond(photos), 2);
+    EXPECT_LE(mostPerSecond(photos), 2 + 1);
     EXPECT_TRUE(shownMessages().empty());
 }
 
