@@ -563,9 +563,14 @@ void CaptureEngine::settingsChanged() {
 }
 
 void CaptureEngine::snapshot() {
+    if (const auto box = pictureFailureBox(takeSnapshot()))
+        services_.messageBox(box->text, box->caption, box->type);
+}
+
+PictureWriteResult CaptureEngine::takeSnapshot() {
     if (!graphBuilt_)
-        return;
-    recordingPort_->takeSnapshot(videoTransfer_);
+        return {};
+    return recordingPort_->takeSnapshot(videoTransfer_);
 }
 
 StoredPicture CaptureEngine::makeStoredPicture(int sizeKind) {

@@ -119,12 +119,16 @@ class CaptureEngine {
     // Any thread. startRecording returns 0 when recording runs.
     int startRecording();
     void stopRecording();
+    // Any thread: a picture now, written under an automatic name. Tells the user only of the
+    // picture folder's limit; a file that cannot be written is left to the caller.
+    PictureWriteResult takeSnapshot();
 
     // UI thread.
     void startAutoCycle();
     void stopAutoCycle();
     void setVolume(int volume);
     void settingsChanged();
+    // ENG_SNAPSHOT: a picture now; a file that cannot be written is told at every attempt.
     void snapshot();
     void applyAdjustment(int kind, int32_t value);
 

@@ -84,12 +84,12 @@ bool RecordingBridge::recordingEndedAtLimit() {
     return encoder_.isRunning() && writer_.endedAtLimit();
 }
 
-void RecordingBridge::takeSnapshot(StoredPictureSource& source) {
+PictureWriteResult RecordingBridge::takeSnapshot(StoredPictureSource& source) {
     std::optional<StoredPicture> picture =
         takeSnapshotPicture(source, *stamp_.load(std::memory_order_acquire));
     if (!picture)
-        return;
-    writePictureFile(&*picture, loadRelaxed(gConfig.pictureFormat), std::nullopt, clock_);
+        return {};
+    return writePictureFile(&*picture, loadRelaxed(gConfig.pictureFormat), std::nullopt, clock_);
 }
 
 }  // namespace vidora

@@ -41,7 +41,7 @@ class RecordingBridge final : public RecordingPort {
     int startRecording() override;
     void stopRecording() override;
     bool recordingEndedAtLimit() override;
-    void takeSnapshot(StoredPictureSource& source) override;
+    PictureWriteResult takeSnapshot(StoredPictureSource& source) override;
 
     RecordEncoder& encoder() { return encoder_; }
     AviRecordWriter& writer() { return writer_; }

@@ -42,9 +42,10 @@ class RecordingPort {
     // The running recording's writer gave up at the record folder's limit (it could not make
     // room, or the policy is to stop): the recording logic stops the recording.
     virtual bool recordingEndedAtLimit() { return false; }
-    // ENG_SNAPSHOT: take one picture now and write it under an automatic name.
+    // Takes one picture now and writes it under an automatic name; tells the user nothing but
+    // the picture folder's limit (the caller tells about a file that could not be written).
     // The source is the video sink (its latest picture as a stored picture of a size kind).
-    virtual void takeSnapshot(StoredPictureSource& /*source*/) {}
+    virtual PictureWriteResult takeSnapshot(StoredPictureSource& /*source*/) { return {}; }
 };
 
 }  // namespace vidora

@@ -1,16 +1,22 @@
 #include "recording/snapshot.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 #include <vector>
 
-// libjpeg's header needs size_t and FILE declared first.
+// libjpeg's headers need size_t and FILE declared first.
 #include <jpeglib.h>
+// After jpeglib.h: the message codes.
+#include <jerror.h>
 
 #include "app/message_box.h"
 #include "app/settings.h"
@@ -31,31 +37,52 @@ void put32(uint8_t* p, uint32_t v) {
     put16(p + 2, static_cast<uint16_t>(v >> 16));
 }
 
-bool writeAll(int fd, const uint8_t* data, std::size_t bytes) {
+// 0, or the errno of the write that failed.
+int writeAll(int fd, const uint8_t* data, std::size_t bytes) {
     while (bytes > 0) {
         ssize_t n = ::write(fd, data, bytes);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
         data += n;
         bytes -= static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
+}
+
+// Whether an open descriptor is a regular file. Only those are removed after a failure: the
+// path may name a device or something else that is not ours to delete.
+bool isRegularFile(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+PictureWriteResult failure(const std::string& path, int systemError) {
+    PictureWriteResult r;
+    r.path = path;
+    r.systemError = systemError != 0 ? systemError : EIO;
+    return r;
 }
 
 // --- libjpeg -------------------------------------------------------------------------------
 
 // The library reports fatal errors through error_exit, which must not return: it jumps back to
-// runCompression with the library's own message text.
+// runCompression with the library's own message text. A failed write of the output file keeps
+// the system's reason instead (the stdio destination gives up right after fwrite or fflush).
 struct JpegErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    int systemError;
 };
 
 void jpegErrorExit(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    const int error = errno;
+    err->systemError = cinfo->err->msg_code == JERR_FILE_WRITE ? (error != 0 ? error : EIO) : 0;
     (*cinfo->err->format_message)(cinfo, err->message);
     std::longjmp(err->jump, 1);
 }
@@ -69,6 +96,7 @@ class JpegCompression {
         cinfo.err = jpeg_std_error(&error.pub);
         error.pub.error_exit = jpegErrorExit;
         error.message[0] = '\0';
+        error.systemError = 0;
     }
     ~JpegCompression() {
         if (created)
@@ -79,17 +107,21 @@ class JpegCompression {
     JpegCompression(const JpegCompression&) = delete;
     JpegCompression& operator=(const JpegCompression&) = delete;
 
-    // Closes the file; false when that loses data.
-    bool closeFile() {
+    // Closes the file; 0, or the errno of a close that lost data.
+    int closeFile() {
         FILE* f = file;
         file = nullptr;
-        return f == nullptr || std::fclose(f) == 0;
+        if (f == nullptr || std::fclose(f) == 0)
+            return 0;
+        return errno != 0 ? errno : EIO;
     }
 
     jpeg_compress_struct cinfo;
     JpegErrorManager error;
     FILE* file = nullptr;
     bool created = false;
+    bool regularFile = false;
+    int openError = 0;
 };
 
 enum class JpegResult { Done, CannotOpen, LibraryError };
@@ -104,8 +136,11 @@ JpegResult runCompression(JpegCompression& c, const char* path, const StoredPict
     c.created = true;
     jpeg_create_compress(&c.cinfo);
     c.file = std::fopen(path, "wb");
-    if (!c.file)
+    if (!c.file) {
+        c.openError = errno;
         return JpegResult::CannotOpen;
+    }
+    c.regularFile = isRegularFile(fileno(c.file));
     jpeg_stdio_dest(&c.cinfo, c.file);
     c.cinfo.image_width = static_cast<JDIMENSION>(picture.width());
     c.cinfo.image_height = static_cast<JDIMENSION>(picture.height());
@@ -193,21 +228,48 @@ std::string automaticPictureName(int format, Clock& clock) {
     return nativeFolderPath(loadRelaxedString(gConfig.pictureFolder).c_str()) + name;
 }
 
-bool writePictureFile(const StoredPicture* picture, int format,
-                      const std::optional<std::string>& path, Clock& clock) {
+std::optional<MessageBoxRequest> pictureFailureBox(const PictureWriteResult& result) {
+    if (result.ok)
+        return std::nullopt;
+    if (result.systemError != 0) {
+        namespace fs = std::filesystem;
+        fs::path folder = fs::path(result.path).parent_path();
+        if (folder.empty())
+            folder = ".";
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(folder, ec);
+        if (!ec)
+            folder = absolute.lexically_normal();
+        std::string name = folder.string();
+        if (name.size() > 1 && name.back() == '/')
+            name.pop_back();
+        return MessageBoxRequest{"Cannot save the snapshot to " + name + ": " +
+                                     std::generic_category().message(result.systemError),
+                                 "Vidora", MB_OK | MB_ICONWARNING};
+    }
+    if (!result.libraryMessage.empty())
+        return MessageBoxRequest{result.libraryMessage, "JPEG Fatal Error", MB_OK | MB_ICONERROR};
+    return std::nullopt;
+}
+
+PictureWriteResult writePictureFile(const StoredPicture* picture, int format,
+                                    const std::optional<std::string>& path, Clock& clock) {
     if (picture == nullptr || picture->empty())
-        return false;
-    if (format != kPictureJpeg && format != kPictureBmp)
-        return true;
+        return {};
+    if (format != kPictureJpeg && format != kPictureBmp) {
+        PictureWriteResult nothing;
+        nothing.ok = true;
+        return nothing;
+    }
     std::string target = path ? *path : automaticPictureName(format, clock);
     if (format == kPictureJpeg)
         return writeJpegFile(*picture, target, kJpegQuality);
     return writeBmpFile(*picture, target);
 }
 
-bool writeBmpFile(const StoredPicture& picture, const std::string& path) {
+PictureWriteResult writeBmpFile(const StoredPicture& picture, const std::string& path) {
     if (picture.empty())
-        return false;
+        return {};
     const uint32_t fileSize = static_cast<uint32_t>(14 + picture.size());
     uint8_t header[14] = {'B', 'M'};
     put32(header + 2, fileSize);
@@ -217,30 +279,55 @@ bool writeBmpFile(const StoredPicture& picture, const std::string& path) {
 
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, header, sizeof header) && writeAll(fd, picture.data(), picture.size());
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
+        return failure(path, errno);
+    const bool regular = isRegularFile(fd);
+    int error = writeAll(fd, header, sizeof header);
+    if (error == 0)
+        error = writeAll(fd, picture.data(), picture.size());
+    if (::close(fd) != 0 && error == 0)
+        error = errno != 0 ? errno : EIO;
+    if (error != 0) {
+        if (regular)
+            ::unlink(path.c_str());
+        return failure(path, error);
+    }
+    PictureWriteResult done;
+    done.ok = true;
+    done.path = path;
+    return done;
 }
 
-bool writeJpegFile(const StoredPicture& picture, const std::string& path, int quality) {
+PictureWriteResult writeJpegFile(const StoredPicture& picture, const std::string& path,
+                                 int quality) {
     if (picture.empty())
-        return false;
+        return {};
     if (quality < 1 || quality > 100)
         quality = 75;
     std::vector<uint8_t> row(static_cast<std::size_t>(picture.width()) * 3 + 1);
     JpegCompression c;
-    JpegResult result = runCompression(c, path.c_str(), picture, row.data(), quality);
-    if (result == JpegResult::LibraryError) {
-        std::string message = c.error.message;
-        c.closeFile();
-        userMessageBox(message, "JPEG Fatal Error", MB_OK | MB_ICONERROR);
-        return false;
-    }
+    const JpegResult result = runCompression(c, path.c_str(), picture, row.data(), quality);
     if (result == JpegResult::CannotOpen)
-        return false;
-    return c.closeFile();
+        return failure(path, c.openError);
+    int error = result == JpegResult::LibraryError ? c.error.systemError : 0;
+    const int closeError = c.closeFile();
+    if (error == 0)
+        error = closeError;
+    if (result == JpegResult::Done && error == 0) {
+        PictureWriteResult done;
+        done.ok = true;
+        done.path = path;
+        return done;
+    }
+    if (c.regularFile)
+        ::unlink(path.c_str());
+    if (error != 0)
+        return failure(path, error);
+    PictureWriteResult libraryFailure;
+    libraryFailure.path = path;
+    libraryFailure.libraryMessage = c.error.message;
+    if (libraryFailure.libraryMessage.empty())
+        libraryFailure.libraryMessage = "JPEG library error";
+    return libraryFailure;
 }
 
 }  // namespace vidora

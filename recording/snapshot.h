@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/message_box.h"
 #include "platform/clock.h"
 #include "recording/picture_stamp.h"
 #include "recording/stored_picture.h"
@@ -41,16 +42,34 @@ std::optional<StoredPicture> takeSnapshotPicture(StoredPictureSource& source,
 // The counter NN starts at 00 in every new second.
 std::string automaticPictureName(int format, Clock& clock = processClock());
 
+// How writing a picture file went. A failure names the file and the reason: the system's error
+// of the call that failed (creating, writing or closing the file), or the JPEG library's own
+// message for its other fatal errors. A file that failed part-way is removed again.
+struct PictureWriteResult {
+    bool ok = false;
+    int systemError = 0;  // errno
+    std::string libraryMessage;
+    std::string path;
+
+    explicit operator bool() const { return ok; }
+};
+
+// What to tell the user about a failed write: the folder as an absolute path and the system's
+// reason ("Cannot save the snapshot to /home/ann/SNAPSHOT: No space left on device", caption
+// "Vidora", warning icon), or the JPEG library's message (caption "JPEG Fatal Error", stop icon).
+// Nothing for a success, or when there was no picture to write.
+std::optional<MessageBoxRequest> pictureFailureBox(const PictureWriteResult& result);
+
 // Writes the picture as format 1 (JPEG, quality 85) or 2 (BMP) under `path`, or under an
 // automatic name when there is none. Any other format writes nothing and succeeds; no picture
-// fails.
-bool writePictureFile(const StoredPicture* picture, int format,
-                      const std::optional<std::string>& path = std::nullopt,
-                      Clock& clock = processClock());
+// fails without a reason. Shows nothing: the caller decides whom to tell and how often.
+PictureWriteResult writePictureFile(const StoredPicture* picture, int format,
+                                    const std::optional<std::string>& path = std::nullopt,
+                                    Clock& clock = processClock());
 
-// The two file formats. A fatal error inside the JPEG library shows its message with the title
-// "JPEG Fatal Error"; other failures are silent. A quality outside 1-100 becomes 75.
-bool writeBmpFile(const StoredPicture& picture, const std::string& path);
-bool writeJpegFile(const StoredPicture& picture, const std::string& path, int quality);
+// The two file formats. A quality outside 1-100 becomes 75.
+PictureWriteResult writeBmpFile(const StoredPicture& picture, const std::string& path);
+PictureWriteResult writeJpegFile(const StoredPicture& picture, const std::string& path,
+                                 int quality);
 
 }  // namespace vidora

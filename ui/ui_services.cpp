@@ -1,9 +1,13 @@
 #include "ui/ui_services.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
+#include "app/message_box.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "settingsui/settingsui.h"
@@ -17,6 +21,49 @@ namespace {
 UiServices& services() {
     static UiServices instance;
     return instance;
+}
+
+QString absoluteFolder(const std::string& folder) {
+    return QDir(QString::fromStdString(folder)).absolutePath();
+}
+
+// xdg-open hands the folder to the desktop's file manager and ends, or runs it until it is
+// closed; it fails (3: no program for folders, 4: the program failed) when there is none. Its
+// end is watched from the event loop; the process belongs to the application, so a file manager
+// still open at quit is not waited for.
+void openWithXdgOpen(const QString& xdgOpen, const QString& path, std::function<void()> noProgram) {
+    auto* process = new QProcess(QCoreApplication::instance());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, noProgram](int exitCode, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if (status != QProcess::NormalExit || exitCode != 0)
+                             noProgram();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, noProgram](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return;
+                         process->deleteLater();
+                         noProgram();
+                     });
+    process->start(xdgOpen, {path});
+}
+
+void openWithDesktop(const std::string& folder, std::function<void()> noProgram) {
+    const QString path = absoluteFolder(folder);
+    // A folder that does not exist is not reported: the file manager simply does not open.
+    if (!QDir(path).exists())
+        return;
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!xdgOpen.isEmpty()) {
+        openWithXdgOpen(xdgOpen, path, std::move(noProgram));
+        return;
+    }
+    // Qt may still know another way (a desktop portal, the desktop's own opener).
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        noProgram();
 }
 
 QWidget* widgetOf(WindowHandle window) {
@@ -41,15 +88,20 @@ void showSettingsDialog(WindowHandle owner, int page) {
     (void)ShowConfigDialog(widgetOf(owner), page, &gConfig, &settingsCallback);
 }
 
+std::string noFolderProgramText(const std::string& folder) {
+    return "The record folder is " + absoluteFolder(folder).toStdString() +
+           "\n\nNo program to open folders was found. Install a file manager to open it from "
+           "here.";
+}
+
 void exploreFolder(const std::string& folder) {
-    if (services().exploreFolder) {
-        services().exploreFolder(folder);
-        return;
-    }
-    // A folder that does not exist is not reported: the file manager simply does not open.
-    const QString path = QDir(QString::fromStdString(folder)).absolutePath();
-    if (QDir(path).exists())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    auto noProgram = [folder] {
+        userMessageBox(noFolderProgramText(folder), "Vidora", MB_OK | MB_ICONINFORMATION);
+    };
+    if (services().openFolder)
+        services().openFolder(folder, noProgram);
+    else
+        openWithDesktop(folder, noProgram);
 }
 
 }  // namespace vidora

@@ -24,13 +24,20 @@ struct UiServices {
     // Shows the modal settings dialog on the viewer's settings record at a page, owned by the
     // window. Default: ShowConfigDialog of the settings library with the viewer's callback.
     std::function<void(WindowHandle owner, int page)> showSettings;
-    // Opens a folder in the desktop's file manager. Default: the desktop services of Qt.
-    std::function<void(const std::string& folder)> exploreFolder;
+    // Opens a folder in the desktop's file manager, and calls `noProgram` on the message-loop
+    // thread (at once or once the attempt is over) when no program could open it. A folder
+    // that does not exist is left alone. Default: xdg-open, watched until it ends, or the
+    // desktop services of Qt where there is no xdg-open.
+    std::function<void(const std::string& folder, std::function<void()> noProgram)> openFolder;
 };
 
 // Empty members restore the defaults.
 void setUiServices(UiServices services);
 void showSettingsDialog(WindowHandle owner, int page);
+// The Files button: opens the record folder in the file manager. Where no program can open
+// folders, a message box tells the user where the folder is instead.
 void exploreFolder(const std::string& folder);
+// That message box's text for a folder: its absolute path and the reason it did not open.
+std::string noFolderProgramText(const std::string& folder);
 
 }  // namespace vidora

@@ -208,7 +208,7 @@ void BM_JpegSnapshot720x576(benchmark::State& state) {
     StoredPicture picture = snapshotPicture();
     const std::string path = benchDir() + "/vidora-bench-snapshot.jpg";
     for (auto _ : state) {
-        benchmark::DoNotOptimize(writeJpegFile(picture, path, kJpegQuality));
+        benchmark::DoNotOptimize(writeJpegFile(picture, path, kJpegQuality).ok);
     }
     std::filesystem::remove(path);
 }
@@ -218,7 +218,7 @@ void BM_BmpSnapshot720x576(benchmark::State& state) {
     StoredPicture picture = snapshotPicture();
     const std::string path = benchDir() + "/vidora-bench-snapshot.bmp";
     for (auto _ : state) {
-        benchmark::DoNotOptimize(writeBmpFile(picture, path));
+        benchmark::DoNotOptimize(writeBmpFile(picture, path).ok);
     }
     std::filesystem::remove(path);
 }

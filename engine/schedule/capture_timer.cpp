@@ -14,7 +14,9 @@ CaptureTimer::CaptureTimer(ScheduleActions& actions, Clock& clock)
 
 void CaptureTimer::begin() {
     lastTick_ = clock_.multimediaTime();
-    lastPhoto_ = lastTick_;
+    lastPhotoDue_ = lastTick_;
+    alarmTold_ = false;
+    taskTold_ = false;
 }
 
 void CaptureTimer::endTask() {
@@ -80,6 +82,14 @@ void CaptureTimer::tick() {
     const bool alarmDue = loadRelaxed(gTimer.alarmCaptureLeftMs) > 0;
     const int32_t channel = loadRelaxed(gTimer.captureTaskChannel);
     const bool taskDue = channel != -1 && loadRelaxed(gTimer.captureTaskLeftMs) > 0;
+    // A new alarm series or capture task is told afresh.
+    if (!alarmDue)
+        alarmTold_ = false;
+    const int64_t taskStart = loadRelaxed(gTimer.captureTaskStart);
+    if (!taskDue || taskStart != taskToldStart_) {
+        taskTold_ = false;
+        taskToldStart_ = taskStart;
+    }
     if (!alarmDue && !taskDue)
         return;
     const int32_t alarmRate = loadRelaxed(gConfig.alarmCaptureFps);
@@ -99,10 +109,29 @@ void CaptureTimer::tick() {
         return;
     // Measured afresh: a channel switch above may have taken a while.
     const uint32_t photoTime = clock_.multimediaTime();
-    if (photoTime - lastPhoto_ < static_cast<uint32_t>(1000 / rate))
+    const uint32_t interval = static_cast<uint32_t>(1000 / rate);
+    if (photoTime - lastPhotoDue_ < interval)
         return;
-    lastPhoto_ = photoTime;
-    actions_.takeSnapshot();
+    // The next photo is due one interval after this one was due, not after the tick that took
+    // it; a timer more than an interval late (a stall, or a rate above the tick rate) starts
+    // afresh from now.
+    const uint32_t due = lastPhotoDue_ + interval;
+    lastPhotoDue_ = photoTime - due >= interval ? photoTime : due;
+    shoot(alarmDue, taskDue);
+}
+
+void CaptureTimer::shoot(bool alarmDue, bool taskDue) {
+    const std::optional<MessageBoxRequest> box = pictureFailureBox(actions_.takeSnapshot());
+    if (!box)
+        return;
+    // Told without waiting for the user: the photos go on at their pace meanwhile.
+    const bool untold = (alarmDue && !alarmTold_) || (taskDue && !taskTold_);
+    if (alarmDue)
+        alarmTold_ = true;
+    if (taskDue)
+        taskTold_ = true;
+    if (untold)
+        actions_.postMessage(*box);
 }
 
 }  // namespace vidora

@@ -1,4 +1,5 @@
 #include "app/message_box.h"
+#include "app/message_poster.h"
 #include "engine/capture_engine.h"
 #include "engine/schedule/schedule_actions.h"
 
@@ -28,13 +29,18 @@ class EngineScheduleActions final : public ScheduleActions {
         CaptureEngine* engine = CaptureEngine::instance();
         return engine && engine->recording() && engine->recordingPort().recordingEndedAtLimit();
     }
-    void takeSnapshot() override {
+    PictureWriteResult takeSnapshot() override {
         if (CaptureEngine* engine = CaptureEngine::instance())
-            engine->snapshot();
+            return engine->takeSnapshot();
+        return {};
     }
     void showMessage(const std::string& text, const std::string& caption, uint32_t type) override {
         userMessageBox(text, caption, type);
     }
+    void postMessage(const MessageBoxRequest& box) override { poster_.post(box); }
+
+  private:
+    MessagePoster poster_;
 };
 
 }  // namespace

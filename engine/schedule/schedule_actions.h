@@ -2,11 +2,13 @@
 // What the schedule supervisor and its timers do to the rest of the program: switch the
 // receiver's channel, start and stop the one recording, take a picture, tell the user. The
 // engine's implementation goes through the CaptureEngine; tests give their own.
-// Called on the capture and record timer threads; every operation may block (a channel switch
-// settles for 300 ms, a message box waits for the user).
+// Called on the capture and record timer threads; every operation but postMessage may block (a
+// channel switch settles for 300 ms, a message box waits for the user).
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "recording/snapshot.h"
 
 namespace vidora {
 
@@ -23,11 +25,14 @@ class ScheduleActions {
     // The running recording's writer gave up at the record folder's limit.
     virtual bool recordingEndedAtLimit() = 0;
     // Takes a picture of the live channel and writes it under an automatic name (the picture
-    // folder's limit may forbid it and tell the user).
-    virtual void takeSnapshot() = 0;
+    // folder's limit may forbid it and tell the user). A file that could not be written is
+    // reported, not told.
+    virtual PictureWriteResult takeSnapshot() = 0;
     // Shows a message box and waits until the user closed it.
     virtual void showMessage(const std::string& text, const std::string& caption,
                              uint32_t type) = 0;
+    // Shows a message box without waiting for it.
+    virtual void postMessage(const MessageBoxRequest& box) = 0;
 };
 
 // The engine's actions, through CaptureEngine::instance() (nothing while there is no engine).

@@ -205,9 +205,12 @@ int SpyRecordingPort::startRecording() {
     return log_->startResult;
 }
 
-void SpyRecordingPort::takeSnapshot(StoredPictureSource& source) {
+PictureWriteResult SpyRecordingPort::takeSnapshot(StoredPictureSource& source) {
     add("snapshot");
     lastSnapshot = source.makeStoredPicture(1);
+    PictureWriteResult taken;
+    taken.ok = true;
+    return taken;
 }
 
 std::vector<uint8_t> RecordingLog::nextPicture(int limitMs) {

@@ -190,7 +190,7 @@ class SpyRecordingPort final : public RecordingPort {
     void detachWriter() override { add("detach"); }
     int startRecording() override;
     void stopRecording() override { add("stop"); }
-    void takeSnapshot(StoredPictureSource& source) override;
+    PictureWriteResult takeSnapshot(StoredPictureSource& source) override;
 
     StoredPicture lastSnapshot;
 

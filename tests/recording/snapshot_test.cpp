@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include <jpeglib.h>
@@ -166,25 +172,149 @@ TEST_F(SnapshotTest, JpegFilesDecodeToThePicture) {
     EXPECT_NEAR(square[1], 230, 8);
 }
 
-TEST_F(SnapshotTest, FailuresReportFalseAndOnlyTheJpegLibraryTalks) {
+// Writing into a folder that cannot take the file: the result names the folder and the system's
+// reason, the writers themselves show nothing, and no file stays behind.
+class PictureFailureTest : public SnapshotTest {
+  protected:
+    // Writes `picture` as a BMP and as a JPEG to `folderPath`/name and expects both to fail with
+    // the box text, leaving the folder's listing as it was.
+    void expectBothFail(const std::string& folderPath, const StoredPicture& picture,
+                        const std::string& text) {
+        for (int format : {kPictureBmp, kPictureJpeg}) {
+            SCOPED_TRACE(format == kPictureBmp ? "BMP" : "JPEG");
+            const std::string path =
+                folderPath + (format == kPictureBmp ? "/picture.bmp" : "/picture.jpg");
+            const PictureWriteResult result = writePictureFile(&picture, format, path);
+            EXPECT_FALSE(result);
+            EXPECT_EQ(result.path, path);
+            const auto box = pictureFailureBox(result);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->text, text);
+            EXPECT_EQ(box->caption, "Vidora");
+            EXPECT_EQ(box->type, MB_OK | MB_ICONWARNING);
+            EXPECT_FALSE(std::filesystem::exists(path));
+        }
+    }
     test::MessageBoxRecorder boxes;
-    StoredPicture picture = twoColourPicture(64, 64);
-    std::string missing = folder.path() + "/missing/a";
-    EXPECT_FALSE(writeBmpFile(picture, missing + ".bmp"));
-    EXPECT_FALSE(writeJpegFile(picture, missing + ".jpg", 85));
+};
+
+// File-system checks made as an ordinary user for a while: root writes into read-only folders.
+class UnprivilegedFileAccess {
+  public:
+    UnprivilegedFileAccess() {
+        if (::geteuid() == 0)
+            previous_ = ::setfsuid(65534);
+    }
+    ~UnprivilegedFileAccess() {
+        if (previous_ >= 0)
+            ::setfsuid(static_cast<uid_t>(previous_));
+    }
+
+  private:
+    int previous_ = -1;
+};
+
+// A file size limit for a while: writes past `bytes` fail with EFBIG, the way a full disk fails
+// part-way through a file.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+  private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(PictureFailureTest, AMissingFolderIsNamedWithTheSystemsReason) {
+    const StoredPicture picture = twoColourPicture(64, 64);
+    expectBothFail(
+        folder.path() + "/missing", picture,
+        "Cannot save the snapshot to " + folder.path() + "/missing: No such file or directory");
+
+    // A relative folder is named from the root, as the user finds it.
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    expectBothFail(
+        "./SNAPSHOT", picture,
+        "Cannot save the snapshot to " + folder.path() + "/SNAPSHOT: No such file or directory");
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(boxes.requests.empty()) << "the writers leave the telling to their callers";
+}
+
+TEST_F(PictureFailureTest, AReadOnlyFolderIsNamedWithTheSystemsReason) {
+    namespace fs = std::filesystem;
+    const std::string readOnly = folder.path() + "/read-only";
+    fs::create_directory(readOnly);
+    fs::permissions(folder.path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec |
+                                  fs::perms::group_exec | fs::perms::others_exec);
+    {
+        UnprivilegedFileAccess unprivileged;
+        expectBothFail(readOnly, twoColourPicture(64, 64),
+                       "Cannot save the snapshot to " + readOnly + ": Permission denied");
+    }
+    EXPECT_TRUE(fs::is_empty(readOnly));
+    fs::permissions(readOnly, fs::perms::owner_all);
     EXPECT_TRUE(boxes.requests.empty());
+}
 
+TEST_F(PictureFailureTest, AFullDiskLeavesNoHalfWrittenFile) {
+    // A device that is always full: the BMP's first write fails, the JPEG library's error handler
+    // fires in the middle of a large picture and at the final flush of a small one. The device
+    // is not a file of ours and stays.
+    for (const StoredPicture& picture : {twoColourPicture(720, 576), twoColourPicture(8, 8)}) {
+        for (int format : {kPictureBmp, kPictureJpeg}) {
+            const PictureWriteResult result = writePictureFile(&picture, format, "/dev/full");
+            EXPECT_FALSE(result);
+            const auto box = pictureFailureBox(result);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->text, "Cannot save the snapshot to /dev: No space left on device");
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+
+    // A disk that fills part-way through the file: the part written is removed again, whether
+    // the write fails in the middle (large pictures) or at the final flush (a small JPEG).
+    for (const StoredPicture& picture : {twoColourPicture(720, 576), twoColourPicture(8, 8)}) {
+        SCOPED_TRACE(picture.width());
+        FileSizeLimit limit(200);
+        expectBothFail(folder.path(), picture,
+                       "Cannot save the snapshot to " + folder.path() + ": File too large");
+    }
+    EXPECT_TRUE(folder.files().empty());
+    EXPECT_TRUE(boxes.requests.empty());
+}
+
+TEST_F(PictureFailureTest, TheJpegLibrarysOwnErrorsKeepItsMessage) {
     StoredPicture empty(0, 0);  // the library refuses an empty image
-    EXPECT_FALSE(writeJpegFile(empty, folder.file("empty.jpg"), 85));
-    ASSERT_EQ(boxes.requests.size(), 1u);
-    EXPECT_EQ(boxes.requests[0].caption, "JPEG Fatal Error");
-    EXPECT_EQ(boxes.requests[0].type, MB_ICONERROR);
-    EXPECT_NE(boxes.requests[0].text.find("Empty JPEG image"), std::string::npos)
-        << boxes.requests[0].text;
+    const std::string path = folder.file("empty.jpg");
+    const PictureWriteResult result = writeJpegFile(empty, path, 85);
+    EXPECT_FALSE(result);
+    const auto box = pictureFailureBox(result);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, "JPEG Fatal Error");
+    EXPECT_EQ(box->type, MB_OK | MB_ICONERROR);
+    EXPECT_NE(box->text.find("Empty JPEG image"), std::string::npos) << box->text;
+    EXPECT_TRUE(folder.files().empty()) << "the file it had begun is gone";
 
+    // No picture, or a format that writes nothing: nothing to tell.
     EXPECT_FALSE(writePictureFile(nullptr, kPictureJpeg));
+    EXPECT_FALSE(pictureFailureBox(writePictureFile(nullptr, kPictureJpeg)));
+    const StoredPicture picture = twoColourPicture(64, 64);
     EXPECT_TRUE(writePictureFile(&picture, 3, folder.file("other")));
     EXPECT_FALSE(std::filesystem::exists(folder.file("other")));
+    EXPECT_TRUE(boxes.requests.empty());
 }
 
 TEST_F(SnapshotTest, APictureBeforeTheFirstFrameIsBlackButStampedAndWritten) {

@@ -313,6 +313,38 @@ TEST_F(RecordingWireTest, SnapshotsKeepThePictureFolderLimit) {
     EXPECT_TRUE(shownMessages().empty());
 }
 
+TEST_F(RecordingWireTest, ASnapshotThatCannotBeWrittenSaysWhereAndWhyAtEveryAttempt) {
+    TempFolder pictures;
+    const std::string missing = pictures.path() + "/SNAPSHOT";
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s", missing.c_str());
+    registerEngine();
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+
+    gConfig.pictureFormat = 1;
+    sendMessage(ENG_SNAPSHOT);
+    sendMessage(ENG_SNAPSHOT);
+    gConfig.pictureFormat = 2;
+    sendMessage(ENG_SNAPSHOT);
+    auto shown = shownMessages();
+    ASSERT_EQ(shown.size(), 3u);
+    for (const auto& m : shown) {
+        EXPECT_EQ(m.text, "Cannot save the snapshot to " + missing + ": No such file or directory");
+        EXPECT_EQ(m.caption, "Vidora");
+        EXPECT_EQ(m.type, MB_OK | MB_ICONWARNING);
+    }
+    EXPECT_TRUE(pictures.files().empty());
+
+    // Once the folder is there the next snapshot lands in it, without a word.
+    clearMessages();
+    std::filesystem::create_directory(missing);
+    sendMessage(ENG_SNAPSHOT);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(missing),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_TRUE(shownMessages().empty());
+}
+
 // The demo's own modules (the simulated receiver with its alarm script and the real recording
 // side) answer the record and snapshot commands the main window's buttons send.
 TEST_F(RecordingWireTest, TheDemoModulesRecordAndTakeSnapshots) {

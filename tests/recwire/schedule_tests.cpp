@@ -3,7 +3,9 @@
 // timer state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "app/message_box.h"
 #include "app/settings.h"
@@ -94,26 +96,32 @@ class FakeActions final : public ScheduleActions {
     }
     bool recording() override { return recordingNow; }
     bool recordingEndedAtLimit() override { return recordingNow && writerEndedAtLimit; }
-    void takeSnapshot() override {
+    PictureWriteResult takeSnapshot() override {
         photos.push_back(clock_.multimediaTime());
         if (writeFiles)
-            writePictureFile(&picture, kPictureBmp, std::nullopt, clock_);
+            return writePictureFile(&picture, kPictureBmp, std::nullopt, clock_);
+        PictureWriteResult taken;
+        taken.ok = true;
+        return taken;
     }
     void showMessage(const std::string& text, const std::string& caption, uint32_t type) override {
         messages.push_back({text, caption, type});
     }
+    void postMessage(const MessageBoxRequest& box) override { posted.push_back(box); }
     void reset() {
         switches.clear();
         starts.clear();
         stops.clear();
         photos.clear();
         messages.clear();
+        posted.clear();
         recordingNow = refuse = writerEndedAtLimit = writeFiles = false;
     }
 
     std::vector<int> switches;
     std::vector<uint32_t> starts, stops, photos;  // multimedia ms
-    std::vector<MessageBoxRequest> messages;
+    std::vector<MessageBoxRequest> messages;      // shown, waiting for the user
+    std::vector<MessageBoxRequest> posted;        // shown without waiting
     bool recordingNow = false;
     bool refuse = false;
     bool writerEndedAtLimit = false;
@@ -378,8 +386,8 @@ TEST_F(ScheduleTest, AlarmWorkCarriesOnAcrossTheTickWrap) {
     EXPECT_LE(stoppedAfterMs, 4800 + 3000);
     EXPECT_NEAR(static_cast<double>(actions.photos.size()), 16.0, 1.0);
     for (std::size_t i = 1; i < actions.photos.size(); ++i) {
-        ASSERT_GE(actions.photos[i] - actions.photos[i - 1], 500u) << i;
-        ASSERT_LT(actions.photos[i] - actions.photos[i - 1], 600u) << i;
+        ASSERT_GE(actions.photos[i] - actions.photos[i - 1], 500u - CaptureTimer::kPeriodMs) << i;
+        ASSERT_LT(actions.photos[i] - actions.photos[i - 1], 500u + CaptureTimer::kPeriodMs) << i;
     }
 }
 
@@ -431,8 +439,9 @@ TEST_F(ScheduleTest, PhotosComeNoFasterThanTheirRateAndRateZeroCountsAsOne) {
     const std::size_t files = pictures.files().size();
     EXPECT_LE(files, 60u + 1 + 180u);
     EXPECT_GE(files, 60u + 170u);
+    // Paced from when each was due: never closer than the interval less one tick.
     for (std::size_t i = 1; i < actions.photos.size(); ++i)
-        ASSERT_GE(actions.photos[i] - actions.photos[i - 1], 333u) << i;
+        ASSERT_GE(actions.photos[i] - actions.photos[i - 1], 333u - CaptureTimer::kPeriodMs) << i;
 
     // Alarm photos and a task together go at the larger rate.
     gConfig.alarmCapture = 1;
@@ -445,6 +454,136 @@ TEST_F(ScheduleTest, PhotosComeNoFasterThanTheirRateAndRateZeroCountsAsOne) {
     alarmUntil = kMonday10 + 250;
     runUntil(kMonday10 + 250);
     EXPECT_NEAR(static_cast<double>(actions.photos.size()), 52.0, 3.0);
+}
+
+// The capture timer alone, ticked every 15 ms give or take a few, as on a loaded machine.
+class PhotoPaceTest : public ScheduleTest {
+  protected:
+    static constexpr int kShortestTick = 10;
+    static constexpr int kLongestTick = 24;
+
+    void tickFor(int64_t ms) {
+        std::uniform_int_distribution<int> step(kShortestTick, kLongestTick);
+        for (int64_t t = 0; t < ms;) {
+            const int s = step(random);
+            clock.advanceMs(s);
+            t += s;
+            if (alarmSeen)
+                gTimer.lastMotionTime = clock.multimediaTime();
+            capture.tick();
+        }
+    }
+    // Each photo is taken at the first tick at or after it was due, the first one at `first`:
+    // none is late by a tick or more, so the lateness never adds up.
+    void expectEachOnItsDue(uint32_t first, uint32_t interval, std::size_t from = 0) {
+        for (std::size_t i = from; i < actions.photos.size(); ++i) {
+            const uint32_t due = first + interval * static_cast<uint32_t>(i - from);
+            ASSERT_GE(actions.photos[i] - due, 0u) << i;
+            ASSERT_LT(actions.photos[i] - due, static_cast<uint32_t>(kLongestTick)) << i;
+        }
+    }
+
+    std::mt19937 random{20261207};
+    bool alarmSeen = false;
+};
+
+TEST_F(PhotoPaceTest, ATaskTakesItsPhotosAtItsRateHoweverTheTicksFall) {
+    storeRelaxed(gTimer.captureTaskChannel, 4);
+    storeRelaxed(gTimer.captureTaskFps, 1);
+    storeRelaxed(gTimer.captureTaskLeftMs, 600000);
+    storeRelaxed(gTimer.captureTaskStart, kMonday10);
+    clock.setCalendar(kMonday10);
+    capture.begin();
+    const uint32_t t0 = clock.multimediaTime();
+
+    // 591 s at 1 photo a second: 591 photos, never two closer than a second less one tick.
+    tickFor(591000);
+    const auto taken = std::count_if(actions.photos.begin(), actions.photos.end(),
+                                     [&](uint32_t t) { return t - t0 <= 591000; });
+    EXPECT_NEAR(static_cast<double>(taken), 591.0, 1.0);
+    expectEachOnItsDue(t0 + 1000, 1000);
+    for (std::size_t i = 1; i < actions.photos.size(); ++i)
+        ASSERT_GT(actions.photos[i] - actions.photos[i - 1], 1000u - kLongestTick) << i;
+
+    // The timer stalls for more than five intervals: one photo when it ticks again, then one a
+    // second from there, not a burst that catches up.
+    const std::size_t beforeStall = actions.photos.size();
+    clock.advanceMs(5300);
+    const uint32_t stallEnd = clock.multimediaTime();
+    tickFor(3500);
+    ASSERT_EQ(actions.photos.size(), beforeStall + 4);
+    const uint32_t resumed = actions.photos[beforeStall];
+    EXPECT_LE(resumed - stallEnd, static_cast<uint32_t>(kLongestTick));
+    expectEachOnItsDue(resumed, 1000, beforeStall);
+}
+
+TEST_F(PhotoPaceTest, AlarmPhotosComeAtTheAlarmRate) {
+    gConfig.alarmCapture = 1;
+    gConfig.alarmCaptureSeconds = 10;
+    gConfig.alarmCaptureFps = 5;
+    clock.setCalendar(kMonday10);
+    capture.begin();
+    tickFor(7000);  // nothing due for a while
+    ASSERT_TRUE(actions.photos.empty());
+
+    // An alarm on the live channel for a minute: 5 photos a second from its first tick on.
+    storeRelaxed(gTimer.alarmChannel, 0);
+    storeRelaxed(gTimer.alarmCaptureLeftMs, 120000);
+    alarmSeen = true;
+    const uint32_t start = clock.multimediaTime();
+    tickFor(60000);
+    ASSERT_FALSE(actions.photos.empty());
+    EXPECT_LE(actions.photos[0] - start, static_cast<uint32_t>(kLongestTick));
+    const auto taken = std::count_if(actions.photos.begin(), actions.photos.end(),
+                                     [&](uint32_t t) { return t - start < 60000; });
+    EXPECT_NEAR(static_cast<double>(taken), 300.0, 1.0);
+    expectEachOnItsDue(actions.photos[0], 200);
+}
+
+TEST_F(ScheduleTest, PhotosThatCannotBeWrittenAreToldOncePerTaskAndPerAlarm) {
+    actions.writeFiles = true;
+    const std::string missing = pictures.path() + "/missing";
+    std::snprintf(gConfig.pictureFolder, sizeof gConfig.pictureFolder, "%s", missing.c_str());
+    const std::string text =
+        "Cannot save the snapshot to " + missing + ": No such file or directory";
+    // Two capture tasks of a minute each, twice a second and once a second.
+    tasks = {makeTask(kCapture, kDaily, 10, 0, 0, 60, 4, 2),
+             makeTask(kCapture, kDaily, 10, 2, 0, 60, 4, 1)};
+    startAt(kMonday10 - 1);
+    runUntil(kMonday10 + 61);
+    EXPECT_GE(actions.photos.size(), 100u) << "the photos go on after the first failure";
+    ASSERT_EQ(actions.posted.size(), 1u);
+    EXPECT_EQ(actions.posted[0].text, text);
+    EXPECT_EQ(actions.posted[0].caption, "Vidora");
+    EXPECT_EQ(actions.posted[0].type, MB_OK | MB_ICONWARNING);
+    EXPECT_TRUE(actions.messages.empty()) << "the capture timer never waits for the user";
+
+    runUntil(kMonday10 + 181);
+    EXPECT_EQ(actions.posted.size(), 2u) << "the second task is told again";
+
+    // An alarm series of photos is told once, however long the alarm lasts; the next series
+    // once more.
+    gConfig.alarmCapture = 1;
+    gConfig.alarmCaptureSeconds = 3;
+    gConfig.alarmCaptureFps = 2;
+    alarmUntil = clock.calendarSeconds() + 20;
+    run(25000);
+    EXPECT_EQ(gTimer.alarmCaptureLeftMs, 0);
+    EXPECT_EQ(actions.posted.size(), 3u);
+    alarmUntil = clock.calendarSeconds() + 2;
+    run(10000);
+    ASSERT_EQ(actions.posted.size(), 4u);
+    EXPECT_EQ(actions.posted[3].text, text);
+
+    // Once the folder is there the photos land in it, and nothing is told.
+    std::filesystem::create_directory(missing);
+    alarmUntil = clock.calendarSeconds() + 2;
+    run(5000);
+    EXPECT_GE(std::distance(std::filesystem::directory_iterator(missing),
+                            std::filesystem::directory_iterator()),
+              8);
+    EXPECT_EQ(actions.posted.size(), 4u);
+    EXPECT_TRUE(pictures.files().empty()) << "nothing lands beside the folder";
 }
 
 TEST_F(ScheduleTest, ARecordFolderOverItsLimitIsKeptByPolicy) {

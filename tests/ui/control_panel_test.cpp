@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "app/message_box.h"
 #include "app/settings.h"
 #include "app/task_list.h"
 #include "platform/relaxed.h"
@@ -131,6 +132,30 @@ TEST_F(ControlPanelTest, ToolButtonsSendTheirCommands) {
     click(kTool, 14, STATE_HIGHLIGHTED);
     EXPECT_EQ(exploredFolders, (std::vector<std::string>{"./RECORD"}));
     EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(ControlPanelTest, WithNoProgramForFoldersFilesSaysWhereTheRecordFolderIs) {
+    installWindowMessageBoxes({});
+    noFolderProgram = true;
+    // Files works before live view runs, too.
+    click(kTool, 14, STATE_HIGHLIGHTED);
+    ASSERT_EQ(host.messageBoxes().size(), 1u);
+    const auto& shown = host.messageBoxes()[0];
+    EXPECT_EQ(shown.owner, main->handle());
+    EXPECT_EQ(shown.request.text,
+              "The record folder is " + (folder.path() / "RECORD").string() +
+                  "\n\nNo program to open folders was found. Install a file manager to open it "
+                  "from here.");
+    EXPECT_EQ(shown.request.caption, "Vidora");
+    EXPECT_EQ(shown.request.type, MB_OK | MB_ICONINFORMATION);
+
+    // Where a program opens the folder there is nothing to tell.
+    noFolderProgram = false;
+    click(kTool, 14, STATE_HIGHLIGHTED);
+    EXPECT_EQ(host.messageBoxes().size(), 1u);
+    EXPECT_EQ(exploredFolders, (std::vector<std::string>{"./RECORD", "./RECORD"}));
+    EXPECT_TRUE(commands().empty());
+    setMessageBoxPresenter({});
 }
 
 TEST_F(ControlPanelTest, ZoomStaysBetweenOneAndFour) {

@@ -85,7 +85,7 @@ class LiveViewTest : public ::testing::Test {
             return std::make_unique<test::SpyRecordingPort>(l);
         };
         registerEngineModule(factories);
-        setUiServices({[](WindowHandle, int) {}, [](const std::string&) {}});
+        setUiServices({[](WindowHandle, int) {}, [](const std::string&, std::function<void()>) {}});
     }
 
     ~LiveViewTest() override {

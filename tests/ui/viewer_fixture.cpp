@@ -90,7 +90,11 @@ ViewerTest::ViewerTest(bool defaultSkin) {
     services.showSettings = [this](WindowHandle owner, int page) {
         settingsCalls.push_back({owner, page});
     };
-    services.exploreFolder = [this](const std::string& f) { exploredFolders.push_back(f); };
+    services.openFolder = [this](const std::string& f, std::function<void()> noProgram) {
+        exploredFolders.push_back(f);
+        if (noFolderProgram)
+            noProgram();
+    };
     setUiServices(std::move(services));
 }
 
