@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "app/settings.h"
 #include "platform/relaxed.h"
@@ -80,7 +81,7 @@ void look() {
         report(QString("box|%1|%2|%3").arg(box->windowTitle(), box->text(), iconName(box->icon())));
         if (gUserAway) {
             gReported.append(box);
-            if (gQuitAtBox)
+            if (std::exchange(gQuitAtBox, false))
                 QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
             return;
         }
