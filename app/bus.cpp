@@ -3,6 +3,7 @@
 #include <atomic>
 #include <set>
 
+#include "app/message_box.h"
 #include "app/settings.h"
 #include "platform/relaxed.h"
 
@@ -76,6 +77,7 @@ BusModule* ViewerApp::module(int32_t number) const {
 }
 
 int ViewerApp::run() {
+    reopenMessageBoxes();  // a previous run may have closed them on its way out
     storeRelaxed(state_, Stopped);
     if (startup() != 0) {
         if (state() == Starting)
@@ -160,8 +162,12 @@ int32_t ViewerApp::send(BusMessage& message) {
         // failed module start (3: nothing is to be saved then) or before start-up (0: nothing
         // was loaded that could be saved) changes nothing.
         const State s = state();
-        if (s == Starting || s == Running)
+        if (s == Starting || s == Running) {
+            // Workers that the stopping modules wait for may be waiting for a message box:
+            // nobody answers those any more.
+            closeMessageBoxes(Quitting::Attended);
             quit();
+        }
         return 0;
     }
     if (isUiNotice(message.id)) {

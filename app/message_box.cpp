@@ -1,20 +1,29 @@
 #include "app/message_box.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace vidora {
 
 namespace {
 
+// One request. Shared between its caller and the dispatcher: a caller released early (the
+// program quits) may return while the UI thread still shows its box.
 struct Pending {
     MessageBoxRequest request;
+    bool fromOtherThread = true;
     int result = IDOK;
     bool done = false;
 };
+using PendingPtr = std::shared_ptr<Pending>;
+
+enum class Closed { No, ForOtherThreads, ForAll };
 
 struct Dispatcher {
     std::mutex mutex;
@@ -22,7 +31,10 @@ struct Dispatcher {
     MessageBoxPresenter presenter;
     std::function<void()> wakeUi;
     std::thread::id uiThread;
-    std::deque<Pending*> queue;
+    std::deque<PendingPtr> queue;       // other threads' requests, not shown yet
+    std::vector<PendingPtr> showing;    // handed to the presenter, innermost last
+    std::vector<OpenMessageBox*> open;  // boxes on the screen, innermost last
+    Closed closed = Closed::No;
 };
 
 Dispatcher& dispatcher() {
@@ -30,7 +42,50 @@ Dispatcher& dispatcher() {
     return d;
 }
 
+bool refusedLocked(const Dispatcher& d, bool fromOtherThread) {
+    return d.closed == Closed::ForAll || (d.closed == Closed::ForOtherThreads && fromOtherThread);
+}
+
+// The caller learns the answer; the first answer counts.
+void answerLocked(Dispatcher& d, Pending& pending, int result) {
+    if (pending.done)
+        return;
+    pending.result = result;
+    pending.done = true;
+    d.answered.notify_all();
+}
+
+void tellStandardError(const MessageBoxRequest& request) {
+    std::fprintf(stderr, "%s%s%s\n", request.caption.c_str(), request.caption.empty() ? "" : ": ",
+                 request.text.c_str());
+}
+
+// UI thread: shows one request with the presenter and answers it, unless the quit did first.
+int present(const MessageBoxPresenter& presenter, const PendingPtr& pending) {
+    Dispatcher& d = dispatcher();
+    {
+        std::lock_guard lock(d.mutex);
+        d.showing.push_back(pending);
+    }
+    const int result = presenter(pending->request);
+    std::lock_guard lock(d.mutex);
+    d.showing.erase(std::find(d.showing.begin(), d.showing.end(), pending));
+    answerLocked(d, *pending, result);
+    return pending->result;
+}
+
 }  // namespace
+
+int quitAnswer(uint32_t type) {
+    switch (type & 0x0F) {
+        case MB_OKCANCEL:
+            return IDCANCEL;
+        case MB_YESNO:
+            return IDNO;
+        default:
+            return IDOK;
+    }
+}
 
 void setMessageBoxPresenter(MessageBoxPresenter presenter, std::function<void()> wakeUi) {
     Dispatcher& d = dispatcher();
@@ -40,6 +95,7 @@ void setMessageBoxPresenter(MessageBoxPresenter presenter, std::function<void()>
         d.presenter = std::move(presenter);
         d.wakeUi = std::move(wakeUi);
         d.uiThread = d.presenter ? std::this_thread::get_id() : std::thread::id();
+        d.closed = Closed::No;
         removed = !d.presenter;
     }
     // Nobody will answer requests that are still queued: release their callers.
@@ -55,34 +111,34 @@ bool onUiThread() {
 
 int userMessageBox(const std::string& text, const std::string& caption, uint32_t type) {
     Dispatcher& d = dispatcher();
-    MessageBoxPresenter presenter;
-    std::function<void()> wake;
-    bool direct = false;
-    {
-        std::lock_guard lock(d.mutex);
-        presenter = d.presenter;
-        wake = d.wakeUi;
-        direct = presenter && d.uiThread == std::this_thread::get_id();
+    auto pending = std::make_shared<Pending>();
+    pending->request = MessageBoxRequest{text, caption, type};
+    std::unique_lock lock(d.mutex);
+    const MessageBoxPresenter presenter = d.presenter;
+    const std::function<void()> wake = d.wakeUi;
+    pending->fromOtherThread = !(presenter && d.uiThread == std::this_thread::get_id());
+    if (refusedLocked(d, pending->fromOtherThread)) {
+        lock.unlock();
+        tellStandardError(pending->request);
+        return quitAnswer(type);
     }
-    MessageBoxRequest request{text, caption, type};
     if (!presenter) {
-        std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
-                     text.c_str());
+        lock.unlock();
+        tellStandardError(pending->request);
         return IDOK;
     }
-    if (direct)
-        return presenter(request);
+    if (!pending->fromOtherThread) {
+        lock.unlock();
+        return present(presenter, pending);
+    }
 
-    Pending pending;
-    pending.request = std::move(request);
-    std::unique_lock lock(d.mutex);
-    d.queue.push_back(&pending);
+    d.queue.push_back(pending);
     lock.unlock();
     if (wake)
         wake();
     lock.lock();
-    d.answered.wait(lock, [&] { return pending.done; });
-    return pending.result;
+    d.answered.wait(lock, [&] { return pending->done; });
+    return pending->result;
 }
 
 void pumpMessageBoxes() {
@@ -91,20 +147,78 @@ void pumpMessageBoxes() {
         std::unique_lock lock(d.mutex);
         if (d.queue.empty())
             return;
-        Pending* pending = d.queue.front();
+        PendingPtr pending = d.queue.front();
         d.queue.pop_front();
         MessageBoxPresenter presenter = d.presenter;
-        lock.unlock();
-        int result = presenter ? presenter(pending->request) : IDOK;
         if (!presenter) {
-            std::fprintf(stderr, "%s: %s\n", pending->request.caption.c_str(),
-                         pending->request.text.c_str());
+            answerLocked(d, *pending, IDOK);
+            lock.unlock();
+            tellStandardError(pending->request);
+            continue;
         }
-        lock.lock();
-        pending->result = result;
-        pending->done = true;
-        d.answered.notify_all();
+        lock.unlock();
+        present(presenter, pending);
     }
+}
+
+void closeMessageBoxes(Quitting how) {
+    Dispatcher& d = dispatcher();
+    std::vector<std::function<void()>> closers;
+    std::vector<MessageBoxRequest> unanswered;
+    {
+        std::lock_guard lock(d.mutex);
+        const Closed now = how == Quitting::Unattended ? Closed::ForAll : Closed::ForOtherThreads;
+        d.closed = std::max(d.closed, now);
+        for (const PendingPtr& pending : d.queue) {
+            unanswered.push_back(pending->request);
+            answerLocked(d, *pending, quitAnswer(pending->request.type));
+        }
+        d.queue.clear();
+        for (const PendingPtr& pending : d.showing) {
+            if (refusedLocked(d, pending->fromOtherThread))
+                answerLocked(d, *pending, quitAnswer(pending->request.type));
+        }
+        for (OpenMessageBox* box : d.open) {
+            if (!box->closed_ && refusedLocked(d, box->forOtherThread_)) {
+                box->closed_ = true;
+                closers.push_back(box->close_);
+            }
+        }
+    }
+    for (const MessageBoxRequest& request : unanswered)
+        tellStandardError(request);
+    // Innermost first: each box's own loop ends as the stack of boxes unwinds.
+    for (auto it = closers.rbegin(); it != closers.rend(); ++it) {
+        if (*it)
+            (*it)();
+    }
+}
+
+void reopenMessageBoxes() {
+    Dispatcher& d = dispatcher();
+    std::lock_guard lock(d.mutex);
+    d.closed = Closed::No;
+}
+
+OpenMessageBox::OpenMessageBox(std::function<void()> close) : close_(std::move(close)) {
+    Dispatcher& d = dispatcher();
+    std::lock_guard lock(d.mutex);
+    // The box belongs to the request the presenter shows, if any.
+    forOtherThread_ = !d.showing.empty() && d.showing.back()->fromOtherThread;
+    closed_ = refusedLocked(d, forOtherThread_);
+    d.open.push_back(this);
+}
+
+OpenMessageBox::~OpenMessageBox() {
+    Dispatcher& d = dispatcher();
+    std::lock_guard lock(d.mutex);
+    d.open.erase(std::find(d.open.begin(), d.open.end(), this));
+}
+
+bool OpenMessageBox::closed() const {
+    Dispatcher& d = dispatcher();
+    std::lock_guard lock(d.mutex);
+    return closed_;
 }
 
 }  // namespace vidora

@@ -1,15 +1,20 @@
 #include "programs/program.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSessionManager>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <cerrno>
 #include <csignal>
 
 #include "app/bus.h"
@@ -27,30 +32,125 @@ namespace vidora {
 
 namespace {
 
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int gSignalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int) {
+    const int saved = errno;
     char c = 1;
     (void)!::write(gSignalPipe[1], &c, 1);
+    errno = saved;
 }
 
-// SIGTERM and SIGINT close the main window, so the settings are saved as on a normal exit.
-void closeOnTerminationSignals(std::function<void()> close) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [close] {
-        char c;
-        (void)!::read(gSignalPipe[0], &c, 1);
-        close();
-    });
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
+// Ends the viewer in order when nobody is at the screen to do it: SIGTERM, SIGINT, SIGHUP (the
+// terminal went away) or the end of the desktop session. Message boxes, dialogs and menus that
+// are open are closed first (boxes get their quit answer, dialogs are cancelled), and the main
+// window is closed only from the main event loop: a quit run inside the loop of a box would
+// destroy the window the box belongs to, and stopping live view would wait for a worker that
+// waits for that very box. Lives on the UI thread for the whole run of the viewer.
+class UnattendedQuit : public QObject {
+  public:
+    UnattendedQuit(std::function<bool()> running, std::function<void()> closeMain)
+        : running_(std::move(running)), closeMain_(std::move(closeMain)) {
+        retry_.setInterval(10);
+        connect(&retry_, &QTimer::timeout, this, [this] { tryNow(); });
+        connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { atLoopEnd(); });
+#ifndef QT_NO_SESSIONMANAGER
+        connect(
+            qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { request(); }, Qt::DirectConnection);
+#endif
+        qApp->installEventFilter(this);
+        catchTerminationSignals();
+    }
+    // The viewer has ended: a signal from now on ends the process at once.
+    ~UnattendedQuit() override {
+        for (int signal : kTerminationSignals)
+            std::signal(signal, SIG_DFL);
+    }
+
+    void request() {
+        requested_ = true;
+        closeMessageBoxes(Quitting::Unattended);
+        tryNow();
+    }
+
+    // A request that came while the viewer was starting (at the password prompt, say) is
+    // carried out once the event loop runs.
+    void afterStartUp() {
+        if (requested_)
+            retry_.start();
+    }
+
+  protected:
+    // The session manager ends the session with a quit request to the application: the viewer
+    // quits as above instead of Qt closing its windows from wherever the request arrives.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::Quit && running_()) {
+            request();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    void tryNow() {
+        closeModalWindows();
+        if (!running_()) {
+            retry_.stop();
+            return;
+        }
+        if (QThread::currentThread()->loopLevel() > 1) {
+            retry_.start();  // until the loops of the windows just closed have returned
+            return;
+        }
+        retry_.stop();
+        closeMain_();
+    }
+
+    // The event loop ended without the main window being closed (someone called exit()): quit
+    // now; no other loop runs any more.
+    void atLoopEnd() {
+        if (!running_())
+            return;
+        closeMessageBoxes(Quitting::Unattended);
+        closeMain_();
+    }
+
+    static void closeModalWindows() {
+        for (int i = 0; i < 8 && QApplication::activePopupWidget(); ++i)
+            QApplication::activePopupWidget()->close();
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+                dialog->reject();
+        }
+    }
+
+    void catchTerminationSignals() {
+        if (gSignalPipe[0] < 0 &&
+            ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
+            return;
+        // A burst of signals never blocks the handler.
+        ::fcntl(gSignalPipe[1], F_SETFL, O_NONBLOCK);
+        auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char c;
+            (void)!::read(gSignalPipe[0], &c, 1);
+            request();
+        });
+        struct sigaction action {};
+        action.sa_handler = onTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int signal : kTerminationSignals)
+            sigaction(signal, &action, nullptr);
+    }
+
+    std::function<bool()> running_;
+    std::function<void()> closeMain_;
+    QTimer retry_;
+    bool requested_ = false;
+};
 
 // The main window as the user sees it: its cut-away outline is transparent.
 QImage windowPicture(QWidget* window) {
@@ -106,8 +206,10 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
 
     {
         ViewerApp viewer(std::move(services));
+        UnattendedQuit quit([&viewer] { return viewer.state() == ViewerApp::Running; },
+                            closeMainWindow);
         if (viewer.run() == 0) {
-            closeOnTerminationSignals(closeMainWindow);
+            quit.afterStartUp();
             QWidget* mainWidget = host.widget(UiModule::obtain().mainWindowHandle());
             installSimulatedReceiverKeys(mainWidget, simulated);
             if (hooks && hooks->whenRunning) {

@@ -38,7 +38,12 @@ int showQtMessageBox(QWidget* owner, const MessageBoxRequest& request) {
             box.setStandardButtons(QMessageBox::Ok);
             break;
     }
-    switch (box.exec()) {
+    // A quit takes the box down early (the program ends and nobody answers it any more).
+    const OpenMessageBox open([&box] { box.done(QDialog::Rejected); });
+    const int pressed = open.closed() ? 0 : box.exec();
+    if (open.closed())
+        return quitAnswer(request.type);
+    switch (pressed) {
         case QMessageBox::Cancel:
             return IDCANCEL;
         case QMessageBox::Yes:

@@ -7,6 +7,10 @@
 //   running                          start-up is complete; the main window is closed at once
 //   exit <code>                      the program entry returned
 //   dialog_probe [entry...]
+// With --leave-boxes-open the user is away: boxes are reported but never answered, and the main
+// window stays open until the program is ended from outside (a signal). With --quit-at-box the
+// first box reported is followed by a quit request to the application, as the end of the desktop
+// session makes.
 // With --unplug-and-replug the user first pulls the simulated receiver out with the demo's key,
 // closes the message that follows, plugs it back in with the same key and waits for live view:
 //   unplugged live <0|1>             the receiver is out and the message was closed
@@ -22,6 +26,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "app/settings.h"
 #include "platform/relaxed.h"
@@ -33,6 +38,9 @@ namespace {
 
 QStringList gEntries;
 bool gAnswerPending = false;
+bool gUserAway = false;
+bool gQuitAtBox = false;
+QList<QPointer<QMessageBox>> gReported;
 
 void report(const QString& line) {
     std::printf("%s\n", line.toUtf8().constData());
@@ -68,7 +76,15 @@ void look() {
         return;
     QWidget* modal = QApplication::activeModalWidget();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (gUserAway && gReported.contains(box))
+            return;
         report(QString("box|%1|%2|%3").arg(box->windowTitle(), box->text(), iconName(box->icon())));
+        if (gUserAway) {
+            gReported.append(box);
+            if (std::exchange(gQuitAtBox, false))
+                QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+            return;
+        }
         QPointer<QMessageBox> target(box);
         answer(box, [target] {
             if (target)
@@ -153,8 +169,13 @@ void unplugAndReplug(QWidget* mainWindow) {
 int main(int argc, char** argv) {
     bool unplugging = false;
     for (int i = 1; i < argc; ++i) {
-        if (QString::fromUtf8(argv[i]) == "--unplug-and-replug")
+        const QString arg = QString::fromUtf8(argv[i]);
+        if (arg == "--unplug-and-replug")
             unplugging = true;
+        else if (arg == "--leave-boxes-open")
+            gUserAway = true;
+        else if (arg == "--quit-at-box")
+            gUserAway = gQuitAtBox = true;
         else
             gEntries << QString::fromUtf8(argv[i]);
     }
@@ -163,7 +184,7 @@ int main(int argc, char** argv) {
         report("running");
         if (unplugging)
             unplugAndReplug(mainWindow);
-        else
+        else if (!gUserAway)
             QTimer::singleShot(0, qApp, closeMainWindow);
     };
     int programArgc = 1;

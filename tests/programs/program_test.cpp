@@ -17,53 +17,23 @@
 #include <vector>
 
 #include "tests/app/temp_dir.h"
+#include "tests/programs/child_process.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Starts `program` in the current folder with `args`; its standard output goes to `outFile`
-// (or nowhere), its standard error is kept in demo.stderr.
+using vidora::test::KillAtEnd;
+using vidora::test::waitExit;
+using vidora::test::waitFor;
+
 pid_t start(const char* program, std::vector<std::string> args = {},
             const char* outFile = "/dev/null") {
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "demo.stderr", O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    int rc = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    return vidora::test::startProgram(program, std::move(args), outFile);
 }
 
 pid_t startDemo() {
     return start(VIDORA_DEMO_PATH);
-}
-
-template <class Pred>
-bool waitFor(Pred pred, std::chrono::milliseconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return pred();
-}
-
-// Exit status once the process has ended, or -1 when it is still running after `limit`.
-int waitExit(pid_t pid, std::chrono::milliseconds limit) {
-    int status = 0;
-    bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);
-    if (!ended)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::vector<char> bytes(const char* path) {
@@ -96,28 +66,6 @@ ino_t inode(const char* path) {
     return stat(path, &st) == 0 ? st.st_ino : 0;
 }
 
-// Kills a child that a failed assertion left running (it would hold the single-instance guard).
-struct KillAtEnd {
-    pid_t pid;
-    ~KillAtEnd() {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-};
-
-// True once the process catches SIGTERM: the program does so from the moment it runs, and
-// closes its main window on it.
-bool catchesTermination(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigCgt:", 0) == 0)
-            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
-    }
-    return false;
-}
-
 constexpr const char* kPrompt = "prompt|Vidora|Please enter password.\n";
 
 }  // namespace
@@ -146,7 +94,8 @@ TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
     EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first copy keeps running";
 
     // An orderly exit (SIGTERM closes the main window) saves the settings file again.
-    ASSERT_TRUE(waitFor([&] { return catchesTermination(first); }, std::chrono::seconds(20)));
+    ASSERT_TRUE(waitFor([&] { return vidora::test::catchesSignal(first, SIGTERM); },
+                        std::chrono::seconds(20)));
     ASSERT_EQ(kill(first, SIGTERM), 0);
     EXPECT_EQ(waitExit(first, std::chrono::seconds(20)), 0);
     struct stat after {};
