@@ -112,7 +112,7 @@ class QuitTimer {
   public:
     QuitTimer(int afterMs, std::optional<fs::path> screenshot, QtWindowHost& host)
         : screenshot_(std::move(screenshot)), host_(host) {
-        QTimer::singleShot(afterMs, qApp, [this] { expire(); });
+        QTimer::singleShot(afterMs, &context_, [this] { expire(); });
     }
     bool screenshotFailed() const { return screenshotFailed_; }
 
@@ -130,9 +130,10 @@ class QuitTimer {
         if (QWidget* modal = QApplication::activeModalWidget())
             modal->close();
         // Start-up goes on (or ends); look again shortly.
-        QTimer::singleShot(200, qApp, [this] { expire(); });
+        QTimer::singleShot(200, &context_, [this] { expire(); });
     }
 
+    QObject context_;  // the timers go with this object
     std::optional<fs::path> screenshot_;
     QtWindowHost& host_;
     bool screenshotFailed_ = false;
