@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -32,8 +33,7 @@ namespace {
 constexpr const char* kSysfsRoot = "/sys";
 // Where udev reads rules from; the package and the installer put the receiver's rules in one.
 constexpr const char* kRulesFolders[] = {"/etc/udev/rules.d", "/usr/lib/udev/rules.d",
-                                         "/lib/udev/rules.d"};
-constexpr const char* kRulesName = "70-halcap.rules";
+                                         "/usr/local/lib/udev/rules.d", "/lib/udev/rules.d"};
 
 class Report {
   public:
@@ -103,11 +103,20 @@ std::vector<std::string> sysfsVideoNodes() {
     return nodes;
 }
 
+// The receiver's udev rules: the installer's 70-halcap.rules, or a rules file of the package
+// (named after the receiver or the program).
 std::optional<fs::path> installedRules() {
     for (const char* folder : kRulesFolders) {
         std::error_code ec;
-        if (fs::exists(fs::path(folder) / kRulesName, ec))
-            return fs::path(folder) / kRulesName;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            std::string name = entry.path().filename().string();
+            for (char& c : name)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (name.size() > 6 && name.ends_with(".rules") &&
+                (name.find("halcap") != std::string::npos ||
+                 name.find("vidora") != std::string::npos))
+                return entry.path();
+        }
     }
     return std::nullopt;
 }
