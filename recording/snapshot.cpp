@@ -21,6 +21,7 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "platform/log/log.h"
 #include "platform/relaxed.h"
 #include "recording/relaxed_string.h"
 
@@ -64,6 +65,8 @@ PictureWriteResult failure(const std::string& path, int systemError) {
     PictureWriteResult r;
     r.path = path;
     r.systemError = systemError != 0 ? systemError : EIO;
+    qCWarning(log::recording) << "cannot write the snapshot" << path.c_str() << "-"
+                              << std::strerror(r.systemError);
     return r;
 }
 

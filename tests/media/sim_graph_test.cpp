@@ -2,6 +2,8 @@
 // receive, and how the graph reacts to requests, faults and plug changes.
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -9,10 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/media/graph_elements.h"
 #include "platform/media/gst_backend.h"
 #include "platform/media/gst_capture_graph.h"
 #include "platform/sim/simulated_receiver.h"
@@ -421,7 +426,43 @@ TEST_F(SimGraphTest, UnplugReportsTheLossAndReplugAnnouncesTheDevice) {
     EXPECT_FALSE(events[0].removed) << "the device came back";
 }
 
-TEST_F(SimGraphTest, StreamFailureBecomesAnErrorAbortEvent) {
+// Collects what the program logs (from any thread) while it lives, with the media category on.
+class LogCapture {
+  public:
+    LogCapture() {
+        std::lock_guard lock(mutex());
+        lines().clear();
+        previous_ = qInstallMessageHandler(&LogCapture::handle);
+        QLoggingCategory::setFilterRules("vidora.media=true");
+    }
+    ~LogCapture() {
+        QLoggingCategory::setFilterRules("");
+        qInstallMessageHandler(previous_);
+    }
+    std::string text() const {
+        std::lock_guard lock(mutex());
+        return lines();
+    }
+
+  private:
+    static void handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
+        std::lock_guard lock(mutex());
+        lines() += std::string(context.category ? context.category : "") + ": " +
+                   message.toStdString() + "\n";
+    }
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::string& lines() {
+        static std::string text;
+        return text;
+    }
+    QtMessageHandler previous_ = nullptr;
+};
+
+TEST_F(SimGraphTest, StreamFailureBecomesAnErrorAbortEventAndItsTextIsLogged) {
+    LogCapture log;
     ASSERT_EQ(build(), BuildResult::Ok);
     ASSERT_TRUE(graph_->run());
     ASSERT_TRUE(video_.waitForCount(2));
@@ -434,6 +475,35 @@ TEST_F(SimGraphTest, StreamFailureBecomesAnErrorAbortEvent) {
     const auto events = drainEvents();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0].code, media::kEventErrorAbort);
+    // GStreamer's own words, and its debug string, reach the media log.
+    const std::string logged = log.text();
+    EXPECT_NE(logged.find("vidora.media: error from \"Capture\": The receiver stopped delivering "
+                          "pictures. ["),
+              std::string::npos)
+        << logged;
+    EXPECT_NE(logged.find("simulated transfer failure]"), std::string::npos) << logged;
+}
+
+TEST_F(SimGraphTest, TheGraphIsMadeOfTheElementsTheDemoIsListedToNeed) {
+    ASSERT_EQ(build(), BuildResult::Ok);
+    ASSERT_TRUE(graph_->run());
+    ASSERT_TRUE(video_.waitForCount(1));
+    auto* graph = dynamic_cast<media::GstCaptureGraph*>(graph_.get());
+    ASSERT_NE(graph, nullptr);
+    std::istringstream names(graph->elementFactoryNames());
+    std::set<std::string> used;
+    for (std::string name; names >> name;)
+        used.insert(name);
+    EXPECT_TRUE(used.count("appsrc") && used.count("appsink") && used.count("videoconvert"));
+    // The sound output: a sound device, or the silent stand-in on machines without one.
+    EXPECT_TRUE(used.count("autoaudiosink") || used.count("fakesink"));
+    for (const std::string& name : used) {
+        const auto listed =
+            std::find_if(media::graphElements().begin(), media::graphElements().end(),
+                         [&](const media::GraphElement& e) { return name == e.factory; });
+        ASSERT_NE(listed, media::graphElements().end()) << name << " is not listed";
+        EXPECT_TRUE(listed->demo) << name << " is not listed for the demo";
+    }
 }
 
 TEST_F(SimGraphTest, DelayedFrameLeavesAGapInTheStream) {

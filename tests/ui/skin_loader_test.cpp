@@ -213,5 +213,42 @@ TEST_F(SkinLoaderTest, ReadsTheMainWindowSectionAndCutList) {
     EXPECT_EQ(empty.width, 0);
 }
 
+// The skin check the programs run before they create the main window: every way a skin can be
+// unusable is named, and the skin the build draws passes.
+TEST(SkinFault, NamesWhatMakesASkinUnusable) {
+    test::TempFolder folder;
+    EXPECT_EQ(skinFault(folder.path().string()), "There is no skin file ui.ini.");
+
+    test::tracedPicture(400, 200).saveBmp(folder.file("g.bmp"));
+    const std::string window = "[MAINWND]\nPICTUREFILE=g.bmp\nWIDTH=400\nHEIGHT=200\n";
+    const std::string groups =
+        "[GROUPS]\nGROUPNUM=1\nGROUPNAME1=Tools\n[Tools]\nPICTUREFILE=g.bmp\n";
+    const struct {
+        std::string ini;
+        std::string fault;
+    } cases[] = {
+        {groups, "ui.ini has no [MAINWND] section."},
+        {groups + "[MAINWND]\nPICTUREFILE=g.bmp\nWIDTH=400\n",
+         "ui.ini gives the main window no size."},
+        {groups + "[MAINWND]\nWIDTH=400\nHEIGHT=200\n", "ui.ini names no picture for [MAINWND]."},
+        {groups + "[MAINWND]\nPICTUREFILE=none.bmp\nWIDTH=400\nHEIGHT=200\n",
+         "The picture none.bmp of [MAINWND] is missing or not a 24-bit BMP."},
+        {window, "ui.ini declares no button groups."},
+        {window + "[GROUPS]\nGROUPNUM=2\nGROUPNAME1=Tools\n[Tools]\nPICTUREFILE=g.bmp\n",
+         "ui.ini declares group 2 without its section."},
+        {window + "[GROUPS]\nGROUPNUM=1\nGROUPNAME1=Tools\n[Tools]\nPICTUREFILE=ui.ini\n",
+         "The picture ui.ini of [Tools] is missing or not a 24-bit BMP."},
+        {window + groups, ""},
+    };
+    for (const auto& c : cases) {
+        folder.write("ui.ini", c.ini);
+        EXPECT_EQ(skinFault(folder.path().string()), c.fault) << c.ini;
+    }
+}
+
+TEST(SkinFault, TheDefaultSkinIsComplete) {
+    EXPECT_EQ(skinFault(std::string(VIDORA_TEST_RUN_DIR) + "/UI"), "");
+}
+
 }  // namespace
 }  // namespace vidora
