@@ -25,6 +25,16 @@ namespace {
 // A damaged file may announce any count; no user schedules more than this.
 constexpr uint32_t kMaxTasks = 100000;
 
+struct DefaultFolders {
+    std::string record = "./RECORD";
+    std::string picture = "./SNAPSHOT";
+};
+
+DefaultFolders& defaultFolders() {
+    static DefaultFolders folders;
+    return folders;
+}
+
 TaskList& theTaskList() {
     static TaskList list;
     return list;
@@ -113,7 +123,7 @@ void applyDefaultSettings() {
     c.alarmRecordSeconds = 10;
     c.alarmCaptureSeconds = 10;
     c.alarmCaptureFps = 1;
-    setText(c.recordFolder, sizeof c.recordFolder, "./RECORD");
+    setText(c.recordFolder, sizeof c.recordFolder, defaultFolders().record.c_str());
     c.reservedA = 1;
     c.videoStandard = 1;
     c.reservedB = 1;
@@ -122,7 +132,7 @@ void applyDefaultSettings() {
     c.recordLimitMB = 5120;
     c.recordFileMB = 64;
     c.recordLimitPolicy = 1;
-    setText(c.pictureFolder, sizeof c.pictureFolder, "./SNAPSHOT");
+    setText(c.pictureFolder, sizeof c.pictureFolder, defaultFolders().picture.c_str());
     c.pictureFormat = 1;
     c.pictureSize = 1;
     c.pictureLimitMB = 1024;
@@ -148,6 +158,10 @@ void applyDefaultSettings() {
     std::memset(c.adjustMax, 0, sizeof c.adjustMax);
     std::memset(c.adjustDefault, 0, sizeof c.adjustDefault);
     c.cycleSeconds = 5;
+}
+
+void setDefaultFolders(const std::string& recordFolder, const std::string& pictureFolder) {
+    defaultFolders() = {recordFolder, pictureFolder};
 }
 
 void sanitizeLoadedSettings(ViewerState& s, VidoraConfig& c) {

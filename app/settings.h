@@ -1,5 +1,7 @@
 #pragma once
 // The process-wide records and the settings file "./vidora.cfg".
+#include <string>
+
 #include "app/records.h"
 
 namespace vidora {
@@ -24,6 +26,10 @@ void loadSettings();
 bool saveSettings();
 // Sets every field that has a default; other fields keep their values.
 void applyDefaultSettings();
+// The record and snapshot folders that applyDefaultSettings gives a new settings file:
+// "./RECORD" and "./SNAPSHOT" until set. Longer paths than the record holds are cut short, so
+// callers check the length first.
+void setDefaultFolders(const std::string& recordFolder, const std::string& pictureFolder);
 // Frees every task record and empties the list (orderly shutdown, after the last save).
 void freeTaskList();
 

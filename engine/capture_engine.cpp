@@ -8,6 +8,7 @@
 #include "app/storage.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
+#include "platform/log/log.h"
 #include "platform/relaxed.h"
 #include "recording/relaxed_string.h"
 
@@ -156,12 +157,18 @@ bool CaptureEngine::enumerateReceivers() {
     if (!services_.backend)
         return false;
     auto inputs = services_.backend->enumerateVideoInputs();
-    if (!inputs)
+    if (!inputs) {
+        qCWarning(log::engine) << "video capture devices cannot be listed";
         return false;
+    }
     for (auto& device : *inputs) {
+        qCInfo(log::engine) << "video capture device" << device.path.c_str() << "named"
+                            << device.name.c_str();
         if (device.name == media::kReceiverName)
             devices_.push_back(std::move(device));
     }
+    if (devices_.empty())
+        qCInfo(log::engine) << "no capture device is named" << media::kReceiverName;
     enumerated_ = true;
     return !devices_.empty();
 }
@@ -183,7 +190,14 @@ bool CaptureEngine::buildGraph(int device) {
         return false;
     }
     const int32_t standard = loadRelaxed(gConfig.videoStandard);
-    switch (graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_)) {
+    const media::BuildResult built =
+        graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_);
+    static constexpr const char* kBuildTexts[] = {"built", "not created", "not bound to the device",
+                                                  "without a video path"};
+    qCInfo(log::engine) << "capture graph on" << devices_[device].path.c_str()
+                        << kBuildTexts[static_cast<int>(built)] << "sound:"
+                        << (built == media::BuildResult::Ok && graph->hasAudio() ? "yes" : "no");
+    switch (built) {
         case media::BuildResult::Ok:
             break;
         case media::BuildResult::GraphCreateFailed:
@@ -277,6 +291,7 @@ void CaptureEngine::handleGraphEvents() {
         if (event.code == media::kEventComplete || event.code == media::kEventUserAbort ||
             event.code == media::kEventErrorAbort ||
             (event.code == media::kEventDeviceLost && event.removed && event.isCaptureDevice)) {
+            qCInfo(log::engine) << "the capture graph ended: event" << event.code;
             lost = true;
             break;
         }

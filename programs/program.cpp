@@ -11,21 +11,34 @@
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/bus.h"
 #include "app/message_box.h"
+#include "app/paths.h"
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
 #include "platform/instance_guard.h"
+#include "platform/log/log.h"
+#include "programs/command_line.h"
 #include "programs/demo_controls.h"
+#include "programs/diagnostics.h"
 #include "programs/modules.h"
 #include "ui/qt_host.h"
+#include "ui/skin_loader.h"
 #include "ui/skin_window.h"
 #include "ui/ui_module.h"
 
 namespace vidora {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 int gSignalPipe[2] = {-1, -1};
 
@@ -70,11 +83,83 @@ void closeMainWindow() {
         routeWindowMessage(main, WM_CLOSE, 0, 0);
 }
 
+// The skin the viewer is about to load from ./UI, checked so that a missing or damaged one is
+// an error the user sees rather than a window without frame or controls.
+std::string skinProblem() {
+    const std::string fault = skinFault("UI");
+    if (fault.empty())
+        return {};
+    std::error_code ec;
+    const fs::path folder = fs::absolute("UI", ec);
+    std::string where = folder.string();
+    if (fs::is_symlink(folder, ec))
+        where += " (a link to " + fs::read_symlink(folder, ec).string() + ")";
+    return "Vidora cannot start: its skin is missing or damaged.\n\nFolder: " + where + "\n" +
+           fault;
+}
+
+// Start-up failures before the main window: on standard error and in a message box.
+int startFailure(const std::string& program, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), text.c_str());
+    userMessageBox(text, "Vidora", MB_OK | MB_ICONERROR);
+    return 1;
+}
+
+// --quit-after: once the time is up, the main window (with a picture of it first, when one is
+// asked for) is closed; a dialog or message box still open at that point is closed, so that a
+// headless run always ends.
+class QuitTimer {
+  public:
+    QuitTimer(int afterMs, std::optional<fs::path> screenshot, QtWindowHost& host)
+        : screenshot_(std::move(screenshot)), host_(host) {
+        QTimer::singleShot(afterMs, qApp, [this] { expire(); });
+    }
+    bool screenshotFailed() const { return screenshotFailed_; }
+
+  private:
+    void expire() {
+        if (QWidget* main = host_.widget(UiModule::obtain().mainWindowHandle())) {
+            if (screenshot_ && !windowPicture(main).save(QString::fromStdString(*screenshot_))) {
+                std::fprintf(stderr, "Vidora: cannot save the screenshot %s\n",
+                             screenshot_->c_str());
+                screenshotFailed_ = true;
+            }
+            closeMainWindow();
+            return;
+        }
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+        // Start-up goes on (or ends); look again shortly.
+        QTimer::singleShot(200, qApp, [this] { expire(); });
+    }
+
+    std::optional<fs::path> screenshot_;
+    QtWindowHost& host_;
+    bool screenshotFailed_ = false;
+};
+
 }  // namespace
 
 int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks* hooks) {
-    QApplication application(argc, argv);
+    const std::string programName = receiver == ReceiverKind::Real ? "vidora" : "vidora-demo";
+    const CommandLine commandLine =
+        parseCommandLine(std::vector<std::string>(argv, argv + argc), programName);
+    if (commandLine.exitCode) {
+        std::fputs(commandLine.out.c_str(), stdout);
+        std::fputs(commandLine.err.c_str(), stderr);
+        return *commandLine.exitCode;
+    }
+    const ProgramOptions& options = commandLine.options;
+    if (options.verbose)
+        log::enableAll();
+    if (options.diagnose)
+        return runDiagnostics(std::cout, receiver, options.workdir);
+
+    // Qt sees no arguments of ours (nor takes options of its own from the command line).
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
     QApplication::setApplicationName("Vidora");
+    QApplication::setApplicationVersion(VIDORA_VERSION);
 
     QtWindowHost host;
     setWindowHost(&host);
@@ -84,6 +169,24 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
             QMetaObject::invokeMethod(
                 app, [] { pumpMessageBoxes(); }, Qt::QueuedConnection);
     });
+    std::optional<QuitTimer> quitTimer;
+    if (options.quitAfterMs)
+        quitTimer.emplace(*options.quitAfterMs, options.screenshot, host);
+    auto leave = [](int code) {
+        setMessageBoxPresenter({});
+        setWindowHost(nullptr);
+        return code;
+    };
+
+    WorkFolder folder;
+    if (std::string failure = enterWorkFolder(options.workdir, installedSkinFolders(), folder);
+        !failure.empty())
+        return leave(startFailure(programName, failure));
+    if (std::string failure = prepareNewSettingsFolders(folder); !failure.empty())
+        return leave(startFailure(programName, failure));
+    if (std::string failure = skinProblem(); !failure.empty())
+        return leave(startFailure(programName, failure));
+
     std::shared_ptr<sim::SimulatedReceiver> simulated = registerProgramModules(receiver);
 
     InstanceGuard guard("VidoraMutex");
@@ -110,27 +213,15 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
             closeOnTerminationSignals(closeMainWindow);
             QWidget* mainWidget = host.widget(UiModule::obtain().mainWindowHandle());
             installSimulatedReceiverKeys(mainWidget, simulated);
-            if (hooks && hooks->whenRunning) {
+            if (hooks && hooks->whenRunning)
                 hooks->whenRunning(mainWidget);
-            } else if (receiver == ReceiverKind::Simulated &&
-                       QGuiApplication::platformName() == "offscreen") {
-                // Without a display the demo runs for a short while and leaves a picture of its
-                // main window in the working folder, then ends as if the user closed it.
-                QTimer::singleShot(8000, qApp, [&host] {
-                    if (QWidget* w = host.widget(UiModule::obtain().mainWindowHandle()))
-                        windowPicture(w).save("vidora-demo-screenshot.png");
-                    closeMainWindow();
-                });
-            }
             QApplication::exec();
         }
         // The modules (and with them every thread that reaches the windows) go first.
     }
     UiModule::obtain().teardown();
     UiModule::release();
-    setMessageBoxPresenter({});
-    setWindowHost(nullptr);
-    return 0;
+    return leave(quitTimer && quitTimer->screenshotFailed() ? 1 : 0);
 }
 
 }  // namespace vidora

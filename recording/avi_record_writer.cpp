@@ -8,6 +8,7 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "platform/log/log.h"
 #include "platform/relaxed.h"
 
 namespace vidora {
@@ -145,6 +146,9 @@ int AviRecordWriter::start() {
                 // No room was made (the folder cannot be listed, or what is left still fills
                 // the limit): refuse without a message.
                 if (!deleted.listed || deleted.totalBytes >= recordLimitBytes()) {
+                    qCWarning(log::recording)
+                        << "no room for a recording in" << folder_.c_str()
+                        << (deleted.listed ? "(the limit is still reached)" : "(not listed)");
                     if (deleted.listed)
                         storeRelaxed(gState.recordFolderMB, deleted.totalMB());
                     return -1;
@@ -362,8 +366,11 @@ bool AviRecordWriter::openFile() {
         path = basePath_ + suffix + ".avi";
         created = file_.create(path);
     }
-    if (!created)
+    if (!created) {
+        qCWarning(log::recording) << "cannot create the record file" << path.c_str() << "-"
+                                  << std::strerror(errno);
         return false;
+    }
 
     AviStreamInfo info;
     info.type = fourcc("vids");

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "platform/log/log.h"
 #include "platform/relaxed.h"
 #include "recording/relaxed_string.h"
 
@@ -216,8 +218,11 @@ bool writeBmpFile(const StoredPicture& picture, const std::string& path) {
     put32(header + 10, 14 + 40);  // no colour table for 24 bits per pixel
 
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
+    if (fd < 0) {
+        qCWarning(log::recording) << "cannot create the snapshot" << path.c_str() << "-"
+                                  << std::strerror(errno);
         return false;
+    }
     bool ok = writeAll(fd, header, sizeof header) && writeAll(fd, picture.data(), picture.size());
     if (::close(fd) != 0)
         ok = false;
@@ -238,8 +243,11 @@ bool writeJpegFile(const StoredPicture& picture, const std::string& path, int qu
         userMessageBox(message, "JPEG Fatal Error", MB_OK | MB_ICONERROR);
         return false;
     }
-    if (result == JpegResult::CannotOpen)
+    if (result == JpegResult::CannotOpen) {
+        qCWarning(log::recording) << "cannot create the snapshot" << path.c_str() << "-"
+                                  << std::strerror(errno);
         return false;
+    }
     return c.closeFile();
 }
 

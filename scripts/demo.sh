@@ -10,5 +10,6 @@ cd build/run
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=offscreen
     echo "No display: running headless; the screenshot goes to $(pwd)/vidora-demo-screenshot.png"
+    exec ../programs/vidora-demo --screenshot vidora-demo-screenshot.png --quit-after 8
 fi
 exec ../programs/vidora-demo

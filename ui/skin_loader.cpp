@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/log/log.h"
 #include "ui/profile_file.h"
 #include "ui/skin_group_panel.h"
 
@@ -97,8 +98,10 @@ bool loadSkinGroups(const std::string& skinFile, SkinWindow* parent, ControlList
                     std::vector<SkinGroupPanel*>* groups) {
     const ProfileFile ini = ProfileFile::load(skinFile);
     const int32_t declared = ini.getInt("GROUPS", "GROUPNUM");
-    if (declared <= 0)
+    if (declared <= 0) {
+        qCWarning(log::ui) << skinFile.c_str() << "declares no button groups";
         return false;
+    }
     const std::string folder = skinFolderOf(skinFile);
     const int32_t count = std::min(declared, kMaxSkinGroups);
     for (int32_t i = 1; i <= count; ++i)
@@ -113,6 +116,9 @@ bool readMainWindowSkin(MainWindowSkin& skin, const std::string& skinFile) {
     };
     const std::string picture = ini.getText("MAINWND", "PICTUREFILE");
     auto frame = Bitmap24::loadBmp(skinFolderOf(skinFile) + "/" + picture);
+    if (!frame)
+        qCWarning(log::ui) << "the main window's frame picture" << picture.c_str() << "of"
+                           << skinFile.c_str() << "does not load";
     skin.frame = frame ? std::move(*frame) : Bitmap24();
     // A colour, not a coordinate: taken as it stands.
     skin.maskColor = static_cast<uint32_t>(ini.getInt("MAINWND", "MASKCOLOR"));
@@ -131,6 +137,40 @@ bool readMainWindowSkin(MainWindowSkin& skin, const std::string& skinFile) {
     }
     skin.menu = {get("MENULEFT"), get("MENUTOP"), get("MENUWIDTH"), get("MENUHEIGHT")};
     return true;
+}
+
+std::string skinFault(const std::string& folder) {
+    const std::string file = folder + "/ui.ini";
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return "There is no skin file ui.ini.";
+    const ProfileFile ini = ProfileFile::load(file);
+    if (!ini.hasSection("MAINWND"))
+        return "ui.ini has no [MAINWND] section.";
+    if (ini.getInt("MAINWND", "WIDTH") <= 0 || ini.getInt("MAINWND", "HEIGHT") <= 0)
+        return "ui.ini gives the main window no size.";
+    auto pictureFault = [&](const std::string& section) -> std::string {
+        const std::string picture = ini.getText(section, "PICTUREFILE");
+        if (picture.empty())
+            return "ui.ini names no picture for [" + section + "].";
+        if (!Bitmap24::loadBmp(folder + "/" + picture))
+            return "The picture " + picture + " of [" + section +
+                   "] is missing or not a 24-bit BMP.";
+        return {};
+    };
+    if (std::string fault = pictureFault("MAINWND"); !fault.empty())
+        return fault;
+    const int32_t groups = std::min(ini.getInt("GROUPS", "GROUPNUM"), kMaxSkinGroups);
+    if (groups <= 0)
+        return "ui.ini declares no button groups.";
+    for (int32_t i = 1; i <= groups; ++i) {
+        const std::string section = ini.getText("GROUPS", numbered("GROUPNAME", i));
+        if (section.empty() || !ini.hasSection(section))
+            return "ui.ini declares group " + std::to_string(i) + " without its section.";
+        if (std::string fault = pictureFault(section); !fault.empty())
+            return fault;
+    }
+    return {};
 }
 
 std::vector<Rect> buildCutList(const Bitmap24& frame, uint32_t maskColor, int32_t monitorX) {

@@ -58,6 +58,11 @@ struct MainWindowSkin {
 // +-kMaxSkinCoordinate read as that limit.
 bool readMainWindowSkin(MainWindowSkin& skin, const std::string& skinFile = kSkinFile);
 
+// What keeps the skin in `folder` from making a usable main window: empty when its ui.ini names
+// a frame picture and a window size under [MAINWND] and at least one group under [GROUPS], and
+// every picture it names loads; otherwise one sentence about the first fault found.
+std::string skinFault(const std::string& folder);
+
 // Scans columns 0 .. monitorX - 1 of the frame from the top: the first run of the mask colour in
 // each column gives {x, run start, x + 1, row of the first other pixel + 1}, or the picture
 // height when the run reaches the last row.

@@ -89,5 +89,7 @@ int main(int argc, char** argv) {
             });
         });
     };
-    return vidora::runProgram(argc, argv, vidora::ReceiverKind::Simulated, &hooks);
+    // The seconds are ours; the program entry sees no arguments.
+    int programArgc = 1;
+    return vidora::runProgram(programArgc, argv, vidora::ReceiverKind::Simulated, &hooks);
 }

@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 
+#include "platform/log/log.h"
 #include "platform/media/device_watch.h"
 #include "platform/media/gst_capture_graph.h"
 #include "platform/media/gst_support.h"
@@ -41,11 +43,16 @@ std::string v4l2PathOf(GstDevice* device) {
 class V4l2CaptureSource final : public CaptureSource {
   public:
     bool bind(const DeviceInfo& device) override {
-        if (device.path.empty() || ::access(device.path.c_str(), R_OK | W_OK) != 0)
+        if (device.path.empty() || ::access(device.path.c_str(), R_OK | W_OK) != 0) {
+            qCWarning(log::media) << "cannot open" << device.path.c_str()
+                                  << "for reading and writing:" << std::strerror(errno);
             return false;
+        }
         GstPtr<GstElementFactory> factory = adoptRef(gst_element_factory_find("v4l2src"));
-        if (!factory)
+        if (!factory) {
+            qCWarning(log::media) << "the GStreamer element v4l2src is not installed";
             return false;
+        }
         path_ = device.path;
         node_ = usb::videoNodeName(path_);
         controls_ = std::make_unique<V4l2Controls>(path_);
@@ -56,8 +63,10 @@ class V4l2CaptureSource final : public CaptureSource {
         // V4L2 lets a second program open a device that streams elsewhere and fails only once
         // our pipeline runs (which would look like an unplugged receiver); a device in use
         // fails here, as a video stream that cannot be rendered.
-        if (controls_->captureBusy())
+        if (controls_->captureBusy()) {
+            qCWarning(log::media) << path_.c_str() << "is capturing for another program";
             return nullptr;
+        }
         GstPtr<GstElement> src = adoptFloating(gst_element_factory_make("v4l2src", nullptr));
         if (!src)
             return nullptr;
@@ -72,8 +81,10 @@ class V4l2CaptureSource final : public CaptureSource {
 
     GstPtr<GstElement> createAudioSource() override {
         auto capture = usb::alsaCaptureOfVideoNode(kSysfsRoot, node_);
-        if (!capture)
+        if (!capture) {
+            qCInfo(log::media) << "no ALSA capture device on the USB device of" << path_.c_str();
             return nullptr;
+        }
         GstPtr<GstElement> src = adoptFloating(gst_element_factory_make("alsasrc", nullptr));
         if (!src)
             return nullptr;
@@ -129,6 +140,8 @@ class GstMediaBackend final : public MediaBackend {
         gst_bus_set_sync_handler(bus.get(), &GstMediaBackend::onMonitorMessage, watch_.get(),
                                  nullptr);
         monitoring_ = gst_device_monitor_start(monitor_.get());
+        if (!monitoring_)
+            qCWarning(log::media) << "the GStreamer device monitor did not start";
     }
 
     ~GstMediaBackend() override {

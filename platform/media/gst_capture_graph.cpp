@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/log/log.h"
 #include "platform/media/audio_fold.h"
 #include "platform/media/handoff.h"
 
@@ -20,7 +21,10 @@ constexpr const char* kAudioCaps = "audio/x-raw,format=S16LE,layout=interleaved,
 constexpr GstClockTime kStateWait = 2 * GST_SECOND;
 
 GstElement* makeElement(const char* factory, const char* name) {
-    return gst_element_factory_make(factory, name);
+    GstElement* element = gst_element_factory_make(factory, name);
+    if (!element)
+        qCWarning(log::media) << "the GStreamer element" << factory << "is not installed";
+    return element;
 }
 
 GstElement* makeCapsFilter(const char* name, const char* caps) {
@@ -42,25 +46,6 @@ GstElement* makeTransferSink(const char* name, const char* caps) {
                      "enable-last-sample", FALSE, "emit-signals", FALSE, nullptr);
     }
     return sink;
-}
-
-// True when an autoaudiosink ended up on its own silent placeholder (no usable sound device).
-bool isPlaceholderSink(GstElement* autoSink) {
-    if (!GST_IS_BIN(autoSink))
-        return false;
-    bool fake = false;
-    GstIterator* it = gst_bin_iterate_elements(GST_BIN(autoSink));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        auto* child = GST_ELEMENT(g_value_get_object(&item));
-        GstElementFactory* factory = gst_element_get_factory(child);
-        if (factory && std::strcmp(GST_OBJECT_NAME(factory), "fakesink") == 0)
-            fake = true;
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
-    return fake;
 }
 
 GstElement* makeSilentOutput() {
@@ -417,6 +402,7 @@ int32_t GstCaptureGraph::vendorCmdRW(uint8_t* block, int32_t* length) {
 
 GstBusSyncReply GstCaptureGraph::onBusMessage(GstBus*, GstMessage* message, gpointer self) {
     auto* graph = onStreamingThread(self);
+    logBusMessage(message);
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR:
             graph->postEvent(GraphEvent{kEventErrorAbort, false, false});

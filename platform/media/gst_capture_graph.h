@@ -57,6 +57,8 @@ class GstCaptureGraph final : public CaptureGraph {
     bool hasSoundDevice() const { return hasSoundDevice_; }
     // The linear factor the volume element has now (1.0 before any setVolume).
     double volumeFactor() const;
+    // The factories of the graph's elements, space-separated (empty before build).
+    std::string elementFactoryNames() const { return childFactoryNames(pipeline_.get()); }
 
   private:
     bool buildVideoPath(int videoStandard);

@@ -4,12 +4,25 @@
 #include <gst/gst.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace vidora::media {
 
 // Initialises GStreamer once per process (thread-safe; later calls do nothing).
 void ensureGstInitialized();
+
+// The factory names of the elements inside a bin (an autoaudiosink in READY holds the sink it
+// chose; "fakesink" is its silent placeholder when no sound device works).
+std::string childFactoryNames(GstElement* bin);
+// True when an autoaudiosink ended up on its own silent placeholder.
+bool isPlaceholderSink(GstElement* autoSink);
+
+// An error, warning or info message of a bus as one line: the element that sent it, the text
+// and GStreamer's debug string. Empty for other messages.
+std::string describeBusMessage(GstMessage* message);
+// Writes such a message to the media log category (errors and warnings as warnings).
+void logBusMessage(GstMessage* message);
 
 struct GstObjectUnref {
     void operator()(gpointer object) const {

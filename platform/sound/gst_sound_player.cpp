@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/log/log.h"
+
 namespace vidora {
 
 namespace {
@@ -15,21 +17,7 @@ constexpr const char* kStopMessage = "vidora-stop";
 using media::adoptFloating;
 using media::adoptRef;
 using media::GstPtr;
-
-bool isPlaceholderSink(GstElement* autoSink) {
-    bool fake = false;
-    GstIterator* it = gst_bin_iterate_elements(GST_BIN(autoSink));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
-        GstElementFactory* f = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-        if (f && std::strcmp(GST_OBJECT_NAME(f), "fakesink") == 0)
-            fake = true;
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(it);
-    return fake;
-}
+using media::isPlaceholderSink;
 
 }  // namespace
 
@@ -66,6 +54,8 @@ bool GstSoundPlayer::playLoop(const std::string& wavPath) {
             g_object_set(out.get(), "sync", TRUE, nullptr);
     }
     if (!pipeline || !src || !parse || !convert || !resample || !out) {
+        qCWarning(log::media) << "alarm sound: a GStreamer element is missing (filesrc, wavparse,"
+                              << "audioconvert, audioresample, autoaudiosink or fakesink)";
         for (GstElement* e : {src, parse, convert, resample}) {
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
@@ -85,6 +75,12 @@ bool GstSoundPlayer::playLoop(const std::string& wavPath) {
     if (gst_element_get_state(pipeline.get(), nullptr, nullptr, kPrerollWait) !=
             GST_STATE_CHANGE_SUCCESS ||
         gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        GstPtr<GstBus> bus = adoptRef(gst_element_get_bus(pipeline.get()));
+        media::GstMessagePtr error(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
+        if (error)
+            media::logBusMessage(error.get());
+        else
+            qCWarning(log::media) << "alarm sound: cannot play" << wavPath.c_str();
         gst_element_set_state(pipeline.get(), GST_STATE_NULL);
         return false;
     }
@@ -114,6 +110,7 @@ void GstSoundPlayer::watch(GstElement* pipeline) {
                 }
                 break;
             case GST_MESSAGE_ERROR:
+                media::logBusMessage(message.get());
                 playing_.store(false, std::memory_order_relaxed);
                 return;
             default: {

@@ -1,5 +1,7 @@
 #include "platform/usb/libusb_device.h"
 
+#include "platform/log/log.h"
+
 namespace vidora::usb {
 
 namespace {
@@ -20,10 +22,19 @@ LibusbDeviceList::~LibusbDeviceList() {
 LibusbControlDevice::LibusbControlDevice(LibusbContextPtr context, LibusbHandlePtr handle)
     : context_(std::move(context)), handle_(std::move(handle)) {}
 
-std::unique_ptr<LibusbControlDevice> LibusbControlDevice::open(const UsbAddress& address) {
-    libusb_context* raw = nullptr;
-    if (libusb_init(&raw) != 0)
+std::unique_ptr<LibusbControlDevice> LibusbControlDevice::open(const UsbAddress& address,
+                                                               int* error) {
+    int result = LIBUSB_ERROR_NOT_FOUND;
+    auto fail = [&](int code) -> std::unique_ptr<LibusbControlDevice> {
+        qCWarning(log::usb) << "cannot open the USB device" << address.busNumber << ":"
+                            << address.deviceAddress << "-" << libusb_error_name(code);
+        if (error)
+            *error = code;
         return nullptr;
+    };
+    libusb_context* raw = nullptr;
+    if (int code = libusb_init(&raw); code != 0)
+        return fail(code);
     LibusbContextPtr context(raw);
     LibusbHandlePtr handle;
     {
@@ -34,20 +45,28 @@ std::unique_ptr<LibusbControlDevice> LibusbControlDevice::open(const UsbAddress&
                 continue;
             }
             libusb_device_handle* h = nullptr;
-            if (libusb_open(device, &h) == 0)
+            result = libusb_open(device, &h);
+            if (result == 0)
                 handle.reset(h);
             break;
         }
     }
     if (!handle)
-        return nullptr;
+        return fail(result);
+    if (error)
+        *error = 0;
     return std::make_unique<LibusbControlDevice>(std::move(context), std::move(handle));
 }
 
 int LibusbControlDevice::controlTransfer(const SetupBlock& setup, uint8_t* data) {
     std::lock_guard lock(mutex_);
-    return libusb_control_transfer(handle_.get(), setup.requestType, setup.request, setup.value,
-                                   setup.index, data, setup.length, kTimeoutMs);
+    const int result =
+        libusb_control_transfer(handle_.get(), setup.requestType, setup.request, setup.value,
+                                setup.index, data, setup.length, kTimeoutMs);
+    if (result < 0)
+        qCWarning(log::usb, "vendor request %02x %02x %04x %04x failed: %s", setup.requestType,
+                  setup.request, setup.value, setup.index, libusb_error_name(result));
+    return result;
 }
 
 }  // namespace vidora::usb

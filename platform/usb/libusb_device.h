@@ -40,8 +40,10 @@ class LibusbDeviceList {
 class LibusbControlDevice final : public ControlTransport {
   public:
     // nullptr when the device is not there or cannot be opened (permissions: the installer's
-    // udev rule gives the user access).
-    static std::unique_ptr<LibusbControlDevice> open(const UsbAddress& address);
+    // udev rule gives the user access); `error` then receives the libusb error code
+    // (LIBUSB_ERROR_NOT_FOUND when no device has the address, LIBUSB_ERROR_ACCESS without access).
+    static std::unique_ptr<LibusbControlDevice> open(const UsbAddress& address,
+                                                     int* error = nullptr);
     LibusbControlDevice(LibusbContextPtr context, LibusbHandlePtr handle);
     int controlTransfer(const SetupBlock& setup, uint8_t* data) override;
 

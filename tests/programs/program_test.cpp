@@ -120,10 +120,15 @@ bool catchesTermination(pid_t pid) {
 
 constexpr const char* kPrompt = "prompt|Vidora|Please enter password.\n";
 
+// A fresh working folder holding the skin the build draws, as build/run/ does.
+struct RunFolder : vidora::test::ScopedTempDir {
+    RunFolder() { fs::create_directory_symlink(fs::path(VIDORA_BINARY_DIR) / "run" / "UI", "UI"); }
+};
+
 }  // namespace
 
 TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
-    vidora::test::ScopedTempDir dir;
+    RunFolder dir;
     pid_t first = startDemo();
     ASSERT_GT(first, 0);
     KillAtEnd cleanup{first};
@@ -157,7 +162,7 @@ TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
 }
 
 TEST(Program, PasswordPromptWhenSwitchedOn) {
-    vidora::test::ScopedTempDir dir;
+    RunFolder dir;
     // Switched off (a first start): no prompt.
     std::string seen;
     ASSERT_EQ(runProbe({"unused"}, &seen), 0);
@@ -188,7 +193,7 @@ TEST(Program, PasswordPromptWhenSwitchedOn) {
 }
 
 TEST(Program, TheDemosUnplugKeyShowsTheMessageAndPluggingBackInReconnects) {
-    vidora::test::ScopedTempDir dir;
+    RunFolder dir;
     std::string seen;
     ASSERT_EQ(runProbe({"--unplug-and-replug"}, &seen), 0) << seen;
     EXPECT_NE(seen.find("running\n"

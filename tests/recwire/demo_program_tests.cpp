@@ -59,7 +59,9 @@ TEST(DemoProgram, PlannedRecordingAndPhotosLandInTheFolders) {
     freeTaskList();
 
     char arg0[] = "vidora-demo";
-    char* argv[] = {arg0, nullptr};
+    char arg1[] = "--quit-after";
+    char arg2[] = "11";
+    char* argv[] = {arg0, arg1, arg2, nullptr};
     pid_t pid = 0;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -68,7 +70,7 @@ TEST(DemoProgram, PlannedRecordingAndPhotosLandInTheFolders) {
     ASSERT_EQ(posix_spawn(&pid, VIDORA_DEMO_PATH, &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
-    // The task ends 7 s from now; the program then ends by itself (headless), or is closed.
+    // The task ends 7 s from now; the program ends by itself after 11 s, or is closed.
     const auto closeAt = Steady::now() + std::chrono::seconds(12);
     int status = 0;
     bool ended = false;

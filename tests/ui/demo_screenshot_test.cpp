@@ -1,6 +1,7 @@
 // The real vidora-demo without a display: it runs on the offscreen platform for a few seconds and
-// leaves a picture of its main window. The picture must show the skin's frame, the simulated
-// camera's live picture and the on-screen display. Copies go to <build>/screenshots/.
+// leaves a picture of its main window (--screenshot, --quit-after). The picture must show the
+// skin's frame, the simulated camera's live picture and the on-screen display. Copies go to
+// <build>/screenshots/.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -41,14 +42,18 @@ void waitForNoOtherInstance() {
     }
 }
 
-// Runs the demo in the current folder until it ends by itself, after about 8 s; its exit
-// status, or -1. A copy that does not end in time (it met another copy after all) is stopped and
-// started again.
+// Runs the demo in the current folder until it ends by itself, after 8 s, leaving
+// vidora-demo-screenshot.png; its exit status, or -1. A copy that does not end in time (it met
+// another copy after all) is stopped and started again.
 int runDemo() {
     for (int attempt = 0; attempt < 3; ++attempt) {
         waitForNoOtherInstance();
         char arg0[] = "vidora-demo";
-        char* argv[] = {arg0, nullptr};
+        char arg1[] = "--screenshot";
+        char arg2[] = "vidora-demo-screenshot.png";
+        char arg3[] = "--quit-after";
+        char arg4[] = "8";
+        char* argv[] = {arg0, arg1, arg2, arg3, arg4, nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

@@ -1,0 +1,313 @@
+#include "programs/diagnostics.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <libusb.h>
+
+#include "app/paths.h"
+#include "app/records.h"
+#include "app/settings.h"
+#include "app/storage.h"
+#include "platform/media/capture_graph.h"
+#include "platform/media/graph_elements.h"
+#include "platform/media/gst_backend.h"
+#include "platform/media/gst_support.h"
+#include "platform/usb/libusb_device.h"
+#include "platform/usb/sysfs_lookup.h"
+
+namespace vidora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSysfsRoot = "/sys";
+// Where udev reads rules from; the package and the installer put the receiver's rules in one.
+constexpr const char* kRulesFolders[] = {"/etc/udev/rules.d", "/usr/lib/udev/rules.d",
+                                         "/lib/udev/rules.d"};
+constexpr const char* kRulesName = "70-halcap.rules";
+
+class Report {
+  public:
+    explicit Report(std::ostream& out) : out_(out) {}
+
+    void section(const std::string& title) { out_ << "\n" << title << "\n"; }
+    void line(const std::string& text) { out_ << "  " << text << "\n"; }
+    // Something the viewer needs is missing: counted, and listed again at the end.
+    void problem(const std::string& text) {
+        out_ << "  PROBLEM: " << text << "\n";
+        problems_.push_back(text);
+    }
+    int finish() {
+        out_ << "\n";
+        if (problems_.empty()) {
+            out_ << "All is well.\n";
+            return 0;
+        }
+        out_ << problems_.size() << (problems_.size() == 1 ? " problem" : " problems")
+             << " found:\n";
+        for (const std::string& p : problems_)
+            out_ << "  - " << p << "\n";
+        return 1;
+    }
+
+  private:
+    std::ostream& out_;
+    std::vector<std::string> problems_;
+};
+
+std::string inQuotes(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string sizeText(uintmax_t bytes) {
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(1);
+    if (bytes >= (uintmax_t{1} << 30))
+        s << static_cast<double>(bytes) / (1 << 30) << " GB";
+    else
+        s << static_cast<double>(bytes) / (1 << 20) << " MB";
+    return s.str();
+}
+
+// Free space where `folder` is, or would be once created (its nearest existing parent).
+std::string freeSpaceOf(const fs::path& folder) {
+    std::error_code ec;
+    fs::path probe = folder;
+    while (!probe.empty() && !fs::exists(probe, ec) && probe != probe.parent_path())
+        probe = probe.parent_path();
+    const fs::space_info space = fs::space(probe.empty() ? "." : probe, ec);
+    if (ec)
+        return "free space unknown";
+    return sizeText(space.available) + " free";
+}
+
+std::vector<std::string> sysfsVideoNodes() {
+    std::vector<std::string> nodes;
+    std::error_code ec;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(kSysfsRoot) / "class/video4linux", ec)) {
+        std::ifstream nameFile(entry.path() / "name");
+        std::string name;
+        std::getline(nameFile, name);
+        nodes.push_back("/dev/" + entry.path().filename().string() + " " + inQuotes(name));
+    }
+    return nodes;
+}
+
+std::optional<fs::path> installedRules() {
+    for (const char* folder : kRulesFolders) {
+        std::error_code ec;
+        if (fs::exists(fs::path(folder) / kRulesName, ec))
+            return fs::path(folder) / kRulesName;
+    }
+    return std::nullopt;
+}
+
+void checkUsbAccess(Report& report, const media::DeviceInfo& device) {
+    if (::access(device.path.c_str(), R_OK | W_OK) != 0) {
+        report.problem(device.path + " cannot be opened for capture (" + std::strerror(errno) +
+                       "). Add yourself to the group \"video\" (sudo adduser $USER video) and "
+                       "log in again.");
+    }
+    const std::string node = usb::videoNodeName(device.path);
+    const std::optional<usb::UsbAddress> address = usb::usbAddressOfVideoNode(kSysfsRoot, node);
+    if (!address) {
+        report.problem("no USB device was found behind " + device.path +
+                       ": the receiver's vendor requests (channel select, alarms) cannot be sent.");
+        return;
+    }
+    const std::string where = "USB bus " + std::to_string(address->busNumber) + " device " +
+                              std::to_string(address->deviceAddress);
+    int error = 0;
+    if (usb::LibusbControlDevice::open(*address, &error)) {
+        report.line(where + ": opens for vendor requests");
+        return;
+    }
+    const std::string reason = libusb_error_name(error);
+    if (error != LIBUSB_ERROR_ACCESS) {
+        report.problem(where + " cannot be opened for vendor requests (" + reason + ").");
+        return;
+    }
+    if (const std::optional<fs::path> rules = installedRules()) {
+        report.problem(where + " cannot be opened for vendor requests (" + reason +
+                       "): the udev rules " + rules->string() +
+                       " are installed but you lack access. The rules give the receiver to the "
+                       "user logged in at the machine's own seat; apply them with: sudo udevadm "
+                       "control --reload-rules && sudo udevadm trigger --subsystem-match=usb "
+                       "--action=add (or unplug the receiver and plug it in again).");
+    } else {
+        report.problem(where + " cannot be opened for vendor requests (" + reason +
+                       "): the udev rules for the receiver are missing. Install the vidora "
+                       "package, or from a source build run: cd build/run && sudo "
+                       "../installer/installer");
+    }
+}
+
+void checkDevices(Report& report) {
+    report.section("Video capture devices (as the viewer finds them):");
+    std::unique_ptr<media::MediaBackend> backend = media::createGstBackend();
+    std::optional<std::vector<media::DeviceInfo>> devices = backend->enumerateVideoInputs();
+    std::vector<media::DeviceInfo> receivers;
+    if (!devices) {
+        report.problem("the GStreamer device monitor cannot list video devices.");
+    } else if (devices->empty()) {
+        report.line("none");
+    } else {
+        for (const media::DeviceInfo& d : *devices) {
+            report.line(d.path + " " + inQuotes(d.name) +
+                        (d.name == media::kReceiverName ? "  <- the receiver" : ""));
+            if (d.name == media::kReceiverName)
+                receivers.push_back(d);
+        }
+    }
+    if (!devices || devices->empty()) {
+        const std::vector<std::string> nodes = sysfsVideoNodes();
+        report.line("video nodes of the kernel: " +
+                    (nodes.empty() ? std::string("none") : std::to_string(nodes.size())));
+        for (const std::string& node : nodes)
+            report.line("  " + node);
+    }
+
+    report.section("Receiver:");
+    if (receivers.empty()) {
+        report.problem(std::string("the receiver is missing: no video capture device is named ") +
+                       inQuotes(media::kReceiverName) +
+                       ". Plug the MR220 receiver in (lsusb lists it; dmesg shows its driver).");
+        return;
+    }
+    for (const media::DeviceInfo& receiver : receivers) {
+        report.line(inQuotes(media::kReceiverName) + " at " + receiver.path);
+        checkUsbAccess(report, receiver);
+    }
+}
+
+void checkElements(Report& report, ReceiverKind program) {
+    report.section("GStreamer elements (used by: receiver = vidora, demo = vidora-demo):");
+    media::ensureGstInitialized();
+    for (const media::GraphElement& element : media::graphElements()) {
+        media::GstPtr<GstElementFactory> factory =
+            media::adoptRef(gst_element_factory_find(element.factory));
+        const std::string users = element.receiver && element.demo ? "receiver, demo"
+                                  : element.receiver               ? "receiver"
+                                                                   : "demo";
+        std::ostringstream row;
+        row << std::left << std::setw(15) << element.factory << std::setw(9)
+            << (factory ? "ok" : "MISSING") << std::setw(16) << users << element.purpose;
+        if (!factory)
+            row << " (install " << element.debianPackage << ")";
+        report.line(row.str());
+        const bool needed = program == ReceiverKind::Real ? element.receiver : element.demo;
+        if (!factory && needed)
+            report.problem(std::string("the GStreamer element ") + element.factory +
+                           " is missing: sudo apt-get install " + element.debianPackage);
+    }
+}
+
+void checkSoundOutput(Report& report) {
+    report.section("Sound output:");
+    media::GstPtr<GstElement> sink =
+        media::adoptFloating(gst_element_factory_make("autoaudiosink", nullptr));
+    if (!sink) {
+        report.line("none: autoaudiosink is missing, the viewer plays no sound");
+        return;
+    }
+    if (gst_element_set_state(sink.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE ||
+        media::isPlaceholderSink(sink.get())) {
+        report.line("none: no sound device opens; live sound and the alarm sound stay silent");
+    } else {
+        report.line("autoaudiosink plays through " + media::childFactoryNames(sink.get()));
+    }
+    gst_element_set_state(sink.get(), GST_STATE_NULL);
+}
+
+// The record and snapshot folders of an existing settings file (relative ones resolved against
+// the working folder).
+std::optional<std::pair<fs::path, fs::path>> storedFolders(const fs::path& settings) {
+    std::ifstream in(settings, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    ViewerState state{};
+    VidoraConfig config{};
+    in.read(reinterpret_cast<char*>(&state), sizeof state);
+    in.read(reinterpret_cast<char*>(&config), sizeof config);
+    config.recordFolder[sizeof config.recordFolder - 1] = '\0';
+    config.pictureFolder[sizeof config.pictureFolder - 1] = '\0';
+    const fs::path base = settings.parent_path();
+    return std::make_pair(base / nativeFolderPath(config.recordFolder),
+                          base / nativeFolderPath(config.pictureFolder));
+}
+
+void checkFolders(Report& report, const std::optional<fs::path>& workdir) {
+    report.section("Folders:");
+    std::error_code ec;
+    const WorkFolder work = chooseWorkFolder(workdir);
+    const bool exists = fs::is_directory(work.path, ec);
+    report.line("working folder  " + work.path.string() +
+                (work.home ? " (a home of its own" : " (the start folder with its own skin") +
+                (exists ? ")" : ", created at the first start)") + ", " + freeSpaceOf(work.path));
+
+    const fs::path ownSkin = work.path / "UI";
+    if (fs::is_regular_file(ownSkin / "ui.ini", ec)) {
+        report.line("skin            " + fs::weakly_canonical(ownSkin, ec).string());
+    } else if (work.home) {
+        if (std::optional<fs::path> skin = findSkinFolder(installedSkinFolders()))
+            report.line("skin            " + skin->string() + " (installed)");
+        else
+            report.problem("the installed skin (ui.ini) is missing; looked in " +
+                           installedSkinFolders().front().string() + " and " +
+                           installedSkinFolders().back().string() + ".");
+    } else {
+        report.problem("the skin " + ownSkin.string() + " has no ui.ini.");
+    }
+
+    const fs::path settings = work.path / kSettingsFileName;
+    auto folders = storedFolders(settings);
+    if (folders) {
+        report.line("settings file   " + settings.string());
+    } else {
+        report.line("settings file   " + settings.string() + " (written at the first start)");
+        if (work.home)
+            folders = std::make_pair(userFolder(UserFolder::Videos) / "Vidora",
+                                     userFolder(UserFolder::Pictures) / "Vidora");
+        else
+            folders = std::make_pair(work.path / "RECORD", work.path / "SNAPSHOT");
+    }
+    for (const auto& [label, folder] : {std::pair{"recordings      ", folders->first},
+                                        std::pair{"snapshots       ", folders->second}}) {
+        const fs::path shown = folder.lexically_normal();
+        std::string state;
+        if (fs::is_directory(shown, ec))
+            state = ::access(shown.c_str(), W_OK) == 0 ? "" : " (NOT WRITABLE)";
+        else
+            state = work.home && !fs::exists(settings, ec) ? " (created at the first start)"
+                                                           : " (does not exist)";
+        report.line(label + shown.string() + state + ", " + freeSpaceOf(shown));
+        if (state == " (NOT WRITABLE)")
+            report.problem(shown.string() + " is not writable for you.");
+    }
+}
+
+}  // namespace
+
+int runDiagnostics(std::ostream& out, ReceiverKind program,
+                   const std::optional<fs::path>& workdir) {
+    Report report(out);
+    out << (program == ReceiverKind::Real ? "vidora" : "vidora-demo") << " " VIDORA_VERSION
+        << " diagnostics\n";
+    checkDevices(report);
+    checkElements(report, program);
+    checkSoundOutput(report);
+    checkFolders(report, workdir);
+    return report.finish();
+}
+
+}  // namespace vidora
