@@ -11,6 +11,10 @@ packages=(
     libxvidcore-dev libjpeg62-turbo-dev libusb-1.0-0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg xvfb fonts-dejavu-core clang-format
+    # the Debian package: built by CPack (dpkg-shlibdeps, file) and checked as distributions
+    # check one (scripts/check-package.sh, python3 for its pixel check); xdg-user-dirs is a
+    # run-time dependency of the package
+    dpkg-dev file desktop-file-utils appstream lintian man-db python3 xdg-user-dirs
 )
 
 missing=()

@@ -1,6 +1,5 @@
 #include "ui/program_icon.h"
 
-#include <QImage>
 #include <QLinearGradient>
 
 #include "ui/window_ids.h"
@@ -28,18 +27,22 @@ void paintProgramLogo(QPainter& p, QPointF c, qreal radius) {
     p.restore();
 }
 
+QImage programIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        paintProgramLogo(painter, QPointF(size / 2.0, size / 2.0), size / 2.0 - size / 32.0);
+    }
+    return image;
+}
+
 QIcon programIcon(int resource) {
     if (resource != IDI_PROGRAM)
         return {};
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        paintProgramLogo(painter, QPointF(size / 2.0, size / 2.0), size / 2.0 - size / 32.0);
-        painter.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
     return icon;
 }
 
