@@ -79,12 +79,13 @@ check "program icon in the hicolor theme at 16 to 256 pixels" icons_ok
 library_found() {
     local program
     for program in vidora vidora-demo; do
-        ldd "/usr/bin/$program" | grep -E 'libsettingsui\.so => /usr/lib/.*vidora/libsettingsui\.so' \
+        ldd "/usr/bin/$program" | grep -E 'libsettingsui\.so => /usr/(bin/\.\./)?lib/(.*/)?vidora/libsettingsui\.so' \
             >/dev/null || { ldd "/usr/bin/$program" | grep -E 'settingsui|not found'; return 1; }
     done
 }
 check "the programs find the private settings library" library_found
-check "man vidora-demo finds its page" man -w vidora-demo >/dev/null
+man_page_found() { man -w vidora-demo >/dev/null; }
+check "man vidora-demo finds its page" man_page_found
 
 # --- What distributions check ------------------------------------------------------------------
 metainfo=$(dpkg -L vidora | grep '^/usr/share/metainfo/.*\.metainfo\.xml$' || true)
