@@ -286,7 +286,9 @@ class ListeningRecording final : public RecordingPort {
     int startRecording() override { return inner.startRecording(); }
     void stopRecording() override { inner.stopRecording(); }
     bool recordingEndedAtLimit() override { return inner.recordingEndedAtLimit(); }
-    void takeSnapshot(StoredPictureSource& source) override { inner.takeSnapshot(source); }
+    PictureWriteResult takeSnapshot(StoredPictureSource& source) override {
+        return inner.takeSnapshot(source);
+    }
 
     std::vector<int16_t> heardSamples() {
         std::lock_guard lock(mutex);
