@@ -304,17 +304,9 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     ASSERT_NE(tool, nullptr);
     const SkinControl* record = tool->control(4);
     ASSERT_NE(record, nullptr);
-    const auto button = [&] {
-        std::vector<Rgb> pixels;
-        for (int y = record->y; y < record->y + record->height; ++y)
-            for (int x = record->x; x < record->x + record->width; ++x)
-                pixels.push_back(tool->drawingBuffer().pixel(x, y));
-        return pixels;
-    };
     EXPECT_EQ(record->state, STATE_DOWN);
     EXPECT_EQ(record->appearance, 0);
     EXPECT_EQ(tool->tooltip(4), "Record");
-    const std::vector<Rgb> writing = button();
 
     clock.advanceMs(1000 - clock.tickCount() % 1000 + 100);  // 100 ms into a second
     feed(solid(kBlue));
@@ -329,7 +321,6 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     host.dispatchPosted();
     EXPECT_EQ(record->state, STATE_DOWN) << "still recording";
     EXPECT_EQ(record->appearance, 1);
-    EXPECT_NE(button(), writing);
     EXPECT_EQ(tool->tooltip(4), kRecordNotWrittenTooltip);
     const int ax = 841 - 60;
     const int x = ax - 35 - 2 * BitmapCanvas::kCellWidth;  // "REC !" ends where "REC" ends
@@ -346,7 +337,6 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     sendMessage(NTF_RECORD_STATE);
     host.dispatchPosted();
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(button(), writing);
     EXPECT_EQ(tool->tooltip(4), "Record");
     paint(&texts);
     EXPECT_FALSE(hasText(texts, kRecNotWrittenText));

@@ -81,34 +81,6 @@ TEST(Overlay, MarksBlinkAndTheAlarmRunsOutAfterFiveSeconds) {
     EXPECT_EQ(texts[0].text, "REC");
 }
 
-// A recording that is not being written shows "REC !" in orange at every moment, ending where
-// "REC" ends; the rest of the cell is as before.
-TEST(Overlay, ARecordingNotBeingWrittenShowsASteadyWarningMark) {
-    CellOverlayInput in = liveCell();
-    in.recordingStalled = true;
-    const std::vector<OverlayText> expected = {
-        {"REC !", 745 - 16, 10, {255, 112, 0}, {0, 0, 0}},
-        {"ALARM", 690, 10, {255, 0, 0}, {0, 255, 255}},
-    };
-    auto texts = overlayTexts(in, cells);
-    ASSERT_EQ(texts.size(), 5u);
-    EXPECT_EQ(std::vector<OverlayText>(texts.begin(), texts.begin() + 2), expected);
-    EXPECT_LE(texts[0].x + cells(texts[0].text).width, 780) << "clear of the channel label";
-
-    in.tick = 70'700;  // the blinking marks are off now; this one stays
-    in.showDate = in.showTime = in.showChannelName = false;
-    texts = overlayTexts(in, cells);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0].text, "REC !");
-
-    // Only on the live cell of a running recording.
-    in.recording = false;
-    EXPECT_TRUE(overlayTexts(in, cells).empty());
-    in.recording = true;
-    in.current = false;
-    EXPECT_TRUE(overlayTexts(in, cells).empty());
-}
-
 TEST(Overlay, APausedPictureShowsNoAlarm) {
     CellOverlayInput in = liveCell();
     in.liveRunning = false;
