@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -132,6 +133,11 @@ void FolderWatcher::setNotice(std::function<void()> notice) {
     notice_ = std::move(notice);
 }
 
+void FolderWatcher::setGoneNotice(std::function<void()> notice) {
+    std::lock_guard lock(mutex_);
+    goneNotice_ = std::move(notice);
+}
+
 void FolderWatcher::stop() {
     thread_.stop(std::chrono::milliseconds(50));
 }
@@ -154,14 +160,20 @@ class ChangeNotification {
         fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (fd_ < 0)
             return;
-        std::string path = nativeFolderPath(folder.c_str());
-        int wd = inotify_add_watch(fd_, path.empty() ? "." : path.c_str(),
+        path_ = nativeFolderPath(folder.c_str());
+        if (path_.empty())
+            path_.push_back('.');
+        int wd = inotify_add_watch(fd_, path_.c_str(),
                                    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
                                        IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
-        if (wd < 0) {
+        struct stat st {};
+        if (wd < 0 || ::stat(path_.c_str(), &st) != 0) {
             ::close(fd_);
             fd_ = -1;
+            return;
         }
+        device_ = st.st_dev;
+        inode_ = st.st_ino;
     }
     ~ChangeNotification() {
         if (fd_ >= 0)
@@ -173,6 +185,18 @@ class ChangeNotification {
     // False once the folder itself went away (deleted, moved or unmounted): the watch is gone
     // and the folder must be opened again.
     bool valid() const { return fd_ >= 0 && !folderGone_; }
+
+    // True once the folder went away. Besides the watch's own events this looks at the path:
+    // while a file in the folder is still open (a recording being written), removing the folder
+    // reports the removal of that file, but the folder's own removal only once the file closes.
+    bool gone() {
+        if (fd_ < 0 || folderGone_)
+            return true;
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) != 0 || st.st_dev != device_ || st.st_ino != inode_)
+            folderGone_ = true;
+        return folderGone_;
+    }
 
     // Waits up to `limit` for a change; true when one came.
     bool wait(std::chrono::milliseconds limit) {
@@ -196,6 +220,9 @@ class ChangeNotification {
 
   private:
     int fd_ = -1;
+    std::string path_;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
     bool folderGone_ = false;
 };
 
@@ -208,13 +235,14 @@ void FolderWatcher::body(WorkerThread& self) {
         std::lock_guard lock(mutex_);
         return folderChanged_;
     };
-    // Waits in short steps so that a stop or a new folder is seen promptly.
+    // Waits in short steps so that a stop, a new folder or the folder going away is seen
+    // promptly. The folder going away counts as a change.
     auto waitForChange = [&](std::chrono::milliseconds limit) {
         const auto step = std::chrono::milliseconds(100);
         for (auto waited = std::chrono::milliseconds(0); waited < limit; waited += step) {
             if (!self.running())
                 return false;
-            if (notification->wait(std::min(step, limit - waited)))
+            if (notification->wait(std::min(step, limit - waited)) || notification->gone())
                 return true;
             if (folderChanged())
                 return false;
@@ -240,14 +268,36 @@ void FolderWatcher::body(WorkerThread& self) {
         }
         if (!waitForChange(timing_.wait))
             continue;
-        // One file write causes a burst of changes: let it settle before measuring.
-        if (!self.sleepFor(timing_.settle))
-            break;
-        notification->drain();
-        if (waitForChange(timing_.wait))
+        // One file write causes a burst of changes: let it settle before measuring. The changes
+        // are read as they come, so the folder itself going away is seen at once: a file still
+        // being written in it can no longer be reached by anybody.
+        const auto step = std::chrono::milliseconds(100);
+        const auto settled = std::chrono::steady_clock::now() + timing_.settle;
+        bool gone = false;
+        for (;;) {
             notification->drain();
+            gone = notification->gone();
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                settled - std::chrono::steady_clock::now());
+            if (gone || left.count() <= 0 || !self.running())
+                break;
+            notification->wait(std::min(step, left));
+        }
+        if (!gone && self.running() && waitForChange(timing_.wait)) {
+            notification->drain();
+            gone = notification->gone();
+        }
         if (!self.running())
             break;
+        if (gone) {
+            std::function<void()> goneNotice;
+            {
+                std::lock_guard lock(mutex_);
+                goneNotice = goneNotice_;
+            }
+            if (goneNotice)
+                goneNotice();
+        }
         storeRelaxed(*total_, folderSizeMB(folder.c_str()));
         std::function<void()> notice;
         {

@@ -37,7 +37,9 @@ DeleteResult deleteOldestFiles(const char* folder, uint32_t limitMB);
 
 // Keeps *total (recordFolderMB or pictureFolderMB) equal to folderSizeMB(folder) while the folder
 // changes, on a thread of its own. The notice (if any) is called from the watcher thread after
-// each update; the engine sends NTF_RECORD_STATE from it.
+// each update; the engine sends NTF_RECORD_STATE from it. The gone notice (if any) is called
+// from the watcher thread as soon as the folder itself goes away (removed, moved, unmounted),
+// before the total is measured again.
 struct FolderWatcherTiming {
     std::chrono::milliseconds wait{2000};    // wait for a change per round
     std::chrono::milliseconds settle{1000};  // sleep after a change before re-measuring
@@ -55,6 +57,7 @@ class FolderWatcher {
     void start();
     void setFolder(std::string folder);  // a running watcher follows within about one wait
     void setNotice(std::function<void()> notice);
+    void setGoneNotice(std::function<void()> notice);
     void stop();
     bool running() const { return thread_.alive(); }
 
@@ -67,6 +70,7 @@ class FolderWatcher {
     std::string folder_;
     bool folderChanged_ = false;
     std::function<void()> notice_;
+    std::function<void()> goneNotice_;
     Timing timing_;
     WorkerThread thread_;
 };

@@ -355,6 +355,25 @@ void iconBadge(QPainter& p, const QRectF& box, const QColor& color) {
     p.restore();
 }
 
+// A small warning triangle with an exclamation mark in the top-right corner of a button.
+void warningBadge(QPainter& p, const QRectF& box, const QColor& color) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal right = box.right() - 2.5, top = box.top() + 2.5, size = 11;
+    QPainterPath triangle;
+    triangle.moveTo(right - size / 2, top);
+    triangle.lineTo(right, top + size * 0.9);
+    triangle.lineTo(right - size, top + size * 0.9);
+    triangle.closeSubpath();
+    p.setPen(QPen(kPanel, 1.2));
+    p.setBrush(color);
+    p.drawPath(triangle);
+    p.setPen(QPen(kPanel, 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(right - size / 2, top + 3.2), QPointF(right - size / 2, top + 6.2));
+    p.drawPoint(QPointF(right - size / 2, top + 8.2));
+    p.restore();
+}
+
 // ---- groups ---------------------------------------------------------------------------------
 
 struct ControlArt {
@@ -669,16 +688,24 @@ GroupArt toolGroup(int height) {
     // 3: snapshot.
     byId[3] = iconButton(0, cell4(2, liveTop), "Take a snapshot", kBlue,
                          [](IconPen& i, int, int) { iconCamera(i); });
-    // 4: record (latching; down = recording, so it offers stop).
-    byId[4] = iconButton(5, cell4(1, liveTop), "Record", kRed, [](IconPen& i, int s, int) {
-        if (s == Down || s == DownHover) {
-            i.fill();
-            i.p().drawRoundedRect(QRectF(7, 7, 10, 10), 1.8, 1.8);
-        } else {
-            i.fill(s == Disabled ? QColor(0x5a, 0x2e, 0x31) : kRed.lighter(s == Hover ? 118 : 100));
-            i.p().drawEllipse(QPointF(12, 12), 6.2, 6.2);
-        }
-    });
+    // 4: record (latching; down = recording, so it offers stop; appearance 1 while the recording
+    // is not being written: a warning badge).
+    byId[4] = iconButton(
+        5, cell4(1, liveTop), "Record", kRed,
+        [](IconPen& i, int s, int) {
+            if (s == Down || s == DownHover) {
+                i.fill();
+                i.p().drawRoundedRect(QRectF(7, 7, 10, 10), 1.8, 1.8);
+            } else {
+                i.fill(s == Disabled ? QColor(0x5a, 0x2e, 0x31)
+                                     : kRed.lighter(s == Hover ? 118 : 100));
+                i.p().drawEllipse(QPointF(12, 12), 6.2, 6.2);
+            }
+        },
+        [](QPainter& p, const QRectF& r, int s, int a) {
+            if (a == 1)
+                warningBadge(p, r, s == Disabled ? kIconDisabled : kAmber);
+        });
     byId[5] = iconButton(0, cell3(0, viewTop), "Zoom in", kBlue,
                          [](IconPen& i, int, int) { iconZoom(i, true); });
     byId[6] = iconButton(0, cell3(1, viewTop), "Zoom out", kBlue,

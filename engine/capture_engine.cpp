@@ -89,11 +89,15 @@ CaptureEngine::CaptureEngine(EngineServices services)
                 window->postDeviceArrival();
         });
     }
+    // The writer tells when a recording stops or starts again being written: the record marks
+    // follow.
+    recordingPort_->setStallNotice([this] { notify(NTF_RECORD_STATE); });
     if (services_.folderWatchers) {
         pictureWatcher_ =
             std::make_unique<FolderWatcher>(&gState.pictureFolderMB, gConfig.pictureFolder);
         recordWatcher_ = std::make_unique<FolderWatcher>(
             &gState.recordFolderMB, gConfig.recordFolder, [this] { notify(NTF_RECORD_STATE); });
+        recordWatcher_->setGoneNotice([this] { recordingPort_->recordFolderGone(); });
         pictureWatcher_->start();
         recordWatcher_->start();
     }
@@ -107,6 +111,7 @@ CaptureEngine::~CaptureEngine() {
     stopLive();
     stopAutoCycle();
     teardownGraph();
+    recordingPort_->setStallNotice({});
     setAdjustmentApplier({});
     if (services_.backend)
         services_.backend->setArrivalNotify({});

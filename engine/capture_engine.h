@@ -150,6 +150,9 @@ class CaptureEngine {
     bool live() const { return live_.load(); }
     bool paused() const { return paused_.load(); }
     bool recording() const { return recording_.load(); }
+    // The recording's writer says nothing is being written (the record folder is missing,
+    // read-only, full or was removed); the marks show it while recordingOn. Any thread.
+    bool recordingStalled() const { return recordingPort_->recordingStalled(); }
     int currentChannel() const { return current_.load(); }
     int32_t layoutMode() const { return layoutMode_.load(); }
     int32_t standardInEffect() const { return standardInEffect_.load(); }

@@ -52,8 +52,17 @@ std::vector<OverlayText> overlayTexts(const CellOverlayInput& in, const TextExte
     const int ay = r.y + 10;
     const bool blink = blinkVisible(in.tick);
 
-    if (in.current && in.recording && blink)
+    if (in.current && in.recording && in.recordingStalled) {
+        // Shown at every moment, so a glance tells that nothing is being written; it ends where
+        // "REC" ends, clear of the channel label.
+        int x = ax - 35;
+        if (extent)
+            x -= extent(kRecNotWrittenText).width - extent("REC").width;
+        texts.push_back(
+            {kRecNotWrittenText, x, ay, kRecNotWrittenTextColour, kRecNotWrittenShadowColour});
+    } else if (in.current && in.recording && blink) {
         texts.push_back({"REC", ax - 35, ay, kRecTextColour, kRecShadowColour});
+    }
     // A paused picture raises no alarm: the mark belongs to pictures that arrive.
     if (in.current && in.liveRunning && alarmIndicated(in.lastAlarmTick, in.tick) && blink)
         texts.push_back({"ALARM", ax - 90, ay, kAlarmTextColour, kAlarmShadowColour});

@@ -31,6 +31,10 @@ inline constexpr OsdColour kLiveTextColour{223, 223, 223};  // the live channel'
 inline constexpr OsdColour kFrozenTextColour{64, 255, 64};  // frozen cells
 inline constexpr OsdColour kRecTextColour{255, 255, 0};
 inline constexpr OsdColour kRecShadowColour{0, 0, 255};
+// While the recording is not being written: "REC !" in orange, steady instead of blinking.
+inline constexpr const char* kRecNotWrittenText = "REC !";
+inline constexpr OsdColour kRecNotWrittenTextColour{255, 112, 0};
+inline constexpr OsdColour kRecNotWrittenShadowColour{0, 0, 0};
 inline constexpr OsdColour kAlarmTextColour{255, 0, 0};
 inline constexpr OsdColour kAlarmShadowColour{0, 255, 255};
 
@@ -58,7 +62,8 @@ struct CellOverlayInput {
     bool current = false;      // the live channel's cell
     bool liveRunning = false;  // live view on and not paused
     bool recording = false;
-    uint32_t tick = 0;  // tick count now: blinking and the alarm window
+    bool recordingStalled = false;  // recording runs but nothing is being written
+    uint32_t tick = 0;              // tick count now: blinking and the alarm window
     uint32_t lastAlarmTick = 0;
     // The cell's time: the picture's time for the live cell, the moment of freezing otherwise.
     // A cell that was never frozen has no time (all zero) and shows none.
@@ -69,8 +74,8 @@ struct CellOverlayInput {
     std::string_view channelName;  // the configured name of the channel
 };
 
-// The texts of one cell in drawing order: "REC", "ALARM", the label "CH%d", the channel name, the
-// date and time.
+// The texts of one cell in drawing order: "REC" (or "REC !"), "ALARM", the label "CH%d", the
+// channel name, the date and time.
 std::vector<OverlayText> overlayTexts(const CellOverlayInput& input, const TextExtentFn& extent);
 
 // Blinking marks show during the first half of every second.

@@ -84,6 +84,18 @@ bool RecordingBridge::recordingEndedAtLimit() {
     return encoder_.isRunning() && writer_.endedAtLimit();
 }
 
+bool RecordingBridge::recordingStalled() {
+    return encoder_.isRunning() && writer_.stalled();
+}
+
+void RecordingBridge::setStallNotice(std::function<void()> notice) {
+    writer_.setStallNotice(std::move(notice));
+}
+
+void RecordingBridge::recordFolderGone() {
+    writer_.folderGone();
+}
+
 PictureWriteResult RecordingBridge::takeSnapshot(StoredPictureSource& source) {
     std::optional<StoredPicture> picture =
         takeSnapshotPicture(source, *stamp_.load(std::memory_order_acquire));

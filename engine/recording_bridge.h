@@ -41,6 +41,9 @@ class RecordingBridge final : public RecordingPort {
     int startRecording() override;
     void stopRecording() override;
     bool recordingEndedAtLimit() override;
+    bool recordingStalled() override;
+    void setStallNotice(std::function<void()> notice) override;
+    void recordFolderGone() override;
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override;
 
     RecordEncoder& encoder() { return encoder_; }

@@ -4,6 +4,7 @@
 // The engine owns the port for its whole life.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,15 @@ class RecordingPort {
     // The running recording's writer gave up at the record folder's limit (it could not make
     // room, or the policy is to stop): the recording logic stops the recording.
     virtual bool recordingEndedAtLimit() { return false; }
+    // The running recording is not being written (its folder is missing, read-only, full or was
+    // removed; the user has been told). It goes on by itself in a new file once it can. Any
+    // thread; the user interface shows it with the record marks.
+    virtual bool recordingStalled() { return false; }
+    // Called (on the writer's thread) whenever recordingStalled() changes. Set once, before live
+    // view starts, and cleared after it ended.
+    virtual void setStallNotice(std::function<void()> /*notice*/) {}
+    // The record folder's watcher saw the folder go away (watcher thread).
+    virtual void recordFolderGone() {}
     // Takes one picture now and writes it under an automatic name; tells the user nothing but
     // the picture folder's limit (the caller tells about a file that could not be written).
     // The source is the video sink (its latest picture as a stored picture of a size kind).

@@ -2,12 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "recording/disk_faults.h"
 
 namespace vidora {
 
@@ -73,10 +74,15 @@ AviFile::~AviFile() {
 
 bool AviFile::create(const std::string& path, bool exclusive) {
     close();
+    lastError_ = faults_ ? faults_->createError() : 0;
+    if (lastError_ != 0)
+        return false;
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
     int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0)
+    if (fd < 0) {
+        lastError_ = errno;
         return false;
+    }
     fd_ = fd;
     path_ = path;
     streams_.clear();
@@ -85,12 +91,17 @@ bool AviFile::create(const std::string& path, bool exclusive) {
     buffer_.reserve(kBufferBytes);
     failed_ = false;
     writtenEnd_ = 0;
+    diskEnd_ = 0;
     end_ = kFirstChunkOffset;
     std::vector<uint8_t> header = buildHeader(false);
     if (!writeAt(0, header.data(), header.size())) {
+        // A full disk often takes the new file and refuses its first bytes.
         ::close(fd_);
         fd_ = -1;
         ::unlink(path.c_str());
+        if (faults_)
+            faults_->give(diskEnd_);
+        diskEnd_ = 0;
         return false;
     }
     writtenEnd_ = kFirstChunkOffset;
@@ -134,6 +145,7 @@ uint64_t AviFile::projectedSize() const {
 
 bool AviFile::writeSample(int stream, uint64_t position, const void* data, uint32_t bytes,
                           uint32_t samples, bool keyFrame) {
+    lastError_ = 0;
     if (!isOpen() || stream < 0 || stream >= streamCount())
         return false;
     Stream& s = streams_[static_cast<std::size_t>(stream)];
@@ -155,27 +167,10 @@ bool AviFile::writeSample(int stream, uint64_t position, const void* data, uint3
         return false;
     if (chunk > kBufferBytes) {
         // Large samples go straight to the file.
-        iovec parts[3] = {{head, 8},
-                          {const_cast<void*>(data), bytes},
-                          {const_cast<uint8_t*>(&kPad), padded - bytes}};
-        uint64_t done = 0;
-        int first = 0;
-        while (done < chunk) {
-            ssize_t n = ::pwritev(fd_, parts + first, 3 - first, static_cast<off_t>(at + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                rollBackTo(writtenEnd_);
-                return false;
-            }
-            done += static_cast<uint64_t>(n);
-            std::size_t left = static_cast<std::size_t>(n);
-            while (first < 3 && left >= parts[first].iov_len)
-                left -= parts[first++].iov_len;
-            if (first < 3) {
-                parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
-                parts[first].iov_len -= left;
-            }
+        if (!writeAt(at, head, 8) || !writeAt(at + 8, static_cast<const uint8_t*>(data), bytes) ||
+            (padded != bytes && !writeAt(at + 8 + bytes, &kPad, 1))) {
+            rollBackTo(writtenEnd_);
+            return false;
         }
         writtenEnd_ = at + chunk;
     } else {
@@ -207,24 +202,46 @@ bool AviFile::flushBuffer() {
 }
 
 bool AviFile::writeAt(uint64_t offset, const uint8_t* data, std::size_t bytes) {
+    const uint64_t oldEnd = diskEnd_;
+    std::size_t allowed = bytes;
+    uint64_t granted = 0;
+    if (faults_ && offset + bytes > oldEnd) {
+        const uint64_t growth = offset + bytes - std::max(offset, oldEnd);
+        granted = faults_->take(growth);
+        allowed = bytes - static_cast<std::size_t>(growth - granted);
+    }
     std::size_t done = 0;
-    while (done < bytes) {
-        ssize_t n = ::pwrite(fd_, data + done, bytes - done, static_cast<off_t>(offset + done));
+    while (done < allowed) {
+        ssize_t n = ::pwrite(fd_, data + done, allowed - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n <= 0) {
+            lastError_ = n < 0 ? errno : EIO;
+            break;
+        }
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    diskEnd_ = std::max(oldEnd, offset + done);
+    if (faults_ && granted > diskEnd_ - oldEnd)
+        faults_->give(granted - (diskEnd_ - oldEnd));
+    if (done == bytes)
+        return true;
+    if (done == allowed)
+        lastError_ = ENOSPC;  // the simulated disk is full
+    return false;
 }
 
 // Forgets everything after `end` (a failed write): the samples, their index entries and any
 // bytes that reached the file.
 void AviFile::rollBackTo(uint64_t end) {
     buffer_.clear();
-    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
+    if (::ftruncate(fd_, static_cast<off_t>(end)) != 0) {
         failed_ = true;
+    } else if (diskEnd_ > end) {
+        if (faults_)
+            faults_->give(diskEnd_ - end);
+        diskEnd_ = end;
+    }
     while (!index_.empty() && index_.back().offset + kMoviFourccOffset >= end) {
         const IndexEntry& e = index_.back();
         Stream& s = streams_[static_cast<std::size_t>(e.stream)];
@@ -236,6 +253,7 @@ void AviFile::rollBackTo(uint64_t end) {
 }
 
 bool AviFile::commit() {
+    lastError_ = 0;
     if (!isOpen())
         return false;
     if (!flushBuffer())
@@ -248,10 +266,23 @@ bool AviFile::commit() {
     return true;
 }
 
-bool AviFile::close() {
+bool AviFile::reachable() {
     if (!isOpen())
-        return !failed_;
-    bool ok = flushBuffer();
+        return false;
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd_, &opened) != 0 || ::stat(path_.c_str(), &named) != 0) {
+        lastError_ = errno;
+        return false;
+    }
+    if (opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+        lastError_ = ENOENT;  // another file took its name
+        return false;
+    }
+    return true;
+}
+
+bool AviFile::writeIndex() {
     std::vector<uint8_t> idx;
     idx.reserve(8 + 16 * index_.size());
     Bytes b(idx);
@@ -263,7 +294,38 @@ bool AviFile::close() {
         b.u32(e.offset);
         b.u32(e.bytes);
     }
-    bool indexed = ok && writeAt(end_, idx.data(), idx.size());
+    return writeAt(end_, idx.data(), idx.size());
+}
+
+// The disk is full: gives up the last samples, as few as free the index's room (and a block to
+// spare), so the file keeps an index and plays and seeks.
+void AviFile::makeRoomForIndex() {
+    constexpr uint64_t kSlack = 8192;
+    std::size_t keep = index_.size();
+    while (keep > 0) {
+        const uint64_t start = index_[keep - 1].offset + kMoviFourccOffset;
+        --keep;
+        if (end_ - start >= 8 + 16 * uint64_t{keep} + kSlack)
+            break;
+    }
+    const uint64_t cut = keep < index_.size() ? index_[keep].offset + kMoviFourccOffset : end_;
+    rollBackTo(cut);
+}
+
+bool AviFile::close() {
+    if (!isOpen())
+        return !failed_;
+    lastError_ = 0;
+    // A buffer that does not reach the disk is cut off again: what is left is whole.
+    bool ok = flushBuffer();
+    bool indexed = writeIndex();
+    if (!indexed && lastError_ == ENOSPC) {
+        const int error = lastError_;
+        makeRoomForIndex();
+        indexed = writeIndex();
+        lastError_ = error;
+        ok = false;
+    }
     if (!indexed && ::ftruncate(fd_, static_cast<off_t>(end_)) != 0)
         ok = false;
     // Without its index the file is still readable: the header then describes the data alone.
@@ -278,6 +340,18 @@ bool AviFile::close() {
     ok = ok && !failed_;
     failed_ = false;
     return ok;
+}
+
+void AviFile::discard() {
+    if (!isOpen())
+        return;
+    ::close(fd_);
+    fd_ = -1;
+    ::unlink(path_.c_str());
+    if (faults_)
+        faults_->give(diskEnd_);
+    diskEnd_ = 0;
+    failed_ = false;
 }
 
 std::vector<uint8_t> AviFile::buildHeader(bool withIndex) const {

@@ -9,7 +9,9 @@
 // the headers up to date with everything written so far; a file whose writer dies between
 // commits reads (without its index) up to the last commit. close() appends 'idx1'.
 //
-// A file never grows beyond kMaxFileBytes (1 GiB), the size every AVI 1.0 reader accepts.
+// A file never grows beyond kMaxFileBytes (1 GiB), the size every AVI 1.0 reader accepts. When
+// the disk fills up, close() gives up the last samples if that is what it takes to write the
+// index, so the file still plays and seeks.
 //
 // Owned by the record writer's thread; not thread-safe.
 #include <cstddef>
@@ -18,6 +20,8 @@
 #include <vector>
 
 namespace vidora {
+
+class DiskFaults;
 
 inline constexpr uint32_t fourcc(const char (&s)[5]) {
     return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) |
@@ -45,8 +49,9 @@ class AviFile {
     static constexpr uint32_t kFirstStreamRateOffset = 132;
     static constexpr uint32_t kMoviListOffset = 2036;  // so that the first sample sits at 2048
 
-    // A smaller size limit is for tests.
-    explicit AviFile(uint64_t maxFileBytes = kMaxFileBytes) : maxFileBytes_(maxFileBytes) {}
+    // A smaller size limit and a disk that fills up are for tests.
+    explicit AviFile(uint64_t maxFileBytes = kMaxFileBytes, DiskFaults* faults = nullptr)
+        : maxFileBytes_(maxFileBytes), faults_(faults) {}
     ~AviFile();  // closes
     AviFile(const AviFile&) = delete;
     AviFile& operator=(const AviFile&) = delete;
@@ -74,6 +79,17 @@ class AviFile {
     bool commit();
     // Commits, appends the index and closes. False when anything failed to reach the file.
     bool close();
+    // Closes and removes the file (it holds nothing worth keeping).
+    void discard();
+
+    // The file is still there under its path (its folder was not removed, moved or unmounted
+    // while it was open). False (with lastError() ENOENT) when it is not.
+    bool reachable();
+
+    // The system's error (errno) behind the last operation that failed for the file system's
+    // sake (ENOSPC, ENOENT, EACCES, EROFS, EIO, ...); 0 when it failed for another reason (a
+    // sample at the wrong position, the size limit).
+    int lastError() const { return lastError_; }
 
     uint64_t streamLength(int stream) const;  // in samples
     int streamCount() const { return static_cast<int>(streams_.size()); }
@@ -100,16 +116,21 @@ class AviFile {
     std::vector<uint8_t> buildHeader(bool withIndex) const;
     bool flushBuffer();
     bool writeAt(uint64_t offset, const uint8_t* data, std::size_t bytes);
+    bool writeIndex();
+    void makeRoomForIndex();
     void rollBackTo(uint64_t end);
 
     uint64_t maxFileBytes_;
+    DiskFaults* faults_;
     int fd_ = -1;
+    int lastError_ = 0;
     std::string path_;
     std::vector<Stream> streams_;
     std::vector<IndexEntry> index_;
     std::vector<uint8_t> buffer_;  // data after writtenEnd_, not yet in the file
     uint64_t writtenEnd_ = 0;      // bytes in the file
     uint64_t end_ = 0;             // writtenEnd_ + buffered bytes
+    uint64_t diskEnd_ = 0;         // what the file measures on disk (a failed write may leave more)
     bool failed_ = false;
 };
 

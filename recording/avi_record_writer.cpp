@@ -1,8 +1,11 @@
 #include "recording/avi_record_writer.h"
 
+#include <sys/statvfs.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "app/message_box.h"
@@ -10,6 +13,7 @@
 #include "app/storage.h"
 #include "platform/log/log.h"
 #include "platform/relaxed.h"
+#include "recording/disk_faults.h"
 
 namespace vidora {
 
@@ -30,10 +34,27 @@ void put32(uint8_t* p, uint32_t v) {
     put16(p + 2, static_cast<uint16_t>(v >> 16));
 }
 
+// The folder as the user is told it: absolute, without a trailing separator.
+std::string shownFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(folder.empty() ? "." : folder, ec);
+    if (ec)
+        return folder;
+    std::string shown = path.lexically_normal().string();
+    while (shown.size() > 1 && shown.back() == '/')
+        shown.pop_back();
+    return shown;
+}
+
 }  // namespace
 
-AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock, uint64_t aviCutBytes)
-    : clock_(clock), aviCutBytes_(aviCutBytes), folder_(nativeFolderPath(folder.c_str())) {}
+AviRecordWriter::AviRecordWriter(const std::string& folder, Clock& clock, uint64_t aviCutBytes,
+                                 DiskFaults* faults)
+    : clock_(clock),
+      aviCutBytes_(aviCutBytes),
+      folder_(nativeFolderPath(folder.c_str())),
+      faults_(faults),
+      file_(AviFile::kMaxFileBytes, faults) {}
 
 AviRecordWriter::~AviRecordWriter() {
     std::lock_guard lock(stateLock_);
@@ -125,6 +146,11 @@ void AviRecordWriter::setFolder(const std::string& folder) {
     folder_ = nativeFolderPath(folder.c_str());
 }
 
+void AviRecordWriter::setStallNotice(std::function<void()> notice) {
+    std::lock_guard lock(stateLock_);
+    stallNotice_ = std::move(notice);
+}
+
 int AviRecordWriter::start() {
     std::optional<MessageBoxRequest> message;
     int result = 1;
@@ -159,13 +185,19 @@ int AviRecordWriter::start() {
         }
         if (result == 1) {
             runFolder_ = folder_;
+            shownFolder_ = shownFolder(runFolder_);
+            runStallNotice_ = stallNotice_;
             folderBaseBytes_ = base ? *base : folderSizeBytes(runFolder_).value_or(0);
             picturesWritten_ = 0;
             samplesWritten_ = 0;
             bytesTaken_ = 0;
             needKeyFrame_ = false;
+            writeFailed_ = false;
+            reported_ = false;
             basePath_ = composeBaseName();
             endedAtLimit_.store(false, std::memory_order_release);
+            stalled_.store(false, std::memory_order_relaxed);
+            recheckFile_.store(false, std::memory_order_relaxed);
             {
                 std::lock_guard queueLock(queueLock_);
                 videoGap_ = false;
@@ -204,12 +236,20 @@ void AviRecordWriter::threadBody(WorkerThread& self) {
             break;
         self.sleepFor(std::chrono::milliseconds(5));
     }
-    closeFile();
+    if (int error = closeFile())
+        report(error);
+    setStalled(false);
     if (endedAtLimit())
         dropped_.fetch_add(discardQueue(), std::memory_order_relaxed);
 }
 
 AviRecordWriter::Step AviRecordWriter::tick() {
+    // A folder went away: everything written since the last cut may be in a file nobody can
+    // reach any more. Noticed here at once, not at the next key frame.
+    if (recheckFile_.exchange(false, std::memory_order_relaxed) && file_.isOpen() &&
+        !file_.reachable()) {
+        writeFailed(file_.lastError());
+    }
     PacketCopy item;
     {
         std::lock_guard lock(queueLock_);
@@ -246,7 +286,8 @@ bool AviRecordWriter::handle(PacketCopy& item) {
 
     if (cut) {
         const uint64_t closedBytes = file_.isOpen() ? file_.projectedSize() : 0;
-        closeFile();
+        if (int error = closeFile())
+            report(error);
         if (overLimit()) {
             const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
             bool room = false;
@@ -276,47 +317,78 @@ bool AviRecordWriter::handle(PacketCopy& item) {
         basePath_ = composeBaseName();
     }
 
-    if (video) {
-        writeVideo(packet);
-    } else {
-        writeAudio(packet);
-    }
+    const bool failing = writeFailed_;
+    const bool written = video ? writeVideo(packet) : writeAudio(packet);
+    if (!written && (failing || writeFailed_))
+        dropped_.fetch_add(1, std::memory_order_relaxed);
     bytesTaken_ += length;
     return true;
 }
 
-void AviRecordWriter::writeVideo(const RecordPacket& packet) {
+bool AviRecordWriter::writeVideo(const RecordPacket& packet) {
     const bool key = packet.isKeyFrame();
+    if (key && picturesWritten_ > 0 && file_.isOpen()) {
+        // What is written so far survives a crash; a file whose folder went away is given up
+        // (and this key frame tries a new one).
+        if (!file_.reachable() || !file_.commit())
+            writeFailed(file_.lastError());
+    }
     if (picturesWritten_ == 0 || needKeyFrame_) {
         if (!key)
-            return;  // every file, and every resumption, starts with a key frame
+            return false;  // every file, and every resumption, starts with a key frame
     }
-    if (!file_.isOpen() && !openFile())
-        return;
-    if (key && picturesWritten_ > 0)
-        file_.commit();  // what is written so far survives a crash
-    if (file_.writeSample(videoStream_, picturesWritten_, packet.data, packet.length, 1, key)) {
-        ++picturesWritten_;
-        needKeyFrame_ = false;
+    if (!file_.isOpen()) {
+        if (writeFailed_) {
+            if (!roomToResume())
+                return false;
+            // Named by the moment writing resumes: no file hides the gap.
+            basePath_ = composeBaseName();
+            picturesWritten_ = 0;
+            samplesWritten_ = 0;
+            bytesTaken_ = 0;
+        }
+        if (!openFile())
+            return false;
+    }
+    if (!file_.writeSample(videoStream_, picturesWritten_, packet.data, packet.length, 1, key)) {
+        if (file_.lastError() != 0) {
+            writeFailed(file_.lastError());
+        } else {
+            // The file cut the failed write (and possibly buffered data before it) off again.
+            picturesWritten_ = file_.streamLength(videoStream_);
+            samplesWritten_ = audioStream_ >= 0 ? file_.streamLength(audioStream_) : 0;
+            needKeyFrame_ = true;
+        }
+        return false;
+    }
+    ++picturesWritten_;
+    needKeyFrame_ = false;
+    if (picturesWritten_ == 1) {
         // A new file describes its stream at once: killed before its next key frame, it still
         // reads (its first picture) instead of holding a header without streams.
-        if (picturesWritten_ == 1)
-            file_.commit();
-    } else {
-        // The file cut the failed write (and possibly buffered data before it) off again.
-        picturesWritten_ = file_.streamLength(videoStream_);
-        samplesWritten_ = audioStream_ >= 0 ? file_.streamLength(audioStream_) : 0;
-        needKeyFrame_ = true;
+        if (!file_.commit()) {
+            writeFailed(file_.lastError());
+            return false;
+        }
+        if (writeFailed_) {
+            // Writing works again. The folder may have been emptied or made anew meanwhile.
+            writeFailed_ = false;
+            const uint64_t measured = folderSizeBytes(runFolder_).value_or(0);
+            const uint64_t own = file_.projectedSize();
+            folderBaseBytes_ = measured > own ? measured - own : 0;
+            setStalled(false);
+        }
     }
+    return true;
 }
 
-void AviRecordWriter::writeAudio(const RecordPacket& packet) {
+bool AviRecordWriter::writeAudio(const RecordPacket& packet) {
     if (!file_.isOpen() || picturesWritten_ == 0)
-        return;  // every file starts with a picture
+        return false;  // every file starts with a picture
     const StreamFormat& f = fileAudioFormat_;
     const uint32_t bits = f.bitsPerSample;
     if (bits == 0 || bits % 8 != 0 || f.rate == 0)
-        return;
+        return false;
     const uint32_t bytesPerSample = bits / 8;
     if (audioStream_ < 0) {
         const uint32_t channels = f.channels ? f.channels : 1;
@@ -337,21 +409,26 @@ void AviRecordWriter::writeAudio(const RecordPacket& packet) {
         put16(wave + 16, 0);
         int stream = file_.createStream(info);
         if (stream < 0)
-            return;
+            return false;
         if (!file_.setFormat(stream, wave, sizeof wave))
-            return;
+            return false;
         audioStream_ = stream;
     }
     const uint32_t samples = packet.length / bytesPerSample;
     if (file_.writeSample(audioStream_, samplesWritten_, packet.data, packet.length, samples,
                           true)) {
         samplesWritten_ += samples;
+        return true;
+    }
+    if (file_.lastError() != 0) {
+        writeFailed(file_.lastError());
     } else {
         picturesWritten_ = file_.streamLength(videoStream_);
         samplesWritten_ = file_.streamLength(audioStream_);
         if (picturesWritten_ == 0)
             needKeyFrame_ = true;
     }
+    return false;
 }
 
 bool AviRecordWriter::openFile() {
@@ -360,7 +437,7 @@ bool AviRecordWriter::openFile() {
         return false;  // a stream that cannot be described is not stored
     std::string path = basePath_ + ".avi";
     bool created = file_.create(path);
-    for (int n = 1; !created && errno == EEXIST && n < 100; ++n) {
+    for (int n = 1; !created && file_.lastError() == EEXIST && n < 100; ++n) {
         char suffix[8];
         std::snprintf(suffix, sizeof suffix, "_%02d", n);
         path = basePath_ + suffix + ".avi";
@@ -368,7 +445,8 @@ bool AviRecordWriter::openFile() {
     }
     if (!created) {
         qCWarning(log::recording) << "cannot create the record file" << path.c_str() << "-"
-                                  << std::strerror(errno);
+                                  << std::strerror(file_.lastError());
+        writeFailed(file_.lastError());
         return false;
     }
 
@@ -388,8 +466,7 @@ bool AviRecordWriter::openFile() {
     put32(bitmap + 16, fourcc("MP4S"));
     videoStream_ = file_.createStream(info);
     if (videoStream_ < 0 || !file_.setFormat(videoStream_, bitmap, sizeof bitmap)) {
-        file_.close();
-        ::remove(path.c_str());
+        file_.discard();
         videoStream_ = -1;
         return false;
     }
@@ -397,23 +474,81 @@ bool AviRecordWriter::openFile() {
     return true;
 }
 
-void AviRecordWriter::closeFile() {
+int AviRecordWriter::closeFile() {
     if (!file_.isOpen())
-        return;
+        return 0;
+    // What the file holds, which after a failed write may be less than what was handed to it.
+    const uint64_t pictures = file_.streamLength(videoStream_);
+    const uint64_t samples = file_.streamLength(audioStream_);
     // Frame-rate correction: when the pictures last shorter than the sound (fewer pictures were
     // taken than the nominal rate asks for), slow the video down so that both end together.
     const uint32_t fps = fileVideoFormat_.rate;
     const uint32_t sampleRate = fileAudioFormat_.rate;
-    if (videoStream_ >= 0 && audioStream_ >= 0 && fps > 0 && sampleRate > 0 &&
-        samplesWritten_ > 0 && picturesWritten_ / fps < samplesWritten_ / sampleRate) {
-        double corrected = static_cast<double>(picturesWritten_) /
-                           static_cast<double>(samplesWritten_) * sampleRate;
+    if (videoStream_ >= 0 && audioStream_ >= 0 && fps > 0 && sampleRate > 0 && samples > 0 &&
+        pictures / fps < samples / sampleRate) {
+        double corrected =
+            static_cast<double>(pictures) / static_cast<double>(samples) * sampleRate;
         uint32_t rate = static_cast<uint32_t>(corrected);
         file_.setRate(videoStream_, rate > 0 ? rate : 1);
     }
-    file_.close();
+    if (pictures == 0) {
+        file_.discard();  // a failed start: no picture reached it
+        videoStream_ = -1;
+        audioStream_ = -1;
+        return 0;
+    }
+    const bool closed = file_.close();
     videoStream_ = -1;
     audioStream_ = -1;
+    if (closed)
+        return 0;
+    return file_.lastError() != 0 ? file_.lastError() : EIO;
+}
+
+// The current file cannot be created or written: what reached it is closed so that it plays,
+// the user is told (once per recording) and packets are dropped until a key frame can start a
+// new file.
+void AviRecordWriter::writeFailed(int error) {
+    if (error == 0)
+        error = EIO;
+    closeFile();  // its own failure adds nothing: the disk is full, or the folder gone
+    picturesWritten_ = 0;
+    samplesWritten_ = 0;
+    bytesTaken_ = 0;
+    needKeyFrame_ = false;
+    writeFailed_ = true;
+    lastFailure_ = error;
+    setStalled(true);
+    report(error);
+}
+
+bool AviRecordWriter::roomToResume() {
+    if (lastFailure_ != ENOSPC)
+        return true;  // a missing or read-only folder: trying costs one failed open
+    std::optional<uint64_t> free = faults_ ? faults_->freeBytes() : std::nullopt;
+    if (!free) {
+        struct statvfs disk {};
+        if (::statvfs(runFolder_.empty() ? "." : runFolder_.c_str(), &disk) != 0)
+            return true;
+        free = uint64_t{disk.f_bavail} * disk.f_frsize;
+    }
+    return *free >= kResumeFreeBytes;
+}
+
+void AviRecordWriter::report(int error) {
+    if (reported_)
+        return;
+    reported_ = true;
+    char buffer[128];
+    const char* reason = strerror_r(error, buffer, sizeof buffer);
+    // Posted: the writer goes on emptying its queue while the box is open.
+    poster_.post({"Cannot write the recording to " + shownFolder_ + ": " + reason, "Vidora",
+                  MB_OK | MB_ICONWARNING});
+}
+
+void AviRecordWriter::setStalled(bool stalled) {
+    if (stalled_.exchange(stalled, std::memory_order_relaxed) != stalled && runStallNotice_)
+        runStallNotice_();
 }
 
 std::string AviRecordWriter::composeBaseName() {

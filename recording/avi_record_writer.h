@@ -13,12 +13,20 @@
 // File names are the local start time, "YYYYMMDDhhmmss.avi"; a file started in the same second
 // as an existing one gets "_01", "_02", ... before the extension, which still sorts after it and
 // before the next second (the folder limit deletes in name order).
+//
+// A file that cannot be created or written (the folder is missing, read-only, full, or was
+// removed while the file was open) is closed with what reached it, so it plays; the user is told
+// once per recording, without the writer waiting for the box; packets are dropped (and counted)
+// until a key frame can be written again, which starts a new file named by that moment, so no
+// file hides a gap in time. Meanwhile stalled() is set.
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 
+#include "app/message_poster.h"
 #include "platform/clock.h"
 #include "platform/worker_thread.h"
 #include "recording/avi_file.h"
@@ -34,10 +42,13 @@ class AviRecordWriter final : public RecordConsumer {
     static constexpr uint64_t kAviCutBytes = AviFile::kMaxFileBytes - (16ull << 20);
     // Packets waiting for a stalled disk beyond this are dropped (and counted).
     static constexpr uint64_t kMaxQueuedBytes = 256ull << 20;
+    // After the disk was full, writing resumes once this much is free again: a new file that
+    // took the last few bytes would only fail again after a picture or two.
+    static constexpr uint64_t kResumeFreeBytes = 1ull << 20;
 
-    // `aviCutBytes` is for tests, which cannot write a gigabyte.
+    // `aviCutBytes` and `faults` are for tests, which cannot write a gigabyte or fill a disk.
     explicit AviRecordWriter(const std::string& folder, Clock& clock = processClock(),
-                             uint64_t aviCutBytes = kAviCutBytes);
+                             uint64_t aviCutBytes = kAviCutBytes, DiskFaults* faults = nullptr);
     ~AviRecordWriter() override;
 
     // RecordConsumer.
@@ -57,7 +68,17 @@ class AviRecordWriter final : public RecordConsumer {
     // Writes out what is queued, closes the file and ends the thread. Returns 1.
     int stop();
 
-    // Packets dropped because the thread had ended at the folder limit or the queue was full.
+    // The running recording is not being written: its file could not be created or written.
+    // It goes on by itself at the first key frame that can be written again.
+    bool stalled() const { return stalled_.load(std::memory_order_relaxed); }
+    // Called on the writer thread whenever stalled() changes; set before recordings start.
+    void setStallNotice(std::function<void()> notice);
+    // A watched folder went away (any thread): the writer thread checks at once that its file is
+    // still where it was created, and treats it as a failed write when it is not.
+    void folderGone() { recheckFile_.store(true, std::memory_order_relaxed); }
+
+    // Packets dropped because the thread had ended at the folder limit, the queue was full or the
+    // file could not be written.
     uint64_t droppedPackets() const { return dropped_.load(std::memory_order_relaxed); }
     // The last recording's thread ended because the folder limit was reached.
     bool endedAtLimit() const { return endedAtLimit_.load(std::memory_order_acquire); }
@@ -69,11 +90,15 @@ class AviRecordWriter final : public RecordConsumer {
 
     void threadBody(WorkerThread& self);
     Step tick();
-    bool handle(PacketCopy& item);  // false: the thread must end
-    void writeVideo(const RecordPacket& packet);
-    void writeAudio(const RecordPacket& packet);
+    bool handle(PacketCopy& item);                // false: the thread must end
+    bool writeVideo(const RecordPacket& packet);  // false: the packet is not in the file
+    bool writeAudio(const RecordPacket& packet);
     bool openFile();
-    void closeFile();
+    int closeFile();  // 0, or the error that kept something from reaching the file
+    void writeFailed(int error);
+    bool roomToResume();
+    void report(int error);
+    void setStalled(bool stalled);
     void queuePacket(PacketCopy packet, bool video);
     std::size_t discardQueue();  // returns how many packets it dropped
     std::string composeBaseName();
@@ -86,9 +111,13 @@ class AviRecordWriter final : public RecordConsumer {
     std::atomic<uint64_t> maxFileBytes_{kDefaultMaxFileBytes};
     std::atomic<uint64_t> dropped_{0};
     std::atomic<bool> endedAtLimit_{false};
+    std::atomic<bool> stalled_{false};
+    std::atomic<bool> recheckFile_{false};
+    MessagePoster poster_;
 
     std::mutex stateLock_;
-    std::string folder_;  // under the state lock
+    std::string folder_;                 // under the state lock
+    std::function<void()> stallNotice_;  // under the state lock
 
     std::mutex queueLock_;
     // Under the queue lock: the queue, the formats, the queued bytes.
@@ -100,9 +129,12 @@ class AviRecordWriter final : public RecordConsumer {
 
     // The writer thread's own (set by start before the thread runs).
     std::string runFolder_;
+    std::string shownFolder_;  // runFolder_ as the user is told it: absolute
+    std::function<void()> runStallNotice_;
     std::string basePath_;  // folder + start time, without extension
     StreamFormat fileVideoFormat_{};
     StreamFormat fileAudioFormat_{};
+    DiskFaults* const faults_;
     AviFile file_;
     int videoStream_ = -1;
     int audioStream_ = -1;
@@ -111,6 +143,9 @@ class AviRecordWriter final : public RecordConsumer {
     uint64_t bytesTaken_ = 0;
     uint64_t folderBaseBytes_ = 0;  // the record folder without the file being written
     bool needKeyFrame_ = false;     // a video write failed: resume at the next key frame
+    bool writeFailed_ = false;      // no file: the last one failed; a key frame starts a new one
+    int lastFailure_ = 0;           // the error of the last failure
+    bool reported_ = false;         // the user was told of a failure during this recording
 };
 
 }  // namespace vidora

@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "app/storage.h"
 #include "app/task_list.h"
+#include "engine/capture_engine.h"
 #include "platform/relaxed.h"
 #include "ui/commands.h"
 #include "ui/skin_group_panel.h"
@@ -49,6 +50,12 @@ bool isHighlighted(int32_t state) {
 
 bool liveRunning() {
     return loadRelaxed(gState.liveViewOn) && !loadRelaxed(gState.livePaused);
+}
+
+// Recording runs, but its files cannot be written (the engine's writer says so).
+bool recordingStalled() {
+    const CaptureEngine* engine = CaptureEngine::instance();
+    return loadRelaxed(gState.recordingOn) && engine && engine->recordingStalled();
 }
 
 int currentChannel() {
@@ -320,6 +327,10 @@ void ControlPanel::refreshState() {
             if (SkinControl* c = tool->control(control))
                 c->appearance = second ? 1 : 0;
         };
+        const bool stalled = recordingStalled();
+        appearance(TOOL_RECORD, stalled);
+        if (const SkinControl* record = tool->control(TOOL_RECORD))
+            tool->setTooltip(TOOL_RECORD, stalled ? kRecordNotWrittenTooltip : record->hint);
         appearance(TOOL_RECORD_FOLDER, loadRelaxed(gState.recordFolderHasFiles) != 0);
         appearance(TOOL_QUAD, loadRelaxed(gState.quadLayout) != 0);
         appearance(TOOL_TASK_SETTINGS, taskList().count() > 0);

@@ -15,6 +15,11 @@ class SkinGroupPanel;
 // Posted to the control panel when an engine notice arrives on another thread.
 enum : uint32_t { WM_BUS_NOTICE = 0x8005 };  // wParam: the notice id
 
+// The record button's tooltip while the recording is not being written (the button then shows
+// its second appearance).
+inline constexpr const char* kRecordNotWrittenTooltip =
+    "Recording is not being written: the record folder is missing, read-only or full";
+
 class ControlPanel : public SkinWindow, public ControlListener {
   public:
     static constexpr const char* kClassName = "VD_ControlPanel";

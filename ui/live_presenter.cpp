@@ -331,6 +331,10 @@ void LivePresenter::paintFrozenCells(Canvas& canvas, const DisplayView& view) {
 void LivePresenter::paintOverlay(Canvas& canvas, const CellOverlayInput& base) {
     CellOverlayInput input = base;
     input.recording = loadRelaxed(gState.recordingOn) != 0;
+    if (input.recording && input.current) {
+        const CaptureEngine* engine = CaptureEngine::instance();
+        input.recordingStalled = engine && engine->recordingStalled();
+    }
     input.tick = processClock().tickCount();
     input.lastAlarmTick = loadRelaxed(gState.lastAlarmTick);
     input.showDate = loadRelaxed(gConfig.showDate) != 0;

@@ -58,6 +58,21 @@ void SkinGroupPanel::addTooltip(const SkinControl& control) {
                       control.hint});
 }
 
+void SkinGroupPanel::setTooltip(int32_t controlId, const std::string& text) {
+    for (Tool& tool : tools_) {
+        if (tool.controlId == controlId)
+            tool.text = text;
+    }
+}
+
+std::string SkinGroupPanel::tooltip(int32_t controlId) const {
+    for (const Tool& tool : tools_) {
+        if (tool.controlId == controlId)
+            return tool.text;
+    }
+    return {};
+}
+
 std::string SkinGroupPanel::tooltipAt(int x, int y, Rect* area) const {
     for (const Tool& tool : tools_) {
         if (!tool.rect.contains(x, y))

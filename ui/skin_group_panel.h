@@ -50,6 +50,10 @@ class SkinGroupPanel : public SkinWindow {
     void setEnabled(int32_t controlId, bool enable);
     void setAppearance(int32_t controlId, int32_t value);     // types 1 and 2
     void setThumbPosition(int32_t controlId, int32_t value);  // trackers
+    // The tooltip of a control from now on (the skin gives its hint).
+    void setTooltip(int32_t controlId, const std::string& text);
+    // The tooltip of a control; empty when it has none.
+    std::string tooltip(int32_t controlId) const;
     int32_t trackerValue(int32_t controlId) const;
     // Control id at a client point; 0 for none, -1 outside the group.
     int32_t hitTest(int x, int y) const;

@@ -158,3 +158,45 @@ TEST(FolderWatcherTest, KeepsTheTotalCurrentAndFollowsANewFolder) {
     watcher.stop();
     EXPECT_FALSE(watcher.running());
 }
+
+// The folder itself going away (removed or moved) is told at once, long before the watcher's
+// settling time is over; changes of its files are not.
+TEST(FolderWatcherTest, TellsAtOnceWhenTheFolderItselfGoesAway) {
+    test::ScopedTempDir dir;
+    uint32_t total = 0;
+    std::atomic<int> gone{0};
+    std::atomic<int> notices{0};
+    FolderWatcherTiming slow;
+    slow.wait = std::chrono::milliseconds(2000);
+    slow.settle = std::chrono::milliseconds(4000);
+    slow.retry = std::chrono::milliseconds(100);
+    fs::create_directory("REC");
+    FolderWatcher watcher(
+        &total, "REC", [&] { ++notices; }, slow);
+    watcher.setGoneNotice([&] { ++gone; });
+    watcher.start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    // A file being written, then the folder removed with it while the watcher still settles.
+    int fd = ::open("REC/20261206120000.avi", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "RIFF", 4), 4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(gone.load(), 0) << "a new file is no folder going away";
+    const auto removed = std::chrono::steady_clock::now();
+    fs::remove_all("REC");
+    EXPECT_TRUE(waitFor([&] { return gone.load() == 1; }, std::chrono::milliseconds(1500)));
+    EXPECT_LT(std::chrono::steady_clock::now() - removed, std::chrono::milliseconds(1500));
+    ::close(fd);
+    EXPECT_TRUE(waitFor([&] { return notices.load() >= 1; }, std::chrono::seconds(3)));
+    EXPECT_EQ(loadRelaxed(total), 0u);
+
+    // It comes back and is moved away: told again, at once.
+    fs::create_directory("REC");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the watcher finds it again
+    const auto moved = std::chrono::steady_clock::now();
+    fs::rename("REC", "OLD");
+    EXPECT_TRUE(waitFor([&] { return gone.load() == 2; }, std::chrono::milliseconds(1500)));
+    EXPECT_LT(std::chrono::steady_clock::now() - moved, std::chrono::milliseconds(1500));
+    watcher.stop();
+}

@@ -155,6 +155,7 @@ struct RecordingLog {
     std::atomic<int> pictures{0};
     std::atomic<std::size_t> lastPictureLength{0};
     std::atomic<int> soundBlocks{0};
+    std::atomic<bool> stalled{false};  // what recordingStalled() answers
     std::atomic<std::size_t> soundBytes{0};
     std::string folder;
     uint64_t maxFileBytes = 0;
@@ -190,6 +191,7 @@ class SpyRecordingPort final : public RecordingPort {
     void detachWriter() override { add("detach"); }
     int startRecording() override;
     void stopRecording() override { add("stop"); }
+    bool recordingStalled() override { return log_->stalled.load(); }
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override;
 
     StoredPicture lastSnapshot;

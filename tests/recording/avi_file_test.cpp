@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
+#include "recording/disk_faults.h"
 #include "test_support.h"
 
 namespace vidora {
@@ -247,9 +250,59 @@ TEST(AviFileTest, FailedWritesAreCutOffAgain) {
     EXPECT_EQ(le32(b, 4), b.size() - 8);
     auto chunks = moviChunks(b);
     EXPECT_EQ(le32(b, 140), chunks.size());
-    EXPECT_EQ(2048 + chunks.size() * 1508, b.size());
+    // What survived is whole, and its index (which fits below the limit) follows it.
+    EXPECT_EQ(2048 + chunks.size() * 1508 + 8 + 16 * chunks.size(), b.size());
+    EXPECT_EQ(le32(b, 44) & 0x10u, 0x10u);
     for (const auto& c : chunks)
         EXPECT_EQ(c.second, 1500u);
+}
+
+// The disk fills up under a file: the samples that do not reach it are cut off, and closing
+// gives up as few of the last samples as it takes to write the index in their place.
+TEST(AviFileTest, AFullDiskLeavesAnIndexedFileAndNoEmptyNewFile) {
+    test::TempFolder folder;
+    const std::string path = folder.file("full.avi");
+    DiskFaults disk;
+    disk.setFreeBytes(2048 + 40 * 1508);  // the header and 40 samples
+    AviFile file(AviFile::kMaxFileBytes, &disk);
+    ASSERT_TRUE(file.create(path));
+    const int v = file.createStream(videoInfo());
+    ASSERT_TRUE(file.setFormat(v, kBitmap, sizeof kBitmap));
+    std::vector<uint8_t> sample(1500, 7);
+    bool committed = true;
+    for (uint64_t n = 0; n < 60 && committed; ++n) {
+        ASSERT_TRUE(file.writeSample(v, n, sample.data(), 1500, 1, n % 5 == 0));
+        if (n % 5 == 4)
+            committed = file.commit();  // at every key frame, as the record writer does
+    }
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(file.lastError(), ENOSPC);
+    EXPECT_EQ(file.streamLength(v), 40u) << "what reached the disk";
+    EXPECT_FALSE(file.close());
+    EXPECT_EQ(file.lastError(), ENOSPC);
+
+    const std::vector<uint8_t> b = test::readFile(path);
+    auto chunks = moviChunks(b);
+    ASSERT_GE(chunks.size(), 30u);  // the index of 40 and 8 KiB to spare take at most 10
+    EXPECT_LT(chunks.size(), 40u);
+    EXPECT_EQ(le32(b, 44) & 0x10u, 0x10u) << "indexed";
+    EXPECT_EQ(le32(b, 48), chunks.size());   // total frames
+    EXPECT_EQ(le32(b, 140), chunks.size());  // the stream's length
+    const std::size_t idx = 2048 + chunks.size() * 1508;
+    EXPECT_EQ(tag(b, idx), "idx1");
+    EXPECT_EQ(le32(b, idx + 4), 16 * chunks.size());
+    EXPECT_EQ(b.size(), idx + 8 + 16 * chunks.size());
+    EXPECT_EQ(le32(b, 4), b.size() - 8);
+    auto info = test::probe(path);
+    EXPECT_EQ(info.count("error"), 0u) << info["error"];
+    EXPECT_EQ(info["stream.0.nb_frames"], std::to_string(chunks.size()));
+
+    // On the full disk a new file cannot even take its header: nothing is left behind.
+    disk.setFreeBytes(1000);
+    EXPECT_FALSE(file.create(folder.file("next.avi")));
+    EXPECT_EQ(file.lastError(), ENOSPC);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("next.avi")));
+    EXPECT_EQ(disk.freeBytes(), std::optional<uint64_t>(1000));
 }
 
 }  // namespace

@@ -345,6 +345,68 @@ TEST_F(RecordingWireTest, ASnapshotThatCannotBeWrittenSaysWhereAndWhyAtEveryAtte
     EXPECT_TRUE(shownMessages().empty());
 }
 
+// The record folder is removed while a recording writes into it, and later made anew: the user
+// is told at once (not at the next cut, minutes away, nor at the next picture), the marks show
+// it, and the recording goes on by itself in a new file named by the moment it resumed.
+TEST_F(RecordingWireTest, ARecordFolderRemovedWhileRecordingIsToldAtOnceAndRecordingResumes) {
+    namespace fs = std::filesystem;
+    const fs::path record = fs::path(folder.path()) / "RECORD";
+    fs::create_directory(record);
+    storeSetting(gConfig.recordFolder, record.string());
+    registerEngine();
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    pumpFor(1500);
+    ASSERT_EQ(std::distance(fs::directory_iterator(record), fs::directory_iterator()), 1);
+    EXPECT_FALSE(engine().recordingStalled());
+    const int notices = ui.count(NTF_RECORD_STATE);
+
+    // No picture (so no key frame) comes for a while: only the folder's watcher can tell.
+    sim->delayNextFrame(4000);
+    pumpFor(300);
+    const int pictures = window.pictures.load();
+    const auto removed = Steady::now();
+    fs::remove_all(record);
+    ASSERT_TRUE(pumpUntil([&] { return !shownMessages().empty(); }, 5000));
+    EXPECT_LT(Steady::now() - removed, std::chrono::milliseconds(1500));
+    EXPECT_EQ(window.pictures.load(), pictures) << "told before the next picture";
+    auto shown = shownMessages();
+    EXPECT_EQ(shown[0].text,
+              "Cannot write the recording to " + record.string() + ": No such file or directory");
+    EXPECT_EQ(shown[0].caption, "Vidora");
+    EXPECT_EQ(shown[0].type, MB_OK | MB_ICONWARNING);
+    EXPECT_TRUE(engine().recordingStalled());
+    EXPECT_GT(ui.count(NTF_RECORD_STATE), notices) << "the marks are told";
+    EXPECT_EQ(loadRelaxed(gState.recordingOn), 1) << "the recording goes on";
+    // Pictures come again while the folder is still missing: each key frame tries, silently.
+    ASSERT_TRUE(picturesFlow(10));
+    EXPECT_TRUE(engine().recordingStalled());
+    EXPECT_EQ(shownMessages().size(), 1u);
+
+    fs::create_directory(record);
+    const std::time_t back = std::time(nullptr);
+    ASSERT_TRUE(pumpUntil([&] { return !engine().recordingStalled(); }, 5000));
+    pumpFor(1500);
+    sendMessage(ENG_RECORD_STOP);
+
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(record))
+        names.push_back(e.path().filename().string());
+    ASSERT_EQ(names.size(), 1u);
+    ASSERT_TRUE(matchesPattern(names[0], "DDDDDDDDDDDDDD.avi")) << names[0];
+    std::tm t{};
+    ASSERT_NE(strptime(names[0].substr(0, 14).c_str(), "%Y%m%d%H%M%S", &t), nullptr);
+    EXPECT_GE(timegm(&t), back - 1) << "named by the moment writing resumed";
+    EXPECT_LE(timegm(&t), back + 2);
+    const std::string resumed = (record / names[0]).string();
+    auto values = probe(resumed);
+    EXPECT_EQ(values.count("error"), 0u) << values["error"];
+    EXPECT_GT(decodeVideoFrames(resumed), 5);
+    EXPECT_EQ(decodeVideoFrames(resumed), static_cast<int>(number(values, "stream.0.nb_frames")));
+    EXPECT_EQ(shownMessages().size(), 1u) << "once per recording";
+}
+
 // The demo's own modules (the simulated receiver with its alarm script and the real recording
 // side) answer the record and snapshot commands the main window's buttons send.
 TEST_F(RecordingWireTest, TheDemoModulesRecordAndTakeSnapshots) {

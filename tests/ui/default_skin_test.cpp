@@ -122,12 +122,15 @@ TEST_F(DefaultSkinTest, EveryButtonIsDrawnInAllFiveStates) {
     }
     // Second appearances where the main window uses them.
     SkinGroupPanel* tool = group(groups, TOOL_GROUP_ID);
-    for (int id : {1, 11, 12, 13, 14}) {
+    for (int id : {1, 4, 11, 12, 13, 14}) {
         EXPECT_NE(controlPixels(tool, id, STATE_NORMAL, 0),
                   controlPixels(tool, id, STATE_NORMAL, 1))
             << id;
         controlPixels(tool, id, STATE_NORMAL, 0);
     }
+    // The record button while recording: a recording that is not being written looks different.
+    EXPECT_NE(controlPixels(tool, 4, STATE_DOWN, 0), controlPixels(tool, 4, STATE_DOWN, 1));
+    controlPixels(tool, 4, STATE_NORMAL, 0);
 }
 
 TEST_F(DefaultSkinTest, ShapedButtonsHaveMasksInsideTheirRectangles) {

@@ -18,8 +18,10 @@
 #include "tests/app/temp_dir.h"
 #include "tests/engine/colour_bars.h"
 #include "tests/engine/fakes.h"
+#include "ui/control_panel.h"
 #include "ui/headless_host.h"
 #include "ui/monitor_panel.h"
+#include "ui/skin_group_panel.h"
 #include "ui/ui_module.h"
 #include "ui/ui_services.h"
 
@@ -317,6 +319,63 @@ TEST_F(LiveViewTest, MarksBlinkWhileLiveAndAPausedPictureKeepsItsTime) {
     storeRelaxed(gState.lastAlarmTick, clock.tickCount() - 100);
     paint(&texts);
     EXPECT_FALSE(hasText(texts, "ALARM"));
+}
+
+// The writer cannot write the recording (its folder is missing, read-only or full): the record
+// button and the on-screen display say so for as long as that lasts.
+TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndTheDisplay) {
+    start(false);
+    ASSERT_EQ(sendMessage(ENG_RECORD_START), 0);
+    host.dispatchPosted();
+    ControlPanel* panel = UiModule::obtain().controlPanel();
+    ASSERT_NE(panel, nullptr);
+    SkinGroupPanel* tool = panel->group(TOOL_GROUP_ID);
+    ASSERT_NE(tool, nullptr);
+    const SkinControl* record = tool->control(4);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->state, STATE_DOWN);
+    EXPECT_EQ(record->appearance, 0);
+    EXPECT_EQ(tool->tooltip(4), "Record");
+
+    clock.advanceMs(1000 - clock.tickCount() % 1000 + 100);  // 100 ms into a second
+    feed(solid(kBlue));
+    std::vector<BitmapCanvas::TextItem> texts;
+    paint(&texts);
+    EXPECT_TRUE(hasText(texts, "REC"));
+    EXPECT_FALSE(hasText(texts, kRecNotWrittenText));
+
+    // The writer says that nothing reaches the folder; the engine passes its notice on.
+    recordings->stalled = true;
+    sendMessage(NTF_RECORD_STATE);
+    host.dispatchPosted();
+    EXPECT_EQ(record->state, STATE_DOWN) << "still recording";
+    EXPECT_EQ(record->appearance, 1);
+    EXPECT_EQ(tool->tooltip(4), kRecordNotWrittenTooltip);
+    const int ax = 841 - 60;
+    const int x = ax - 35 - 2 * BitmapCanvas::kCellWidth;  // "REC !" ends where "REC" ends
+    for (int half = 0; half < 2; ++half) {
+        paint(&texts);
+        EXPECT_TRUE(hasText(texts, kRecNotWrittenText, x, 10, {255, 112, 0})) << half;
+        EXPECT_TRUE(hasText(texts, kRecNotWrittenText, x + 1, 11, {0, 0, 0})) << half;
+        EXPECT_FALSE(hasText(texts, "REC"));
+        clock.advanceMs(500);  // the steady mark shows in the dark half of the second too
+    }
+
+    // Written again: back to the ordinary look.
+    recordings->stalled = false;
+    sendMessage(NTF_RECORD_STATE);
+    host.dispatchPosted();
+    EXPECT_EQ(record->appearance, 0);
+    EXPECT_EQ(tool->tooltip(4), "Record");
+    paint(&texts);
+    EXPECT_FALSE(hasText(texts, kRecNotWrittenText));
+
+    // A stall the writer still reports after the recording stopped shows nowhere.
+    recordings->stalled = true;
+    sendMessage(ENG_RECORD_STOP);
+    host.dispatchPosted();
+    EXPECT_EQ(record->appearance, 0);
+    EXPECT_EQ(tool->tooltip(4), "Record");
 }
 
 TEST_F(LiveViewTest, AGuiThatFallsBehindPaintsOnlyTheLatestPicture) {
