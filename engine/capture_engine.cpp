@@ -1,6 +1,7 @@
 #include "engine/capture_engine.h"
 
 #include "app/bus.h"
+#include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/messages.h"
 #include "app/settings.h"
@@ -89,10 +90,11 @@ CaptureEngine::CaptureEngine(EngineServices services)
         });
     }
     if (services_.folderWatchers) {
-        pictureWatcher_ =
-            std::make_unique<FolderWatcher>(&gState.pictureFolderMB, gConfig.pictureFolder);
-        recordWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.recordFolderMB, gConfig.recordFolder, [this] { notify(NTF_RECORD_STATE); });
+        pictureWatcher_ = std::make_unique<FolderWatcher>(&gState.pictureFolderMB,
+                                                          loadRelaxedString(gConfig.pictureFolder));
+        recordWatcher_ = std::make_unique<FolderWatcher>(&gState.recordFolderMB,
+                                                         loadRelaxedString(gConfig.recordFolder),
+                                                         [this] { notify(NTF_RECORD_STATE); });
         pictureWatcher_->start();
         recordWatcher_->start();
     }
@@ -224,12 +226,14 @@ bool CaptureEngine::buildGraph(int device) {
 void CaptureEngine::readAndApplyAdjustments() {
     media::AdjustTable table{};
     if (graph_->readAdjustments(table)) {
-        for (int k = 0; k < 4; ++k) {
-            storeRelaxed(gConfig.adjustMin[k], table[k].minimum);
-            storeRelaxed(gConfig.adjustMax[k], table[k].maximum);
-            storeRelaxed(gConfig.adjustDefault[k], table[k].defaultValue);
-        }
-        storeRelaxed(gConfig.adjustDefault[1], 0);  // sharpness defaults to off
+        updateConfig([&table](VidoraConfig& c) {
+            for (int k = 0; k < 4; ++k) {
+                c.adjustMin[k] = table[k].minimum;
+                c.adjustMax[k] = table[k].maximum;
+                c.adjustDefault[k] = table[k].defaultValue;
+            }
+            c.adjustDefault[1] = 0;  // sharpness defaults to off
+        });
     }
     graph_->setAdjustment(1, loadRelaxed(gConfig.brightness));
     graph_->setAdjustment(2, loadRelaxed(gConfig.sharpness));
@@ -541,17 +545,25 @@ void CaptureEngine::settingsChanged() {
 
     storeRelaxed(gTimer.forceDayListRebuild, 1);
 
+    const std::string pictureFolder = loadRelaxedString(gConfig.pictureFolder);
+    const std::string recordFolder = loadRelaxedString(gConfig.recordFolder);
     if (pictureWatcher_)
-        pictureWatcher_->setFolder(gConfig.pictureFolder);
+        pictureWatcher_->setFolder(pictureFolder);
     if (recordWatcher_)
-        recordWatcher_->setFolder(gConfig.recordFolder);
-    (void)folderSizeMB(gConfig.pictureFolder);
-    (void)folderSizeMB(gConfig.recordFolder);  // refreshes recordFolderHasFiles
+        recordWatcher_->setFolder(recordFolder);
+    (void)folderSizeMB(pictureFolder.c_str());
+    (void)folderSizeMB(recordFolder.c_str());  // refreshes recordFolderHasFiles
     notify(NTF_RECORD_STATE);
     writerSettings();
 
-    if (loadRelaxed(gConfig.recordImageSize) != recordedImageSize_ ||
-        loadRelaxed(gConfig.recordFps) != recordedFps_) {
+    bool formatChanged = false;
+    {
+        // A timer thread may be starting a recording and remembering its format right now.
+        PumpingLock lock(recordingLock_);
+        formatChanged = loadRelaxed(gConfig.recordImageSize) != recordedImageSize_ ||
+                        loadRelaxed(gConfig.recordFps) != recordedFps_;
+    }
+    if (formatChanged) {
         const bool wasRecording = recording_;
         if (wasRecording)
             stopRecording();

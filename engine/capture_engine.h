@@ -205,7 +205,8 @@ class CaptureEngine {
     std::atomic<int32_t> standardInEffect_{0};
     std::atomic<int> clientWidth_{0};
     std::atomic<int> clientHeight_{0};
-    int32_t recordedImageSize_ = 0;  // recordImageSize and recordFps at the last recording start
+    // recordImageSize and recordFps at the last recording start (recording lock).
+    int32_t recordedImageSize_ = 0;
     int32_t recordedFps_ = 0;
 
     std::array<StoredPicture, 4> frozen_;  // display lock
