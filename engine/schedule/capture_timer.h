@@ -24,6 +24,7 @@ class CaptureTimer {
     void tick();
 
   private:
+    // Under the timer lock.
     void endTask();
 
     ScheduleActions& actions_;
