@@ -164,18 +164,18 @@ void RecordTimer::tick() {
         return channel != -1 && loadRelaxed(gTimer.recordTaskLeftMs) > 0 &&
                (channel == live || channel == 4);
     };
+    const auto due = [&taskDue] {
+        std::lock_guard lock(timerLock());
+        return (loadRelaxed(gTimer.alarmRecordLeftMs) > 0 && !loadRelaxed(gTimer.alarmRecording)) ||
+               (taskDue() && !loadRelaxed(gTimer.taskRecording));
+    };
+    if (!due())
+        return;
     // No channel switch between the start and the marks: one would see a recording that nobody
     // claims yet and leave it running, or stop the recording just marked.
     actions_.holdingChannel([&] {
-        bool due = false;
-        {
-            std::lock_guard lock(timerLock());
-            due = (loadRelaxed(gTimer.alarmRecordLeftMs) > 0 &&
-                   !loadRelaxed(gTimer.alarmRecording)) ||
-                  (taskDue() && !loadRelaxed(gTimer.taskRecording));
-        }
-        if (!due)
-            return;
+        if (!due())
+            return;  // a switch came first
         const bool started = !actions_.recording() && actions_.startRecording();
         bool unclaimed = false;
         {
