@@ -1,6 +1,6 @@
 // The live settings record shared between the user-interface thread, which writes it back whole
 // (the settings dialog's "Ok"), and the engine's threads, which read folder paths and names from
-// it meanwhile.
+// it meanwhile; and the run-time values of several fields that more than one thread writes.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/live_config.h"
+#include "app/live_state.h"
 #include "app/settings.h"
 #include "recording/relaxed_string.h"
 
@@ -112,6 +113,57 @@ TEST(LiveConfig, AFolderReadWhileTheRecordIsWrittenBackIsOneFolderOrTheOther) {
     // Different lengths: a mix would be a prefix of the longer one, or the shorter one run on.
     readWhileFlipping(&VidoraConfig::pictureFolder, "./SNAPSHOT",
                       "/media/user/backup disk/front door pictures");
+}
+
+// A drag on the UI thread sets a zoomed channel's pan offset while the streaming thread clamps
+// it into the picture and paints with it: every offset any of them sees is one that was set
+// whole (here always x == -y).
+TEST(LiveState, APanOffsetIsReadAndClampedWhole) {
+    storeChannelPan(1, {0, 0});
+    std::atomic<int> ready{0};
+    const auto startTogether = [&ready] {
+        ready.fetch_add(1);
+        while (ready.load() < 3)
+            std::this_thread::yield();
+    };
+    std::atomic<bool> dragging{true};
+    std::atomic<int> clamps{0};
+    std::thread clamp([&] {
+        startTogether();
+        while (dragging.load(std::memory_order_relaxed)) {
+            updateChannelPan(1, [&clamps](ChannelPan& pan) {
+                if (pan.x > 500) {
+                    pan = {500, -500};
+                    clamps.fetch_add(1, std::memory_order_relaxed);
+                }
+            });
+        }
+    });
+    std::thread drag([&] {
+        startTogether();
+        // At least 100000 steps, and until the clamp has had its turn.
+        int32_t v = 0;
+        for (int i = 0; (i < 100000 || clamps.load() == 0) && i < 50000000; ++i) {
+            v = (v + 7) % 1000;
+            storeChannelPan(1, {v, -v});
+        }
+        dragging = false;
+    });
+    startTogether();
+    int torn = 0, reads = 0;
+    ChannelPan example;
+    while (dragging.load(std::memory_order_relaxed)) {
+        const ChannelPan pan = loadChannelPan(1);
+        if (pan.x != -pan.y && torn++ == 0)
+            example = pan;
+        ++reads;
+    }
+    drag.join();
+    clamp.join();
+    EXPECT_EQ(torn, 0) << "read (" << example.x << ", " << example.y << ")";
+    EXPECT_GT(clamps.load(), 0);
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(loadChannelPan(0), (ChannelPan{0, 0})) << "other channels untouched";
 }
 
 }  // namespace
