@@ -65,13 +65,12 @@ void RecordingBridge::detachWriter() {
     writer_.stop();
 }
 
-int RecordingBridge::startRecording() {
+Result RecordingBridge::startRecording() {
     encoder_.start();
-    if (writer_.start() < 0) {
+    Result started = writer_.start();
+    if (!started.ok())
         encoder_.stop();
-        return -1;
-    }
-    return 1;
+    return started;
 }
 
 void RecordingBridge::stopRecording() {

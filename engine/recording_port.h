@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/result.h"
 #include "recording/snapshot.h"
 #include "recording/stream_format.h"
 
@@ -35,9 +36,9 @@ class RecordingPort {
     // Live start hands the writer to the encoder; the graph teardown takes it back.
     virtual void attachWriter() {}
     virtual void detachWriter() {}
-    // Starts the encoder, then the writer: 1 when recording runs, -1 when the writer refused
-    // (it has shown its message; the encoder is stopped again).
-    virtual int startRecording() { return 1; }
+    // Starts the encoder, then the writer: success when recording runs, the writer's failure
+    // when it refused (it has shown its message; the encoder is stopped again).
+    virtual Result startRecording() { return Result::success(); }
     // Stops the encoder, then the writer.
     virtual void stopRecording() {}
     // The running recording's writer gave up at the record folder's limit (it could not make

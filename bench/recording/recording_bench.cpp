@@ -154,7 +154,10 @@ void BM_AviWriter(benchmark::State& state) {
         source.attachConsumer(&writer);
         state.ResumeTiming();
 
-        writer.start();
+        if (!writer.start().ok()) {
+            state.SkipWithError("the writer refused to start");
+            break;
+        }
         RecordPacket packet;
         packet.kind = static_cast<uint32_t>(StreamKind::Video);
         packet.length = packetBytes;

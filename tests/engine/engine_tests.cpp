@@ -291,13 +291,13 @@ TEST_F(EngineTest, RecordingStartStopAndRefusal) {
     EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 2);
 
     // A refusing writer leaves recording off and still tells the UI.
-    recordingLog->startResult = -1;
+    recordingLog->startResult = Failure{"the writer refused"};
     EXPECT_EQ(send(ENG_RECORD_START), -1);
     EXPECT_EQ(gState.recordingOn, 0);
     EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 3);
 
     // Pausing stops a running recording.
-    recordingLog->startResult = 1;
+    recordingLog->startResult = Result::success();
     send(ENG_RECORD_START);
     send(ENG_LIVE_PAUSE);
     EXPECT_EQ(gState.recordingOn, 0);
@@ -537,11 +537,11 @@ TEST_F(EngineTest, AutoCycleThreadSwitchesWhenTheIntervalHasPassed) {
 // A writer that refuses with a message, as at the record folder's limit under "stop and notify".
 class RefusingPort final : public RecordingPort {
   public:
-    int startRecording() override {
+    Result startRecording() override {
         entered = true;
         userMessageBox("Total size of record files have exceeded the limit(5MB).", "Vidora",
                        MB_OK | MB_ICONINFORMATION);
-        return -1;
+        return Failure{"Total size of record files have exceeded the limit(5MB)."};
     }
     std::atomic<bool> entered{false};
 };

@@ -135,7 +135,7 @@ class PicturePath {
 
     // Records `pictures` copies of `picture` at 25 per second, with silent sound beside them.
     void record(const std::vector<uint8_t>& picture, int pictures) {
-        ASSERT_EQ(bridge.startRecording(), 1);
+        ASSERT_TRUE(bridge.startRecording().ok());
         storeRelaxed(gState.recordingOn, 1);
         const std::vector<uint8_t> silence(1920 * 4);  // 40 ms of stereo frames
         for (int i = 0; i < pictures; ++i) {
@@ -283,7 +283,7 @@ class ListeningRecording final : public RecordingPort {
     }
     void attachWriter() override { inner.attachWriter(); }
     void detachWriter() override { inner.detachWriter(); }
-    int startRecording() override { return inner.startRecording(); }
+    Result startRecording() override { return inner.startRecording(); }
     void stopRecording() override { inner.stopRecording(); }
     bool recordingEndedAtLimit() override { return inner.recordingEndedAtLimit(); }
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override {
