@@ -2,7 +2,9 @@
 
 #include <atomic>
 
+#include "app/settings.h"
 #include "engine/video_window.h"
+#include "platform/relaxed.h"
 
 namespace vidora {
 
@@ -10,6 +12,37 @@ TimerState gTimer;
 
 void resetTimerState() {
     gTimer = TimerState{};
+}
+
+void endWorkOfOtherChannels(int n, const std::function<void()>& stopRecording) {
+    storeRelaxed(gState.currentChannel, n);
+    storeRelaxed(gState.motionAlarmActive, 0);
+    storeRelaxed(gState.soundAlarmActive, 0);
+    storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
+    storeRelaxed(gTimer.alarmRecordLeftMs, 0);
+    const int32_t captureChannel = loadRelaxed(gTimer.captureTaskChannel);
+    if (captureChannel != 4 && captureChannel != n) {
+        storeRelaxed(gTimer.captureTaskChannel, -1);
+        storeRelaxed(gTimer.captureTaskLeftMs, 0);
+    }
+    const int32_t recordChannel = loadRelaxed(gTimer.recordTaskChannel);
+    if (recordChannel != 4 && recordChannel != n) {
+        storeRelaxed(gTimer.recordTaskChannel, -1);
+        storeRelaxed(gTimer.recordTaskLeftMs, 0);
+    }
+    if (loadRelaxed(gTimer.alarmRecording)) {
+        storeRelaxed(gTimer.alarmRecordLeftMs, 0);
+        if (!loadRelaxed(gTimer.taskRecording))
+            stopRecording();
+        storeRelaxed(gTimer.alarmRecording, 0);
+    }
+    const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
+    if (loadRelaxed(gTimer.taskRecording) && taskChannel != 4 && taskChannel != n) {
+        stopRecording();
+        storeRelaxed(gTimer.taskRecording, 0);
+        storeRelaxed(gTimer.recordTaskChannel, -1);
+        storeRelaxed(gTimer.recordTaskLeftMs, 0);
+    }
 }
 
 namespace {

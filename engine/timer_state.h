@@ -4,6 +4,7 @@
 // written through loadRelaxed/storeRelaxed: each has one writer, or is cleared by a channel
 // switch, and a late view is harmless.
 #include <cstdint>
+#include <functional>
 
 namespace vidora {
 
@@ -29,5 +30,12 @@ extern TimerState gTimer;
 
 // Back to the values of a fresh process (tests).
 void resetTimerState();
+
+// What switching the receiver to `channel` (0..3) does to the shared state once the receiver has
+// settled on it: the alarm of the channel that was left ends, and so do the alarm's and the
+// tasks' work bound to another channel; `stopRecording` stops a recording that ends with it.
+// The engine's channel switch calls it under its switch lock; the schedule tests' fake engine
+// calls the same, so the timers are tested against what the engine really does.
+void endWorkOfOtherChannels(int channel, const std::function<void()>& stopRecording);
 
 }  // namespace vidora
