@@ -11,8 +11,8 @@
 
 #include "app/bus.h"
 #include "tests/app/temp_dir.h"
+#include "tests/support/headless_host.h"
 #include "ui/control_panel.h"
-#include "ui/headless_host.h"
 #include "ui/main_window.h"
 #include "ui/monitor_panel.h"
 #include "ui/skin_group_panel.h"
