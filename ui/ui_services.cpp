@@ -9,9 +9,11 @@
 
 #include "app/live_config.h"
 #include "app/message_box.h"
+#include "app/preferences.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "settingsui/settingsui.h"
+#include "ui/more_settings_dialog.h"
 #include "ui/qt_host.h"
 #include "ui/skin_window.h"
 
@@ -91,6 +93,15 @@ void showSettingsDialog(WindowHandle owner, int page) {
     VidoraConfig edited = loadConfig();
     if (ShowConfigDialog(widgetOf(owner), page, &edited, &settingsCallback) == 0)
         storeConfig(edited);
+}
+
+void showMoreSettingsDialog(WindowHandle owner) {
+    if (services().showMoreSettings) {
+        services().showMoreSettings(owner);
+        return;
+    }
+    MoreSettingsDialog dialog(preferences(), moreSettingsPages(), widgetOf(owner));
+    dialog.exec();
 }
 
 std::string noFolderProgramText(const std::string& folder) {
