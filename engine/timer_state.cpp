@@ -10,39 +10,47 @@ namespace vidora {
 
 TimerState gTimer;
 
+std::mutex& timerLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 void resetTimerState() {
+    std::lock_guard lock(timerLock());
     gTimer = TimerState{};
 }
 
-void endWorkOfOtherChannels(int n, const std::function<void()>& stopRecording) {
-    storeRelaxed(gState.currentChannel, n);
+bool applyChannelSwitch(int channel) {
+    std::lock_guard lock(timerLock());
+    storeRelaxed(gState.currentChannel, channel);
     storeRelaxed(gState.motionAlarmActive, 0);
     storeRelaxed(gState.soundAlarmActive, 0);
     storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
     storeRelaxed(gTimer.alarmRecordLeftMs, 0);
-    const int32_t captureChannel = loadRelaxed(gTimer.captureTaskChannel);
-    if (captureChannel != 4 && captureChannel != n) {
+    const auto boundElsewhere = [channel](int32_t taskChannel) {
+        return taskChannel != 4 && taskChannel != channel;
+    };
+    if (boundElsewhere(loadRelaxed(gTimer.captureTaskChannel))) {
         storeRelaxed(gTimer.captureTaskChannel, -1);
         storeRelaxed(gTimer.captureTaskLeftMs, 0);
     }
-    const int32_t recordChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (recordChannel != 4 && recordChannel != n) {
+    if (boundElsewhere(loadRelaxed(gTimer.recordTaskChannel))) {
         storeRelaxed(gTimer.recordTaskChannel, -1);
         storeRelaxed(gTimer.recordTaskLeftMs, 0);
     }
+    bool stop = false;
     if (loadRelaxed(gTimer.alarmRecording)) {
-        storeRelaxed(gTimer.alarmRecordLeftMs, 0);
-        if (!loadRelaxed(gTimer.taskRecording))
-            stopRecording();
+        // The alarm recording ends; the recording goes on if it is a task's as well.
+        stop = !loadRelaxed(gTimer.taskRecording);
         storeRelaxed(gTimer.alarmRecording, 0);
     }
-    const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (loadRelaxed(gTimer.taskRecording) && taskChannel != 4 && taskChannel != n) {
-        stopRecording();
+    // The record task ended above if it was bound to another channel: so does its recording.
+    if (loadRelaxed(gTimer.taskRecording) &&
+        boundElsewhere(loadRelaxed(gTimer.recordTaskChannel))) {
+        stop = true;
         storeRelaxed(gTimer.taskRecording, 0);
-        storeRelaxed(gTimer.recordTaskChannel, -1);
-        storeRelaxed(gTimer.recordTaskLeftMs, 0);
     }
+    return stop;
 }
 
 namespace {

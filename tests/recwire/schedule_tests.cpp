@@ -50,15 +50,16 @@ TaskRecord makeTask(int operation, int frequency, int hour, int minute, int seco
     return t;
 }
 
-// What the engine does: a channel switch clears the alarm and ends the work bound to other
-// channels (the engine's own code); a recording starts only when none runs.
+// What the engine does: a channel switch (the engine's own step of it) clears the alarm and ends
+// the work bound to other channels; a recording starts only when none runs.
 class FakeActions final : public ScheduleActions {
   public:
     explicit FakeActions(Clock& clock) : clock_(clock) {}
 
     void switchChannel(int n) override {
         switches.push_back(n);
-        endWorkOfOtherChannels(n, [this] { stopRecording(); });
+        if (applyChannelSwitch(n))
+            stopRecording();
     }
     bool startRecording() override {
         if (recordingNow || refuse)
