@@ -473,7 +473,7 @@ int CaptureEngine::startRecording() {
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
-        if (recordingPort_->startRecording() < 0) {
+        if (!recordingPort_->startRecording().ok()) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
             return -1;
