@@ -238,6 +238,8 @@ void AviRecordWriter::stopLocked() {
     }
     workArrived_.notify_one();
     thread_.stop(std::chrono::milliseconds(5));
+    // Whoever waits for the queue to be written stops waiting too: no thread is left to write it.
+    written_.notify_all();
 }
 
 // --- writer thread -------------------------------------------------------------------------
