@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/clock.h"
+
 namespace vidora {
 
 // Channels as the user sees them: 1 to 4.
@@ -68,5 +70,15 @@ class NullEventSink final : public EventSink {
     void messageShown(EventTime, const std::string&, const std::string&) override {}
     void fileGone(EventTime, const std::string&) override {}
 };
+
+// The sink the program's producers report to. The program installs its event log before the
+// modules start and removes it (nullptr) after they stopped; until then, and in tests that
+// install none, reports go to a NullEventSink. The pointer is read and swapped atomically; the
+// installer keeps the sink alive while it is installed.
+EventSink& eventSink();
+void installEventSink(EventSink* sink);
+
+// Now on `clock`, in the event log's time (milliseconds since the epoch).
+EventTime eventTimeNow(Clock& clock = processClock());
 
 }  // namespace vidora
