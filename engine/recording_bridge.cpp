@@ -65,6 +65,14 @@ void RecordingBridge::detachWriter() {
     writer_.stop();
 }
 
+void RecordingBridge::setRecordingCause(CaptureReason reason) {
+    writer_.setCause(reason);
+}
+
+void RecordingBridge::setRecordingEnd(RecordingEnd how) {
+    writer_.setEnding(how);
+}
+
 int RecordingBridge::startRecording() {
     encoder_.start();
     if (writer_.start() < 0) {

@@ -34,6 +34,7 @@
 #include "programs/demo_controls.h"
 #include "programs/diagnostics.h"
 #include "programs/modules.h"
+#include "programs/program_events.h"
 #include "ui/qt_host.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
@@ -298,10 +299,13 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         userMessageBox("Another instance of this application is running.      ", "Vidora",
                        MB_OK | MB_ICONWARNING);
     };
-    services.loadSettings = [hooks] {
+    // The event log lives until the modules (every thread that reports to it) have stopped.
+    std::optional<ProgramEvents> events;
+    services.loadSettings = [hooks, &events] {
         loadSettings();
         if (hooks && hooks->afterSettingsLoaded)
             hooks->afterSettingsLoaded();
+        events.emplace();
     };
     services.saveSettings = [] { saveSettings(); };
     services.freeTaskList = [] { freeTaskList(); };
