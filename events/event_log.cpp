@@ -73,6 +73,9 @@ std::string EventLog::openFile() {
     if (check.text(0) != "ok")
         return "the event log failed its check: " + check.text(0);
     check = Statement();
+    // A newer program's file is not touched at all (not even switched to WAL).
+    if (const std::optional<int> version = db_.userVersion(); version && *version > kSchemaVersion)
+        return migrate(db_);
     if (std::string failure = configureConnection(db_); !failure.empty())
         return failure;
     return migrate(db_);
