@@ -56,6 +56,11 @@ class EventSink {
     // A recording or snapshot file was removed (by the folder limits, by the user in the
     // recordings window, or by anyone else, as the folder watchers see it).
     virtual void fileGone(EventTime at, const std::string& path) = 0;
+
+    // A watched record or picture folder changed (files came or went, by whoever): the log
+    // looks at the folders again, now and then, so that rows of files removed behind its back
+    // are marked gone. The folder watchers' threads call it.
+    virtual void foldersChanged(EventTime /*at*/) {}
 };
 
 // The sink used where no event log is attached (tests, tools): drops everything.

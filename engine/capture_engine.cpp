@@ -93,10 +93,14 @@ CaptureEngine::CaptureEngine(EngineServices services)
     // follow.
     recordingPort_->setStallNotice([this] { notify(NTF_RECORD_STATE); });
     if (services_.folderWatchers) {
-        pictureWatcher_ =
-            std::make_unique<FolderWatcher>(&gState.pictureFolderMB, gConfig.pictureFolder);
-        recordWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.recordFolderMB, gConfig.recordFolder, [this] { notify(NTF_RECORD_STATE); });
+        pictureWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.pictureFolderMB, gConfig.pictureFolder,
+            [this] { eventSink().foldersChanged(eventTimeNow(clock_)); });
+        recordWatcher_ =
+            std::make_unique<FolderWatcher>(&gState.recordFolderMB, gConfig.recordFolder, [this] {
+                eventSink().foldersChanged(eventTimeNow(clock_));
+                notify(NTF_RECORD_STATE);
+            });
         recordWatcher_->setGoneNotice([this] { recordingPort_->recordFolderGone(); });
         pictureWatcher_->start();
         recordWatcher_->start();

@@ -52,8 +52,16 @@ std::string damagedLogText(const fs::path& damagedCopy) {
            damagedCopy.string() + ".";
 }
 
-EventLog::EventLog(fs::path file, EventLogOptions options)
-    : file_(std::move(file)), options_(options) {}
+EventLog::EventLog(fs::path file, EventLogOptions options, Clock& clock)
+    : file_(std::move(file)), options_(options), clock_(clock) {}
+
+void EventLog::setFolders(std::function<StoreFolders()> folders) {
+    folders_ = std::move(folders);
+}
+
+void EventLog::foldersChanged(EventTime /*at*/) {
+    folderCheckDue_.store(true, std::memory_order_relaxed);
+}
 
 EventLog::~EventLog() {
     stop();
@@ -172,6 +180,20 @@ void EventLog::push(Event event) {
 }
 
 std::size_t EventLog::tick() {
+    const std::size_t written = writeQueued();
+    if (db_.isOpen() && folders_ && folderCheckDue_.load(std::memory_order_relaxed)) {
+        const uint32_t now = clock_.tickCount();
+        if (!lastFolderCheck_ || now - *lastFolderCheck_ >= options_.folderCheckMs) {
+            folderCheckDue_.store(false, std::memory_order_relaxed);
+            lastFolderCheck_ = now;
+            if (std::string failure = indexFolders(db_, folders_()); !failure.empty())
+                qCWarning(log::app) << "checking the folders:" << failure.c_str();
+        }
+    }
+    return written;
+}
+
+std::size_t EventLog::writeQueued() {
     std::deque<Event> batch;
     uint64_t dropped;
     {

@@ -9,10 +9,12 @@
 // file can be rebuilt from the record and picture folders), installed as the process's event
 // sink before the modules start, and stopped after they ended (the destructor writes out what
 // is still queued).
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -32,6 +34,10 @@ std::string damagedLogText(const std::filesystem::path& damagedCopy);
 struct EventLogOptions {
     std::size_t queueCapacity = 4096;
     uint32_t periodMs = 250;  // the writer thread's pause between ticks
+    // After a folder changed, the folders are looked at again at most this often: listing a
+    // day of 60 000 files costs some tens of milliseconds, and a recording changes its folder
+    // every second or two.
+    uint32_t folderCheckMs = 30000;
 };
 
 struct EventLogOpened {
@@ -42,7 +48,9 @@ struct EventLogOpened {
 
 class EventLog final : public EventSink {
   public:
-    explicit EventLog(std::filesystem::path file, EventLogOptions options = {});
+    // The clock paces the folder checks.
+    explicit EventLog(std::filesystem::path file, EventLogOptions options = {},
+                      Clock& clock = processClock());
     ~EventLog() override;
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
@@ -55,13 +63,18 @@ class EventLog final : public EventSink {
     bool isOpen() const { return db_.isOpen(); }
     const std::filesystem::path& file() const { return file_; }
 
+    // The folders the log checks after foldersChanged() (the settings may change them while
+    // the program runs). Before start().
+    void setFolders(std::function<StoreFolders()> folders);
+
     // The writer thread: start after open(); stop writes out what is queued and ends it.
     void start();
     void stop();
 
     // Writes every waiting event in one transaction; returns how many rows it wrote. A
     // transaction that fails puts its events back in front of the queue (the oldest may then be
-    // dropped) and the next tick tries again.
+    // dropped) and the next tick tries again. After a folder changed, and at most once per
+    // folderCheckMs, the folders are then indexed again (rows of vanished files become gone).
     std::size_t tick();
 
     // Events dropped because the queue was full (since the start of this run).
@@ -79,6 +92,7 @@ class EventLog final : public EventSink {
     void receiver(EventTime at, ReceiverEvent what) override;
     void messageShown(EventTime at, const std::string& caption, const std::string& text) override;
     void fileGone(EventTime at, const std::string& path) override;
+    void foldersChanged(EventTime at) override;
 
   private:
     enum class Kind {
@@ -101,11 +115,16 @@ class EventLog final : public EventSink {
     };
 
     void push(Event event);
+    std::size_t writeQueued();
     bool write(const Event& event);
     std::string openFile();
 
     const std::filesystem::path file_;
     const EventLogOptions options_;
+    Clock& clock_;
+    std::function<StoreFolders()> folders_;
+    std::atomic<bool> folderCheckDue_{false};  // single flag: relaxed
+    std::optional<uint32_t> lastFolderCheck_;  // the writer's: tick count of the last check
 
     mutable std::mutex queueLock_;
     std::deque<Event> queue_;     // under the queue lock

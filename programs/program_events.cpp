@@ -19,6 +19,7 @@ ProgramEvents::ProgramEvents() : log_(events::kEventLogFileName) {
             {events::damagedLogText(*opened.damagedCopy), "Vidora", MB_OK | MB_ICONWARNING});
     }
     catalog_.emplace(log_.file(), currentStoreFolders);
+    log_.setFolders(currentStoreFolders);
     installCatalog(&*catalog_);
     installEventSink(&log_);
     log_.start();

@@ -7,6 +7,7 @@
 #include "app/storage.h"
 #include "events/event_catalog.h"
 #include "events/event_log.h"
+#include "platform/clock.h"
 #include "tests/events/events_support.h"
 
 namespace vidora::events {
@@ -184,6 +185,34 @@ TEST_F(CatalogTest, TheFolderLimitAndTheWindowDeleteThroughOneWayAndMarkTheRowsG
     // A file that cannot be removed is a failure with its reason, and its row stays.
     std::filesystem::remove(items[0].path);
     EXPECT_EQ(catalog.remove(items[0]), "No such file or directory");
+}
+
+TEST_F(CatalogTest, AfterAFolderChangedTheLogMarksFilesRemovedByOthersGoneAtMostSoOften) {
+    ManualClock clock;
+    EventLog watched(db(), {.folderCheckMs = 30000}, clock);
+    ASSERT_EQ(watched.open(storeFolders()).failure, "");
+    watched.setFolders([this] { return storeFolders(); });
+    writeAvi(record("20261208010000.avi"), 10, 10);
+    std::ofstream(picture("20261208-010000-00.jpg")) << "a";
+    ASSERT_EQ(catalog.refresh(), "");
+
+    // Without a change nothing is looked at.
+    std::filesystem::remove(record("20261208010000.avi"));
+    watched.tick();
+    EXPECT_EQ(sqlite(db(), "SELECT COUNT(*) FROM recordings WHERE gone_ms IS NULL"), "1");
+    watched.foldersChanged(kDay);
+    watched.tick();
+    EXPECT_EQ(sqlite(db(), "SELECT COUNT(*) FROM recordings WHERE gone_ms IS NULL"), "0");
+
+    // The next change within the interval waits for it.
+    std::filesystem::remove(picture("20261208-010000-00.jpg"));
+    watched.foldersChanged(kDay);
+    clock.advanceMs(29000);
+    watched.tick();
+    EXPECT_EQ(sqlite(db(), "SELECT COUNT(*) FROM snapshots WHERE gone_ms IS NULL"), "1");
+    clock.advanceMs(1000);
+    watched.tick();
+    EXPECT_EQ(sqlite(db(), "SELECT COUNT(*) FROM snapshots WHERE gone_ms IS NULL"), "0");
 }
 
 TEST(FileNames, TimesComeFromTheRecordersNamesOnly) {
