@@ -180,6 +180,7 @@ std::optional<std::unordered_map<std::string, FolderFile>> listFolder(const std:
     if (!dir)
         return std::nullopt;
     std::unordered_map<std::string, FolderFile> files;
+    files.reserve(4096);
     const int dfd = ::dirfd(dir);
     while (dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
@@ -227,6 +228,7 @@ bool indexFolder(Database& db, const std::string& storedFolder, bool recordings,
     const std::string prefix = folder == "/" ? folder : folder + "/";
     known.bind(1, prefix).bind(2, prefix.substr(0, prefix.size() - 1) + "0");
     std::unordered_map<std::string, KnownRow> rows;
+    rows.reserve(files->size());
     for (int rc; (rc = known.step()) != SQLITE_DONE;) {
         if (rc != SQLITE_ROW)
             return false;
