@@ -1,13 +1,13 @@
 #include "programs/program_events.h"
 
+#include "app/live_config.h"
 #include "app/settings.h"
 #include "events/program_catalog.h"
-#include "recording/relaxed_string.h"
 
 namespace vidora {
 
 events::StoreFolders currentStoreFolders() {
-    return {loadRelaxedString(gConfig.recordFolder), loadRelaxedString(gConfig.pictureFolder)};
+    return {loadConfigString(gConfig.recordFolder), loadConfigString(gConfig.pictureFolder)};
 }
 
 ProgramEvents::ProgramEvents() : log_(events::kEventLogFileName) {
