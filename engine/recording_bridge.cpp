@@ -65,6 +65,14 @@ void RecordingBridge::detachWriter() {
     writer_.stop();
 }
 
+void RecordingBridge::setRecordingCause(CaptureReason reason) {
+    writer_.setCause(reason);
+}
+
+void RecordingBridge::setRecordingEnd(RecordingEnd how) {
+    writer_.setEnding(how);
+}
+
 Result RecordingBridge::startRecording() {
     encoder_.start();
     Result started = writer_.start();

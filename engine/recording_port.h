@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/result.h"
+#include "app/event_sink.h"
 #include "recording/snapshot.h"
 #include "recording/stream_format.h"
 
@@ -36,6 +37,11 @@ class RecordingPort {
     // Live start hands the writer to the encoder; the graph teardown takes it back.
     virtual void attachWriter() {}
     virtual void detachWriter() {}
+    // Why the next recording runs (each of its files is logged with it). Before startRecording.
+    virtual void setRecordingCause(CaptureReason /*reason*/) {}
+    // How the running recording's file ends when it is next stopped (the receiver went away);
+    // files otherwise end as closed, cut by size or failed, as the writer sees them.
+    virtual void setRecordingEnd(RecordingEnd /*how*/) {}
     // Starts the encoder, then the writer: success when recording runs, the writer's failure
     // when it refused (it has shown its message; the encoder is stopped again).
     virtual Result startRecording() { return Result::success(); }

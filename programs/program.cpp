@@ -35,6 +35,7 @@
 #include "programs/demo_controls.h"
 #include "programs/diagnostics.h"
 #include "programs/modules.h"
+#include "programs/program_events.h"
 #include "ui/qt_host.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
@@ -299,7 +300,9 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         userMessageBox("Another instance of this application is running.      ", "Vidora",
                        MB_OK | MB_ICONWARNING);
     };
-    services.loadSettings = [hooks] {
+    // The event log lives until the modules (every thread that reports to it) have stopped.
+    std::optional<ProgramEvents> events;
+    services.loadSettings = [hooks, &events] {
         loadSettings();
         // vidora.ini beside the settings file; a file that cannot be read leaves the defaults.
         const auto ini = std::filesystem::current_path() / kPreferencesFileName;
@@ -307,6 +310,7 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
             qCWarning(log::app) << "preferences" << ini.c_str() << "not read:" << failure.c_str();
         if (hooks && hooks->afterSettingsLoaded)
             hooks->afterSettingsLoaded();
+        events.emplace();
     };
     services.saveSettings = [] { saveSettings(); };
     services.freeTaskList = [] { freeTaskList(); };

@@ -200,6 +200,8 @@ Result AviRecordWriter::start() {
             runFolder_ = folder_;
             shownFolder_ = shownFolder(runFolder_);
             runStallNotice_ = stallNotice_;
+            runCause_ = static_cast<CaptureReason>(cause_.load());
+            ending_.store(static_cast<int32_t>(RecordingEnd::Closed));
             folderBaseBytes_ = base ? *base : folderSizeBytes(runFolder_).value_or(0);
             picturesWritten_ = 0;
             samplesWritten_ = 0;
@@ -249,7 +251,7 @@ void AviRecordWriter::threadBody() {
         if (tick() == Step::EndThread)
             break;
     }
-    if (int error = closeFile())
+    if (int error = closeFile(static_cast<RecordingEnd>(ending_.load())))
         report(error);
     setStalled(false);
     if (endedAtLimit())
@@ -323,7 +325,7 @@ bool AviRecordWriter::handle(PacketCopy& item) {
 
     if (cut) {
         const uint64_t closedBytes = file_.isOpen() ? file_.projectedSize() : 0;
-        if (int error = closeFile())
+        if (int error = closeFile(RecordingEnd::CutBySize))
             report(error);
         if (overLimit()) {
             const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
@@ -508,12 +510,16 @@ bool AviRecordWriter::openFile() {
         return false;
     }
     audioStream_ = -1;
+    eventSink().recordingStarted(eventTimeNow(clock_), path,
+                                 static_cast<EventChannel>(loadRelaxed(gState.currentChannel) + 1),
+                                 runCause_);
     return true;
 }
 
-int AviRecordWriter::closeFile() {
+int AviRecordWriter::closeFile(RecordingEnd how) {
     if (!file_.isOpen())
         return 0;
+    const std::string path = file_.path();
     // What the file holds, which after a failed write may be less than what was handed to it.
     const uint64_t pictures = file_.streamLength(videoStream_);
     const uint64_t samples = file_.streamLength(audioStream_);
@@ -532,11 +538,13 @@ int AviRecordWriter::closeFile() {
         file_.discard();  // a failed start: no picture reached it
         videoStream_ = -1;
         audioStream_ = -1;
+        eventSink().fileGone(eventTimeNow(clock_), path);
         return 0;
     }
     const bool closed = file_.close();
     videoStream_ = -1;
     audioStream_ = -1;
+    eventSink().recordingEnded(eventTimeNow(clock_), path, how);
     if (closed)
         return 0;
     return file_.lastError() != 0 ? file_.lastError() : EIO;
@@ -548,7 +556,8 @@ int AviRecordWriter::closeFile() {
 void AviRecordWriter::writeFailed(int error) {
     if (error == 0)
         error = EIO;
-    closeFile();  // its own failure adds nothing: the disk is full, or the folder gone
+    closeFile(RecordingEnd::Failed);  // its own failure adds nothing: the disk is full, or the
+                                      // folder gone
     picturesWritten_ = 0;
     samplesWritten_ = 0;
     bytesTaken_ = 0;

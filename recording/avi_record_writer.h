@@ -30,6 +30,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/event_sink.h"
 #include "app/message_poster.h"
 #include "platform/clock.h"
 #include "platform/result.h"
@@ -62,6 +63,12 @@ class AviRecordWriter final : public RecordConsumer {
     void queueVideoPacket(PacketCopy packet) override;
     void queueAudioPacket(PacketCopy packet) override;
     ConsumerState state() override;
+
+    // Why the next recording runs, for the event log (set before start).
+    void setCause(CaptureReason reason) { cause_.store(static_cast<int32_t>(reason)); }
+    // How the running recording's file ends at the next stop (the receiver went away); start
+    // resets it to closed.
+    void setEnding(RecordingEnd how) { ending_.store(static_cast<int32_t>(how)); }
 
     // The engine sets recordFileMB x 1 MiB before every start; 0 leaves only the AVI limit.
     void setMaxFileSize(uint64_t bytes);
@@ -105,7 +112,9 @@ class AviRecordWriter final : public RecordConsumer {
     bool writeVideo(const RecordPacket& packet);  // false: the packet is not in the file
     bool writeAudio(const RecordPacket& packet);
     bool openFile();
-    int closeFile();  // 0, or the error that kept something from reaching the file
+    // 0, or the error that kept something from reaching the file. Tells the event log how the
+    // file ended.
+    int closeFile(RecordingEnd how);
     void writeFailed(int error);
     bool roomToResume();
     void report(int error);
@@ -124,6 +133,8 @@ class AviRecordWriter final : public RecordConsumer {
     std::atomic<bool> endedAtLimit_{false};
     std::atomic<bool> stalled_{false};
     std::atomic<bool> recheckFile_{false};
+    std::atomic<int32_t> cause_{static_cast<int32_t>(CaptureReason::Manual)};
+    std::atomic<int32_t> ending_{static_cast<int32_t>(RecordingEnd::Closed)};
     MessagePoster poster_;
 
     std::mutex stateLock_;
@@ -146,6 +157,7 @@ class AviRecordWriter final : public RecordConsumer {
     std::string runFolder_;
     std::string shownFolder_;  // runFolder_ as the user is told it: absolute
     std::function<void()> runStallNotice_;
+    CaptureReason runCause_ = CaptureReason::Manual;
     std::string basePath_;  // folder + start time, without extension
     StreamFormat fileVideoFormat_{};
     StreamFormat fileAudioFormat_{};
