@@ -28,16 +28,21 @@
 #include "app/paths.h"
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
+#include "app/storage.h"
 #include "platform/instance_guard.h"
 #include "platform/log/log.h"
 #include "programs/command_line.h"
 #include "programs/demo_controls.h"
 #include "programs/diagnostics.h"
 #include "programs/modules.h"
+#include "recording/relaxed_string.h"
+#include "review/folder_catalog.h"
+#include "review/recordings_window.h"
 #include "ui/qt_host.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
 #include "ui/ui_module.h"
+#include "ui/ui_services.h"
 
 namespace vidora {
 
@@ -308,6 +313,22 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     services.askPassword = [] { return askStartupPassword(); };
     services.obtainUi = []() -> UiPartner* { return &UiModule::obtain(); };
 
+    // The recordings window reads the record and snapshot folders the settings name when it
+    // first opens.
+    std::unique_ptr<Catalog> catalog;
+    UiServices uiServices;
+    uiServices.showRecordings = [&catalog, &host](WindowHandle owner) {
+        if (!catalog)
+            catalog = std::make_unique<FolderCatalog>(
+                nativeFolderPath(loadRelaxedString(gConfig.recordFolder).c_str()),
+                nativeFolderPath(loadRelaxedString(gConfig.pictureFolder).c_str()));
+        RecordingsWindowOptions options;
+        // "Show in folder" opens folders as the Files button does.
+        options.openFolder = [](const std::string& folder) { exploreFolder(folder); };
+        showRecordingsWindow(*catalog, host.widget(owner), std::move(options));
+    };
+    setUiServices(std::move(uiServices));
+
     {
         ViewerApp viewer(std::move(services));
         UnattendedQuit quit([&viewer] { return viewer.state() == ViewerApp::Running; },
@@ -322,6 +343,8 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         }
         // The modules (and with them every thread that reaches the windows) go first.
     }
+    closeRecordingsWindow();
+    setUiServices({});
     UiModule::obtain().teardown();
     UiModule::release();
     return leave(quitTimer && quitTimer->screenshotFailed() ? 1 : 0);

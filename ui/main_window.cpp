@@ -104,6 +104,7 @@ std::vector<MenuItem> functionMenu() {
         {ID_CAPTURE_CONFIG, "Capture Config"},
         {ID_PLAN_TASK_CONFIG, "Plan Task Config"},
         {0, "", true, true},
+        {ID_RECORDINGS, "Recordings"},
         {ID_ABOUT, "About"},
     };
 }
@@ -280,6 +281,8 @@ void MainWindow::onCommand(uint32_t command, bool fromAccelerator) {
         switchFullScreen(fromAccelerator);
     } else if (command == ID_NEXT_CHANNEL) {
         postMessage(ENG_CHANNEL_NEXT);
+    } else if (command == ID_RECORDINGS) {
+        showRecordings(handle());
     } else if (const int page = settingsPageOf(command); page >= 0) {
         openSettings(page);
     } else if (command >= SC_SIZE && command <= SC_CONTEXTHELP) {

@@ -88,6 +88,11 @@ void showSettingsDialog(WindowHandle owner, int page) {
     (void)ShowConfigDialog(widgetOf(owner), page, &gConfig, &settingsCallback);
 }
 
+void showRecordings(WindowHandle owner) {
+    if (services().showRecordings)
+        services().showRecordings(owner);
+}
+
 std::string noFolderProgramText(const std::string& folder) {
     return "The record folder is " + absoluteFolder(folder).toStdString() +
            "\n\nNo program to open folders was found. Install a file manager to open it from "

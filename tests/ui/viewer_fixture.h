@@ -72,6 +72,7 @@ class ViewerTest : public ::testing::Test {
     MonitorPanel* monitor = nullptr;
     std::vector<SettingsCall> settingsCalls;
     std::vector<std::string> exploredFolders;
+    std::vector<WindowHandle> recordingsCalls;  // the recordings window was asked for
     bool noFolderProgram = false;  // the file manager's stand-in finds no program for folders
 };
 
