@@ -299,6 +299,14 @@ TEST_F(RecordingsWindowTest, ASeekLandsOnTheKeyFrameBeforeItsTarget) {
         EXPECT_LT(target - landed, static_cast<int64_t>(interval * 1000) + 1) << target;
         EXPECT_NEAR(landed, keyTime * 1000, 1) << target;
     }
+    // Step shows the next picture, one at a time, and leaves the player paused.
+    const int64_t from = w.player().runPositionMs();
+    for (int i = 1; i <= 3; ++i) {
+        w.player().step();
+        ASSERT_TRUE(paintedAtLeast(w, from + 40 * i, 5000)) << i;
+        EXPECT_EQ(w.pictureView().paintedPositionMs(), from + 40 * i);
+    }
+    EXPECT_FALSE(w.player().playing());
 }
 
 TEST_F(RecordingsWindowTest, AFileCutShortPlaysToItsLastWholePicture) {
@@ -446,6 +454,21 @@ TEST_F(RecordingsWindowTest, DeleteAsksFirstAndGoesThroughTheCatalog) {
 
     w.showSelectedInFolder();
     EXPECT_EQ(opened, std::vector<std::string>{files().dir.string()});
+
+    // A listed file that someone else removed is told, not played.
+    CatalogItem gone;
+    gone.id = 20;
+    gone.path = (files().dir / "20261208150000.avi").string();
+    gone.start = kDay + 15 * kHour;
+    gone.end = gone.start + 4000;
+    catalog.all.push_back(gone);
+    w.showDay({2026, 12, 8});
+    told.clear();
+    w.selectRow(rowOfId(w, 20));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("The recording " + gone.path + " cannot be played: ", 0), 0u)
+        << told[0];
+    EXPECT_FALSE(w.player().playing());
 }
 
 }  // namespace
