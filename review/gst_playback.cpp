@@ -138,6 +138,13 @@ void GstPlayback::setMuted(bool muted) {
         g_object_set(pipeline_.get(), "mute", muted ? TRUE : FALSE, nullptr);
 }
 
+bool GstPlayback::soundMuted() const {
+    gboolean muted = FALSE;
+    if (pipeline_)
+        g_object_get(pipeline_.get(), "mute", &muted, nullptr);
+    return muted != FALSE;
+}
+
 int64_t GstPlayback::durationMs() {
     gint64 duration = 0;
     if (pipeline_ && gst_element_query_duration(pipeline_.get(), GST_FORMAT_TIME, &duration) &&

@@ -35,6 +35,8 @@ class GstPlayback final : public Playback {
     PlaybackNotice poll() override;
     std::string failure() const override;
 
+    // Whether the graph's sound is off.
+    bool soundMuted() const;
     // Pictures handed to the sink since the file was opened.
     uint64_t pictures() const { return pictures_.load(std::memory_order_relaxed); }
 

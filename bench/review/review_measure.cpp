@@ -261,6 +261,8 @@ int main(int argc, char** argv) {
     const fs::path dir = argv[1];
     const long mib = argc > 2 ? std::atol(argv[2]) : 1024;
     fs::create_directories(dir);
+    // Measured without a display unless one is asked for.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     std::printf("review-measure (a loaded machine gives noisy timings)\n");
     const fs::path large = makeLargeFile(dir, mib);

@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "review/avi_length.h"
+#include "review/gst_playback.h"
 #include "review/picture_view.h"
 #include "review/recordings_window.h"
 #include "review/timeline_view.h"
@@ -77,7 +78,7 @@ class RecordingsWindowTest : public ::testing::Test {
         f.truncated = f.dir / "20261208130000.avi";
         f.snapshot = f.dir / "20261208-093000-00.jpg";
         f.otherSnapshot = f.dir / "20261208-140000-00.jpg";
-        ASSERT_TRUE(test::makeAvi(f.shortClip, 4, 25));
+        ASSERT_TRUE(test::makeAvi(f.shortClip, 4, 25, "352x288", true));
         ASSERT_TRUE(test::makeAvi(f.longClip, 20, 50, "720x576"));
         ASSERT_TRUE(test::makeAvi(f.partA, 1, 25));
         ASSERT_TRUE(test::makeAvi(f.partB, 1, 25));
@@ -252,6 +253,14 @@ TEST_F(RecordingsWindowTest, PlayingARecordingChangesThePaintedPicture) {
     EXPECT_NE(later.pixelColor(later.width() / 2, later.height() / 2), QColor(0, 0, 0));
     EXPECT_GT(w.seekSlider().value(), 900);
     EXPECT_EQ(w.seekSlider().maximum(), 4000);
+    // The file has sound; the mute box silences it in the graph.
+    auto& playback = dynamic_cast<GstPlayback&>(w.player().playback());
+    EXPECT_FALSE(playback.soundMuted());
+    for (QCheckBox* box : w.findChildren<QCheckBox*>())
+        if (box->text() == "Mute")
+            box->click();
+    EXPECT_TRUE(w.player().muted());
+    EXPECT_TRUE(playback.soundMuted());
     saveScreenshot(w, "recordings-player.png");
 
     // The end of the file stops the player on its last picture.

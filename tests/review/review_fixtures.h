@@ -7,12 +7,12 @@
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-#include <tuple>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "events/catalog.h"
@@ -32,13 +32,17 @@ inline std::string runCommand(const std::string& command) {
     return out;
 }
 
-// A moving test picture at 25 pictures a second with a key frame every `gop` pictures.
+// A moving test picture at 25 pictures a second with a key frame every `gop` pictures, and with
+// `sound` a tone in 16-bit mono PCM at 8000 Hz, as the recorder writes it.
 inline bool makeAvi(const std::filesystem::path& path, double seconds, int gop = 25,
-                    const std::string& size = "352x288") {
+                    const std::string& size = "352x288", bool sound = false) {
+    const std::string length = std::to_string(seconds);
+    const std::string tone =
+        " -f lavfi -i sine=frequency=440:sample_rate=8000 -t " + length + " -c:a pcm_s16le -ac 1";
     const std::string command =
         "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=" + size + ":rate=25 -t " +
-        std::to_string(seconds) + " -c:v mpeg4 -vtag XVID -g " + std::to_string(gop) +
-        " -q:v 5 -f avi '" + path.string() + "'";
+        length + (sound ? tone : std::string()) + " -c:v mpeg4 -vtag XVID -g " +
+        std::to_string(gop) + " -q:v 5 -f avi '" + path.string() + "'";
     return std::system(command.c_str()) == 0 && std::filesystem::exists(path);
 }
 
