@@ -29,6 +29,9 @@ struct UiServices {
     // that does not exist is left alone. Default: xdg-open, watched until it ends, or the
     // desktop services of Qt where there is no xdg-open.
     std::function<void(const std::string& folder, std::function<void()> noProgram)> openFolder;
+    // Shows the modal "More settings" dialog on the viewer's preferences (vidora.ini), owned by
+    // the window. Default: MoreSettingsDialog on preferences().
+    std::function<void(WindowHandle owner)> showMoreSettings;
     // Opens (or raises) the recordings window. Default: nothing, for programs without one.
     std::function<void(WindowHandle owner)> showRecordings;
 };
@@ -36,6 +39,7 @@ struct UiServices {
 // Empty members restore the defaults.
 void setUiServices(UiServices services);
 void showSettingsDialog(WindowHandle owner, int page);
+void showMoreSettingsDialog(WindowHandle owner);
 // The "Recordings" menu entry and its key.
 void showRecordings(WindowHandle owner);
 // The Files button: opens the record folder in the file manager. Where no program can open
