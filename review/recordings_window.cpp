@@ -262,6 +262,7 @@ void RecordingsWindow::build() {
         },
         this);
     list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("list"));
     list_->setModel(model_);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
