@@ -318,12 +318,12 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     services.askPassword = [] { return askStartupPassword(); };
     services.obtainUi = []() -> UiPartner* { return &UiModule::obtain(); };
 
-    // The recordings window reads the record and snapshot folders the settings name when it
-    // first opens.
+    // The recordings window reads the record and snapshot folders the settings name now, each
+    // time it opens (it holds the catalog while it is open).
     std::unique_ptr<Catalog> catalog;
     UiServices uiServices;
     uiServices.showRecordings = [&catalog, &host](WindowHandle owner) {
-        if (!catalog)
+        if (!catalog || !recordingsWindowOpen())
             catalog = std::make_unique<FolderCatalog>(
                 nativeFolderPath(loadRelaxedString(gConfig.recordFolder).c_str()),
                 nativeFolderPath(loadRelaxedString(gConfig.pictureFolder).c_str()));

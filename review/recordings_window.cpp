@@ -633,4 +633,8 @@ void closeRecordingsWindow() {
     delete openWindow().data();
 }
 
+bool recordingsWindowOpen() {
+    return !openWindow().isNull();
+}
+
 }  // namespace vidora

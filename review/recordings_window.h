@@ -151,5 +151,6 @@ class RecordingsWindow : public QWidget {
 void showRecordingsWindow(Catalog& catalog, QWidget* owner, RecordingsWindowOptions options = {});
 // Closes it (before its catalog goes).
 void closeRecordingsWindow();
+bool recordingsWindowOpen();
 
 }  // namespace vidora
