@@ -45,7 +45,7 @@ std::string GstPlayback::open(const std::string& path) {
     media::GstCapsPtr caps(gst_caps_from_string("video/x-raw,format=UYVY"));
     g_object_set(filter, "caps", caps.get(), nullptr);
     g_object_set(appsink, "emit-signals", TRUE, "sync", TRUE, "max-buffers", 2, "drop", FALSE,
-                 "qos", TRUE, nullptr);
+                 "qos", FALSE, nullptr);
     g_signal_connect(appsink, "new-sample", G_CALLBACK(&GstPlayback::onSample), this);
     g_signal_connect(appsink, "new-preroll", G_CALLBACK(&GstPlayback::onPreroll), this);
     GstElement* bin = gst_bin_new("picture");
@@ -109,9 +109,8 @@ void GstPlayback::seekTo(int64_t ms, GstSeekFlags flags) {
     if (!pipeline_)
         return;
     const gint64 at = std::max<int64_t>(0, ms) * GST_MSECOND;
-    if (rate_ > 0)
-        gst_element_seek(pipeline_.get(), rate_, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, at,
-                         GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
+    gst_element_seek(pipeline_.get(), rate_, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, at,
+                     GST_SEEK_TYPE_NONE, GST_CLOCK_TIME_NONE);
 }
 
 void GstPlayback::seek(int64_t ms) {
@@ -129,6 +128,10 @@ void GstPlayback::step() {
 
 void GstPlayback::setRate(double rate) {
     rate_ = std::clamp(rate, 0.25, 8.0);
+    // Up to normal speed every picture is shown (a slow machine falls behind instead); faster,
+    // the decoder leaves out pictures that would come too late, so that the speed holds.
+    if (appsink_)
+        g_object_set(appsink_, "qos", rate_ > 1.0 ? TRUE : FALSE, nullptr);
     // Accurate, so the speed changes at the picture shown rather than at a key frame.
     seekTo(positionMs_.load(), flagsOf(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE));
 }
