@@ -97,16 +97,11 @@ void applySizingRule(Rect& r, uint32_t edge, int rightBorderWidth, int monitorX,
 
 std::vector<MenuItem> functionMenu() {
     return {
-        {ID_SECURITY_CONFIG, "Security Config"},
-        {ID_DISPLAY_CONFIG, "Display Config"},
-        {ID_ALARM_CONFIG, "Alarm Config"},
-        {ID_RECORD_CONFIG, "Record Config"},
-        {ID_CAPTURE_CONFIG, "Capture Config"},
-        {ID_PLAN_TASK_CONFIG, "Plan Task Config"},
-        {ID_MORE_SETTINGS, "More settings"},
-        {0, "", true, true},
-        {ID_RECORDINGS, "Recordings"},
-        {ID_ABOUT, "About"},
+        {ID_SECURITY_CONFIG, "Security Config"}, {ID_DISPLAY_CONFIG, "Display Config"},
+        {ID_ALARM_CONFIG, "Alarm Config"},       {ID_RECORD_CONFIG, "Record Config"},
+        {ID_CAPTURE_CONFIG, "Capture Config"},   {ID_PLAN_TASK_CONFIG, "Plan Task Config"},
+        {ID_MORE_SETTINGS, "More settings"},     {0, "", true, true},
+        {ID_RECORDINGS, "Recordings"},           {ID_ABOUT, "About"},
     };
 }
 
