@@ -29,6 +29,8 @@
 #include "app/preferences.h"
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
+#include "app/storage.h"
+#include "events/program_catalog.h"
 #include "platform/instance_guard.h"
 #include "platform/log/log.h"
 #include "programs/command_line.h"
@@ -36,10 +38,14 @@
 #include "programs/diagnostics.h"
 #include "programs/modules.h"
 #include "programs/program_events.h"
+#include "recording/relaxed_string.h"
+#include "review/folder_catalog.h"
+#include "review/recordings_window.h"
 #include "ui/qt_host.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
 #include "ui/ui_module.h"
+#include "ui/ui_services.h"
 
 namespace vidora {
 
@@ -317,6 +323,27 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     services.askPassword = [] { return askStartupPassword(); };
     services.obtainUi = []() -> UiPartner* { return &UiModule::obtain(); };
 
+    // The recordings window reads the event log's catalog; when the log could not be opened,
+    // it reads the record and snapshot folders the settings name now, each time it opens (it
+    // holds the catalog while it is open).
+    std::unique_ptr<Catalog> folderCatalog;
+    UiServices uiServices;
+    uiServices.showRecordings = [&folderCatalog, &host](WindowHandle owner) {
+        Catalog* catalog = installedCatalog();
+        if (!catalog) {
+            if (!folderCatalog || !recordingsWindowOpen())
+                folderCatalog = std::make_unique<FolderCatalog>(
+                    nativeFolderPath(loadRelaxedString(gConfig.recordFolder).c_str()),
+                    nativeFolderPath(loadRelaxedString(gConfig.pictureFolder).c_str()));
+            catalog = folderCatalog.get();
+        }
+        RecordingsWindowOptions options;
+        // "Show in folder" opens folders as the Files button does.
+        options.openFolder = [](const std::string& folder) { exploreFolder(folder); };
+        showRecordingsWindow(*catalog, host.widget(owner), std::move(options));
+    };
+    setUiServices(std::move(uiServices));
+
     {
         ViewerApp viewer(std::move(services));
         UnattendedQuit quit([&viewer] { return viewer.state() == ViewerApp::Running; },
@@ -331,6 +358,8 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         }
         // The modules (and with them every thread that reaches the windows) go first.
     }
+    closeRecordingsWindow();
+    setUiServices({});
     UiModule::obtain().teardown();
     UiModule::release();
     return leave(quitTimer && quitTimer->screenshotFailed() ? 1 : 0);

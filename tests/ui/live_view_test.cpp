@@ -88,7 +88,7 @@ class LiveViewTest : public ::testing::Test {
         };
         registerEngineModule(factories);
         setUiServices({[](WindowHandle, int) {}, [](const std::string&, std::function<void()>) {},
-                       [](WindowHandle) {}});
+                       [](WindowHandle) {}, [](WindowHandle) {}});
     }
 
     ~LiveViewTest() override {

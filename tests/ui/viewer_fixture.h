@@ -73,6 +73,7 @@ class ViewerTest : public ::testing::Test {
     std::vector<SettingsCall> settingsCalls;
     std::vector<WindowHandle> moreSettingsCalls;
     std::vector<std::string> exploredFolders;
+    std::vector<WindowHandle> recordingsCalls;  // the recordings window was asked for
     bool noFolderProgram = false;  // the file manager's stand-in finds no program for folders
 };
 
