@@ -1,11 +1,14 @@
 #include "engine/capture_engine.h"
 
+#include "engine/status_board.h"
+
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/messages.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "app/storage.h"
+#include "engine/status_board.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/log/log.h"
@@ -283,8 +286,19 @@ void CaptureEngine::connect() {
     std::lock_guard lock(engineLock_);
     if (graph_)
         return;
-    if (enumerateReceivers() && buildGraph(0))
+    StatusBoard& board = statusBoard();
+    // After an unplug the viewer is reconnecting until the graph stands again; a failed attempt
+    // leaves it unplugged (another device may have arrived).
+    const ReceiverLink before = board.link();
+    const bool again = before == ReceiverLink::Unplugged || before == ReceiverLink::Reconnecting;
+    if (again)
+        board.setLink(ReceiverLink::Reconnecting);
+    if (enumerateReceivers() && buildGraph(0)) {
+        board.setLink(ReceiverLink::Connected);
         startLive();
+    } else {
+        board.setLink(again ? ReceiverLink::Unplugged : ReceiverLink::NotFound);
+    }
 }
 
 void CaptureEngine::handleGraphEvents() {
@@ -303,6 +317,7 @@ void CaptureEngine::handleGraphEvents() {
     }
     if (!lost)
         return;
+    statusBoard().setLink(ReceiverLink::Unplugged);
     stopLive();
     teardownGraph();
     showMessage(kReceiverUnpluggedText, "");
@@ -495,6 +510,7 @@ int CaptureEngine::startRecording() {
         }
         recording_ = true;
         storeRelaxed(gState.recordingOn, 1);
+        statusBoard().setRecordingStart(clock_.tickCount());
     }
     notify(NTF_RECORD_STATE);
     return 0;
@@ -508,6 +524,7 @@ void CaptureEngine::stopRecording() {
         recordingPort_->stopRecording();
         storeRelaxed(gState.recordingOn, 0);
         recording_ = false;
+        statusBoard().setRecordingStart(std::nullopt);
     }
     notify(NTF_RECORD_STATE);
 }
@@ -583,7 +600,11 @@ void CaptureEngine::settingsChanged() {
 }
 
 void CaptureEngine::snapshot() {
-    if (const auto box = pictureFailureBox(takeSnapshot()))
+    const PictureWriteResult result = takeSnapshot();
+    // The user sees the snapshot's name; alarm and task photos are not announced one by one.
+    if (result)
+        statusBoard().snapshotTaken(result.path, clock_.tickCount());
+    if (const auto box = pictureFailureBox(result))
         services_.messageBox(box->text, box->caption, box->type);
 }
 

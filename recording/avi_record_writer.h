@@ -31,6 +31,7 @@
 #include "platform/worker_thread.h"
 #include "recording/avi_file.h"
 #include "recording/record_consumer.h"
+#include "recording/record_file_info.h"
 
 namespace vidora {
 
@@ -84,6 +85,8 @@ class AviRecordWriter final : public RecordConsumer {
     bool endedAtLimit() const { return endedAtLimit_.load(std::memory_order_acquire); }
     bool threadRunning() const { return thread_.alive(); }
     std::size_t queuedPackets();
+    // The file being written and its size so far (any thread); empty once the thread ended.
+    RecordFileInfo currentFile() const;
 
   private:
     enum class Step { Idle, Handled, EndThread };
@@ -114,6 +117,11 @@ class AviRecordWriter final : public RecordConsumer {
     std::atomic<bool> stalled_{false};
     std::atomic<bool> recheckFile_{false};
     MessagePoster poster_;
+
+    // What currentFile() reports: written by the writer thread, read by the status band.
+    mutable std::mutex fileInfoLock_;
+    std::string filePath_;  // under the file info lock
+    std::atomic<uint64_t> fileBytes_{0};
 
     std::mutex stateLock_;
     std::string folder_;                 // under the state lock
