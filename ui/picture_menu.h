@@ -1,0 +1,31 @@
+#pragma once
+// The menu of a right-click on the picture: the commands of the control panel's buttons with
+// their keys, enabled exactly when their buttons are. Message-loop thread.
+#include <functional>
+#include <vector>
+
+#include "ui/window_host.h"
+
+namespace vidora {
+
+struct PictureMenuState {
+    bool snapshot = false;  // the buttons' states: enabled or not
+    bool record = false;
+    bool quad = false;
+    bool fullScreen = false;  // the full-screen button (in full-screen mode leaving is always on)
+    bool zoomOne = false;     // the zoom-out button is enabled and the picture is zoomed
+    // What the entries say.
+    bool recording = false;
+    bool quadLayout = false;
+    bool inFullScreen = false;
+};
+
+std::vector<MenuItem> pictureMenu(const PictureMenuState& state);
+
+// The recordings window's entry. The window that lists the recordings sets its opener here;
+// until one is set the menu has no "Recordings" entry (id ID_RECORDINGS).
+void setRecordingsOpener(std::function<void()> open);
+bool recordingsOpenerSet();
+void openRecordings();
+
+}  // namespace vidora
