@@ -14,6 +14,7 @@ enum : uint32_t {
     ID_DISPLAY_CONFIG = 32781,
     ID_CAPTURE_CONFIG = 32782,
     ID_RECORD_CONFIG = 32783,
+    ID_MORE_SETTINGS = 32784,  // the viewer's own preferences (vidora.ini)
     // Keys and the picture's menu; each clicks the control panel's button of the same name.
     ID_KEY_FULLSCREEN = 32790,  // F11: enters like the button, leaves like Esc
     ID_KEY_CHANNEL_1 = 32791,   // 1..4: ID_KEY_CHANNEL_1 + channel
