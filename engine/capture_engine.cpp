@@ -143,7 +143,7 @@ std::function<void()> CaptureEngine::waitPump() const {
 int CaptureEngine::moduleStart() {
     enumerateReceivers();
     refreshClientSize();
-    buildGraph(0);
+    statusBoard().setLink(buildGraph(0) ? ReceiverLink::Connected : ReceiverLink::NotFound);
     setLayoutMode(loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle);
     startLive();
     if (loadRelaxed(gState.autoCycleOn))
@@ -570,7 +570,7 @@ void CaptureEngine::settingsChanged() {
         const bool cycled = autoCycleThread_.alive();
         stopLive();
         teardownGraph();
-        buildGraph(0);
+        statusBoard().setLink(buildGraph(0) ? ReceiverLink::Connected : ReceiverLink::NotFound);
         startLive();
         if (cycled && live_)
             startAutoCycle();

@@ -29,7 +29,7 @@ QPalette darkPalette() {
     const QColor base(0x15, 0x17, 0x1b);
     const QColor text(0xe3, 0xe6, 0xeb);
     const QColor button(0x2a, 0x2f, 0x37);
-    const QColor disabledText(0x83, 0x8b, 0x98);
+    const QColor disabledText(0xa3, 0xab, 0xb7);  // dimmer than text, still readable
     const QColor highlight(0x2f, 0x6f, 0xd0);
     QPalette p;
     p.setColor(QPalette::Window, window);

@@ -96,20 +96,28 @@ TEST_F(ShortcutTest, KeysSendTheirButtonsCommands) {
 }
 
 TEST_F(ShortcutTest, F11EntersFullScreenLikeItsButtonAndLeavesLikeEsc) {
+    // Each switch tells the engine once (the window's moves tell it of the new video area too).
+    const auto switches = [this] {
+        int n = 0;
+        for (const Command& c : commands())
+            n += c == sent(ENG_TOGGLE_FULLSCREEN_LAYOUT);
+        return n;
+    };
     key(VK_F11);
     EXPECT_FALSE(main->fullScreen()) << "no live view: the button is disabled";
     goLive();
     key(VK_ESCAPE);
     EXPECT_FALSE(main->fullScreen()) << "Esc only leaves";
+    EXPECT_EQ(switches(), 0);
     key(VK_F11);
     EXPECT_TRUE(main->fullScreen());
-    EXPECT_EQ(commands(), (std::vector<Command>{sent(ENG_TOGGLE_FULLSCREEN_LAYOUT)}));
+    EXPECT_EQ(switches(), 1);
     key(VK_F11);
     EXPECT_FALSE(main->fullScreen());
     key(VK_F11);
     key(VK_ESCAPE);
     EXPECT_FALSE(main->fullScreen());
-    EXPECT_EQ(commands().size(), 3u);
+    EXPECT_EQ(switches(), 3);
 }
 
 TEST_F(ShortcutTest, KeysDoNothingWhereTheButtonIsDisabled) {
