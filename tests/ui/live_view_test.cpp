@@ -320,7 +320,8 @@ TEST_F(LiveViewTest, MarksBlinkWhileLiveAndAPausedPictureKeepsItsTime) {
     storeRelaxed(gState.recordingOn, 0);
     clock.advanceMs(60'500);
     const Bitmap24 shown = paint(&texts);
-    EXPECT_TRUE(bluish(shown.pixel(420, 300))) << "the last picture stays";
+    // (the middle carries the "PAUSED" label)
+    EXPECT_TRUE(bluish(shown.pixel(200, 150))) << "the last picture stays";
     EXPECT_TRUE(hasText(texts, liveTime, 841 - 150, 627 - 25, kLiveText)) << "its time stops";
     storeRelaxed(gState.lastAlarmTick, clock.tickCount() - 100);
     paint(&texts);
@@ -341,7 +342,7 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->state, STATE_DOWN);
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(tool->tooltip(4), "Record");
+    EXPECT_EQ(tool->tooltip(4), "Record (R)");
 
     clock.advanceMs(1000 - clock.tickCount() % 1000 + 100);  // 100 ms into a second
     feed(solid(kBlue));
@@ -372,7 +373,7 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     sendMessage(NTF_RECORD_STATE);
     host.dispatchPosted();
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(tool->tooltip(4), "Record");
+    EXPECT_EQ(tool->tooltip(4), "Record (R)");
     paint(&texts);
     EXPECT_FALSE(hasText(texts, kRecNotWrittenText));
 
@@ -381,7 +382,7 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     sendMessage(ENG_RECORD_STOP);
     host.dispatchPosted();
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(tool->tooltip(4), "Record");
+    EXPECT_EQ(tool->tooltip(4), "Record (R)");
 }
 
 TEST_F(LiveViewTest, AGuiThatFallsBehindPaintsOnlyTheLatestPicture) {
