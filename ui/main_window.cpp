@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/bus.h"
+#include "app/live_state.h"
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "engine/video_window.h"
@@ -405,8 +406,7 @@ void MainWindow::zoomToOne() {
         return;
     const int channel = std::clamp(loadRelaxed(gState.currentChannel), 0, 3);
     storeRelaxed(gState.channelZoom[channel], 1u);
-    storeRelaxed(gState.channelPan[channel][0], 0);
-    storeRelaxed(gState.channelPan[channel][1], 0);
+    storeChannelPan(channel, {0, 0});
     storeRelaxed(gState.videoRepositionPending, 1);
 }
 

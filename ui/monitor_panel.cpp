@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/bus.h"
+#include "app/live_state.h"
 #include "app/settings.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -118,8 +119,8 @@ void MonitorPanel::onButtonDown(int x, int y) {
     windowHost().setCursor(handle(), CursorShape::SizeAll);
     windowHost().setCapture(handle());
     press_ = {x, y};
-    panAtPress_ = {loadRelaxed(gState.channelPan[channel][0]),
-                   loadRelaxed(gState.channelPan[channel][1])};
+    const ChannelPan atPress = loadChannelPan(channel);
+    panAtPress_ = {atPress.x, atPress.y};
     panning_ = true;
     storeRelaxed(gState.panDragActive, 1);
 }
@@ -143,8 +144,7 @@ void MonitorPanel::onMouseMove(int x, int y, bool leftButton) {
     const PanOffset pan = panAfterDrag(
         panAtPress_, press_, {x, y}, loadRelaxed(gState.channelZoom[channel]), client.width,
         client.height, loadRelaxed(gState.videoWidth), loadRelaxed(gState.videoHeight));
-    storeRelaxed(gState.channelPan[channel][0], pan.x);
-    storeRelaxed(gState.channelPan[channel][1], pan.y);
+    storeChannelPan(channel, {pan.x, pan.y});
     storeRelaxed(gState.videoRepositionPending, 1);
 }
 
@@ -167,8 +167,8 @@ void MonitorPanel::onWheel(int x, int y, int delta) {
     const int channel = currentChannel();
     const VideoRect cell = currentCell();
     const uint32_t before = clampZoom(loadRelaxed(gState.channelZoom[channel]));
-    const PanOffset pan{loadRelaxed(gState.channelPan[channel][0]),
-                        loadRelaxed(gState.channelPan[channel][1])};
+    const ChannelPan stored = loadChannelPan(channel);
+    const PanOffset pan{stored.x, stored.y};
     // The zoom buttons' command and their enable rule.
     if (!panel->pressControl(TOOL_GROUP_ID, in ? TOOL_ZOOM_IN : TOOL_ZOOM_OUT))
         return;
@@ -178,8 +178,7 @@ void MonitorPanel::onWheel(int x, int y, int delta) {
     const PanOffset moved =
         panForZoomAt(pan, {x - cell.x, y - cell.y}, before, after, cell.width, cell.height,
                      loadRelaxed(gState.videoWidth), loadRelaxed(gState.videoHeight));
-    storeRelaxed(gState.channelPan[channel][0], moved.x);
-    storeRelaxed(gState.channelPan[channel][1], moved.y);
+    storeChannelPan(channel, {moved.x, moved.y});
     storeRelaxed(gState.videoRepositionPending, 1);
 }
 
