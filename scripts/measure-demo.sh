@@ -28,9 +28,16 @@ run() {  # label, platform, mode ("single", "quad" or "single record"), launcher
     local launcher=""
     [ $# -gt 0 ] && launcher=$(printf '%q ' "$@")
     rm -rf "$work/RECORD" && mkdir -p "$work/RECORD"
+    # One viewer at a time holds "VidoraMutex": wait (up to two minutes) while another runs, and
+    # give up on a run that cannot start (its "Another instance" box would wait for ever).
+    for _ in $(seq 120); do
+        grep -q '@VidoraMutex' /proc/net/unix || break
+        sleep 1
+    done
     echo "== $label, $mode: (cd <run folder> && ${launcher}env QT_QPA_PLATFORM=$platform $tool $seconds $mode)"
     # shellcheck disable=SC2086  # the mode is one or two words
-    (cd "$work" && "$@" env QT_QPA_PLATFORM="$platform" "$tool" "$seconds" $mode 2>/dev/null)
+    (cd "$work" && timeout $((seconds + 60)) "$@" env QT_QPA_PLATFORM="$platform" "$tool" "$seconds" $mode 2>/dev/null) ||
+        echo "(no result: the run did not finish)"
 }
 
 for mode in single quad "single record"; do
