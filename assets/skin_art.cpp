@@ -654,7 +654,7 @@ void shortcutList(QPainter& p, int top, int w) {
     keyHint(p, 8, row, "Space", "Next channel");
     row += kShortcutRow;
     keyHint(p, 8, row, "1-4", "Channel");
-    keyHint(p, 86, row, "Q", "Quad view");
+    keyHint(p, 86, row, "Q", "Quad");
     row += kShortcutRow;
     keyHint(p, 8, row, "R", "Record");
     keyHint(p, 86, row, "S", "Snapshot");
