@@ -1,5 +1,6 @@
 #include "engine/video_transfer.h"
 
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -72,6 +73,9 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
 }
 
 void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
+    const int64_t entered = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
     {
         std::lock_guard picture(pictureLock_);
         const std::size_t bytes = static_cast<std::size_t>(width_) * height_ * 2;
@@ -86,7 +90,7 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
             halfSizeFromHalfWidth(halfWidth_.get(), width_, height_, halfSize_.get());
             havePicture_ = true;
         }
-        present(data);
+        present(data, entered);
         pictures_.fetch_add(1, std::memory_order_relaxed);
         if (loadRelaxed(gState.recordingOn)) {
             switch (sizeMode_) {
@@ -107,7 +111,7 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
         std::this_thread::sleep_for(std::chrono::microseconds(pause));
 }
 
-void VideoTransfer::present(const uint8_t* data) {
+void VideoTransfer::present(const uint8_t* data, int64_t enteredNs) {
     LivePicture picture;
     VideoWindow* window = nullptr;
     {
@@ -135,6 +139,7 @@ void VideoTransfer::present(const uint8_t* data) {
         picture.destination = liveCell_;
     }
     picture.data = data;
+    picture.enteredNs = enteredNs;
     picture.width = width_;
     // A 720-wide picture is interlaced: show its first field only.
     picture.rows = interlaced_ ? height_ / 2 : height_;
