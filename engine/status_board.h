@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/event_sink.h"  // AlarmKind
 #include "platform/system_time.h"
 
 namespace vidora {
@@ -22,8 +23,6 @@ enum class ReceiverLink : int32_t {
     Unplugged,     // the receiver went away while it was in use
     Reconnecting,  // a receiver arrived after an unplug: the viewer connects again
 };
-
-enum class AlarmKind : int32_t { Motion, Sound };
 
 struct AlarmRecord {
     int channel = 0;  // 0..3
