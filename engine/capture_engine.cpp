@@ -3,6 +3,7 @@
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/record_values.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "app/storage.h"
@@ -80,8 +81,11 @@ CaptureEngine::CaptureEngine(EngineServices services)
         services_.notify = [](int32_t id) { sendMessage(id, 0); };
     if (!services_.messageBox)
         services_.messageBox = userMessageBox;
-    videoTransfer_.setNominalSize(720, loadRelaxed(gConfig.videoStandard) == 2 ? 480 : 576);
-    setAdjustmentApplier([this](int kind, int value) { applyAdjustment(kind, value); });
+    videoTransfer_.setNominalSize(
+        media::kNominalVideoWidth,
+        media::nominalVideoHeight(media::videoStandardOf(loadRelaxed(gConfig.videoStandard))));
+    setAdjustmentApplier(
+        [this](media::AdjustmentKind kind, int value) { applyAdjustment(kind, value); });
     gEngine.store(this, std::memory_order_release);
     if (services_.backend) {
         services_.backend->setArrivalNotify([] {
@@ -141,7 +145,7 @@ int CaptureEngine::moduleStart() {
     enumerateReceivers();
     refreshClientSize();
     buildGraph(0);
-    setLayoutMode(loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle);
+    setLayoutMode(loadRelaxed(gState.quadLayout) ? LayoutMode::Quad : LayoutMode::Single);
     startLive();
     if (loadRelaxed(gState.autoCycleOn))
         startAutoCycle();
@@ -178,23 +182,24 @@ bool CaptureEngine::enumerateReceivers() {
     return !devices_.empty();
 }
 
-bool CaptureEngine::buildGraph(int device) {
+Result CaptureEngine::buildGraph(int device) {
     if (graph_)
-        return true;
+        return {};
     if (!enumerated_ || device < 0 || static_cast<std::size_t>(device) >= devices_.size()) {
         showMessage(kNoReceiverText, "");
-        return false;
+        return Failure{"no receiver is connected"};
     }
     VideoWindow* window = videoWindow();
     if (!window)
-        return false;
+        return Failure{"there is no video window"};
     std::unique_ptr<media::CaptureGraph> graph =
         services_.backend ? services_.backend->createGraph() : nullptr;
     if (!graph) {
         showMessage("", "error");
-        return false;
+        return Failure{"the capture graph cannot be created"};
     }
-    const int32_t standard = loadRelaxed(gConfig.videoStandard);
+    const int32_t stored = loadRelaxed(gConfig.videoStandard);
+    const media::VideoStandard standard = media::videoStandardOf(stored);
     const media::BuildResult built =
         graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_);
     static constexpr const char* kBuildTexts[] = {"built", "not created", "not bound to the device",
@@ -207,22 +212,22 @@ bool CaptureEngine::buildGraph(int device) {
             break;
         case media::BuildResult::GraphCreateFailed:
             showMessage("", "error");
-            return false;
+            return Failure{"the capture graph cannot be created"};
         case media::BuildResult::BindFailed:
             showMessage(kBindFailedText, "error");
-            return false;
+            return Failure{"the capture graph cannot be bound to the receiver"};
         case media::BuildResult::VideoRenderFailed:
-            standardInEffect_ = standard;
+            standardInEffect_ = stored;
             showMessage(kReceiverBusyText, "error");
-            return false;
+            return Failure{"the receiver's video cannot be rendered"};
     }
-    standardInEffect_ = standard;
-    videoTransfer_.setNominalSize(720, standard == 2 ? 480 : 576);
+    standardInEffect_ = stored;
+    videoTransfer_.setNominalSize(media::kNominalVideoWidth, media::nominalVideoHeight(standard));
     {
         // Until a channel is left, its cell shows black.
-        const int w = videoTransfer_.formatKnown() ? videoTransfer_.width() : 720;
-        const int h =
-            videoTransfer_.formatKnown() ? videoTransfer_.height() : (standard == 2 ? 480 : 576);
+        const bool known = videoTransfer_.formatKnown();
+        const int w = known ? videoTransfer_.width() : media::kNominalVideoWidth;
+        const int h = known ? videoTransfer_.height() : media::nominalVideoHeight(standard);
         std::lock_guard lock(displayLock_);
         for (int i = 0; i < 4; ++i) {
             frozen_[i] = StoredPicture(w / 2, h / 2);
@@ -237,7 +242,7 @@ bool CaptureEngine::buildGraph(int device) {
     positionLive();
     paint();
     readAndApplyAdjustments();
-    return true;
+    return {};
 }
 
 void CaptureEngine::readAndApplyAdjustments() {
@@ -250,13 +255,13 @@ void CaptureEngine::readAndApplyAdjustments() {
         }
         storeRelaxed(gConfig.adjustDefault[1], 0);  // sharpness defaults to off
     }
-    graph_->setAdjustment(1, loadRelaxed(gConfig.brightness));
-    graph_->setAdjustment(2, loadRelaxed(gConfig.sharpness));
-    graph_->setAdjustment(3, loadRelaxed(gConfig.contrast));
-    graph_->setAdjustment(4, loadRelaxed(gConfig.saturation));
+    graph_->setAdjustment(media::AdjustmentKind::Brightness, loadRelaxed(gConfig.brightness));
+    graph_->setAdjustment(media::AdjustmentKind::Sharpness, loadRelaxed(gConfig.sharpness));
+    graph_->setAdjustment(media::AdjustmentKind::Contrast, loadRelaxed(gConfig.contrast));
+    graph_->setAdjustment(media::AdjustmentKind::Saturation, loadRelaxed(gConfig.saturation));
 }
 
-void CaptureEngine::applyAdjustment(int kind, int32_t value) {
+void CaptureEngine::applyAdjustment(media::AdjustmentKind kind, int32_t value) {
     if (graph_)
         graph_->setAdjustment(kind, value);
 }
@@ -318,11 +323,11 @@ void CaptureEngine::writerSettings() {
         static_cast<uint64_t>(loadRelaxed(gConfig.recordFileMB)) * 1048576u);
 }
 
-bool CaptureEngine::startLive() {
+Result CaptureEngine::startLive() {
     if (live_)
-        return true;
+        return {};
     if (!graph_)
-        return false;
+        return Failure{"there is no capture graph"};
     const bool resuming = paused_;
     if (!resuming) {
         writerSettings();
@@ -336,7 +341,8 @@ bool CaptureEngine::startLive() {
     if (!graph_->run()) {
         graph_->stop();
         videoTransfer_.setActive(false);
-        return false;
+        qCWarning(log::engine) << "the capture graph does not run";
+        return Failure{"the capture graph does not run"};
     }
     live_ = true;
     storeRelaxed(gState.liveViewOn, 1);
@@ -356,7 +362,7 @@ bool CaptureEngine::startLive() {
     }
     paused_ = false;
     storeRelaxed(gState.livePaused, 0);
-    return true;
+    return {};
 }
 
 void CaptureEngine::pauseLive() {
@@ -425,13 +431,13 @@ void CaptureEngine::switchChannel(int target) {
         return;
     forceReselect_ = false;
     current_ = n;
-    if (!graphBuilt_ || layoutMode_ == kLayoutNone) {
+    if (!graphBuilt_ || layoutMode_ == LayoutMode::None) {
         storeRelaxed(gState.currentChannel, n);
         return;
     }
     {
         std::lock_guard display(displayLock_);
-        frozen_[left] = videoTransfer_.makeStoredPicture(3);
+        frozen_[left] = videoTransfer_.makeStoredPicture(SizeMode::HalfSize);
         frozenTime_[left] = clock_.localTime();
     }
     receiver_.selectChannel(n);
@@ -443,12 +449,12 @@ void CaptureEngine::switchChannel(int target) {
     storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
     storeRelaxed(gTimer.alarmRecordLeftMs, 0);
     const int32_t captureChannel = loadRelaxed(gTimer.captureTaskChannel);
-    if (captureChannel != 4 && captureChannel != n) {
+    if (!taskChannelMatches(captureChannel, n)) {
         storeRelaxed(gTimer.captureTaskChannel, -1);
         storeRelaxed(gTimer.captureTaskLeftMs, 0);
     }
     const int32_t recordChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (recordChannel != 4 && recordChannel != n) {
+    if (!taskChannelMatches(recordChannel, n)) {
         storeRelaxed(gTimer.recordTaskChannel, -1);
         storeRelaxed(gTimer.recordTaskLeftMs, 0);
     }
@@ -459,7 +465,7 @@ void CaptureEngine::switchChannel(int target) {
         storeRelaxed(gTimer.alarmRecording, 0);
     }
     const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (loadRelaxed(gTimer.taskRecording) && taskChannel != 4 && taskChannel != n) {
+    if (loadRelaxed(gTimer.taskRecording) && !taskChannelMatches(taskChannel, n)) {
         stopRecording();
         storeRelaxed(gTimer.taskRecording, 0);
         storeRelaxed(gTimer.recordTaskChannel, -1);
@@ -480,24 +486,26 @@ void CaptureEngine::clickSelect(int x, int y) {
 // ---------------------------------------------------------------------------------------------
 // Recording
 
-int CaptureEngine::startRecording() {
+Result CaptureEngine::startRecording() {
     {
         PumpingLock lock(recordingLock_);
-        if (!live_ || recording_)
-            return -1;
+        if (!live_)
+            return Failure{"live view is not running"};
+        if (recording_)
+            return Failure{"a recording runs already"};
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
         if (recordingPort_->startRecording() < 0) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
-            return -1;
+            return Failure{"the recording writer refused to start"};
         }
         recording_ = true;
         storeRelaxed(gState.recordingOn, 1);
     }
     notify(NTF_RECORD_STATE);
-    return 0;
+    return {};
 }
 
 void CaptureEngine::stopRecording() {
@@ -593,8 +601,8 @@ PictureWriteResult CaptureEngine::takeSnapshot() {
     return recordingPort_->takeSnapshot(videoTransfer_);
 }
 
-StoredPicture CaptureEngine::makeStoredPicture(int sizeKind) {
-    return videoTransfer_.makeStoredPicture(sizeKind);
+StoredPicture CaptureEngine::makeStoredPicture(SizeMode mode) {
+    return videoTransfer_.makeStoredPicture(mode);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -614,7 +622,7 @@ void CaptureEngine::positionLive() {
         cellOfChannel(channel, layoutMode_, channel, clientWidth_, clientHeight_), channel);
 }
 
-void CaptureEngine::setLayoutMode(int32_t mode) {
+void CaptureEngine::setLayoutMode(LayoutMode mode) {
     layoutMode_ = mode;
     storeRelaxed(gState.quadLayout, isQuadLayout(mode) ? 1 : 0);
     positionLive();
@@ -641,7 +649,7 @@ void CaptureEngine::videoRectChanged() {
 }
 
 void CaptureEngine::paint() {
-    if (!graphBuilt_ || layoutMode_ == kLayoutNone)
+    if (!graphBuilt_ || layoutMode_ == LayoutMode::None)
         return;
     if (VideoWindow* window = videoWindow())
         window->repaint();

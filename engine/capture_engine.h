@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/record_values.h"
 #include "engine/alarm.h"
 #include "engine/audio_transfer.h"
 #include "engine/auto_cycle.h"
@@ -29,6 +30,8 @@
 #include "engine/video_transfer.h"
 #include "engine/video_window.h"
 #include "platform/media/capture_graph.h"
+#include "platform/media/picture_settings.h"
+#include "platform/result.h"
 #include "platform/sound/sound_player.h"
 #include "platform/system_time.h"
 #include "platform/worker_thread.h"
@@ -73,7 +76,7 @@ struct EngineServices {
 
 // What the monitor panel paints, read under the display lock.
 struct DisplayView {
-    int32_t layoutMode = 0;
+    LayoutMode layoutMode = LayoutMode::None;
     int currentChannel = 0;
     bool live = false;  // running, not paused
     bool paused = false;
@@ -102,13 +105,14 @@ class CaptureEngine {
 
     // Receivers and graph (UI thread).
     bool enumerateReceivers();
-    bool buildGraph(int device);
+    // Builds the graph on receiver `device`; a failure has been shown to the user already.
+    Result buildGraph(int device);
     void teardownGraph();
     void connect();            // ENG_CONNECT
     void handleGraphEvents();  // ENG_GRAPH_EVENT
 
     // Live view (UI thread).
-    bool startLive();
+    Result startLive();
     void pauseLive();
     void stopLive();
 
@@ -116,8 +120,8 @@ class CaptureEngine {
     void switchChannel(int channel);
     void clickSelect(int x, int y);
 
-    // Any thread. startRecording returns 0 when recording runs.
-    int startRecording();
+    // Any thread. Success when this call started the recording.
+    Result startRecording();
     void stopRecording();
     // Any thread: a picture now, written under an automatic name. Tells the user only of the
     // picture folder's limit; a file that cannot be written is left to the caller.
@@ -130,10 +134,10 @@ class CaptureEngine {
     void settingsChanged();
     // ENG_SNAPSHOT: a picture now; a file that cannot be written is told at every attempt.
     void snapshot();
-    void applyAdjustment(int kind, int32_t value);
+    void applyAdjustment(media::AdjustmentKind kind, int32_t value);
 
     // Video area (UI thread).
-    void setLayoutMode(int32_t mode);
+    void setLayoutMode(LayoutMode mode);
     void toggleQuad();
     void toggleFullScreenLayout();
     void videoRectChanged();
@@ -142,8 +146,8 @@ class CaptureEngine {
     // Calls `reader` with the display state under the display lock.
     void withDisplay(const std::function<void(const DisplayView&)>& reader);
 
-    // A stored picture of the latest live picture (size kind 1..3).
-    StoredPicture makeStoredPicture(int sizeKind);
+    // A stored picture of the latest live picture.
+    StoredPicture makeStoredPicture(SizeMode mode);
 
     // State.
     bool graphBuilt() const { return graphBuilt_.load(); }
@@ -154,7 +158,8 @@ class CaptureEngine {
     // read-only, full or was removed); the marks show it while recordingOn. Any thread.
     bool recordingStalled() const { return recordingPort_->recordingStalled(); }
     int currentChannel() const { return current_.load(); }
-    int32_t layoutMode() const { return layoutMode_.load(); }
+    LayoutMode layoutMode() const { return layoutMode_.load(); }
+    // The stored video standard (VidoraConfig::videoStandard) the graph was last built for.
     int32_t standardInEffect() const { return standardInEffect_.load(); }
     bool autoCycleAlive() const { return autoCycleThread_.alive(); }
     bool alarmThreadsAlive() const;
@@ -203,7 +208,7 @@ class CaptureEngine {
     std::unique_ptr<media::CaptureGraph> graph_;  // UI thread only
 
     std::atomic<int> current_{0};
-    std::atomic<int32_t> layoutMode_{kLayoutSingle};
+    std::atomic<LayoutMode> layoutMode_{LayoutMode::Single};
     std::atomic<bool> graphBuilt_{false};
     std::atomic<bool> live_{false};
     std::atomic<bool> paused_{false};

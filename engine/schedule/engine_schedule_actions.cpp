@@ -15,7 +15,7 @@ class EngineScheduleActions final : public ScheduleActions {
     }
     bool startRecording() override {
         CaptureEngine* engine = CaptureEngine::instance();
-        return engine && engine->startRecording() == 0;
+        return engine && engine->startRecording().ok();
     }
     void stopRecording() override {
         if (CaptureEngine* engine = CaptureEngine::instance())
