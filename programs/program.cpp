@@ -26,6 +26,7 @@
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/paths.h"
+#include "app/preferences.h"
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
 #include "platform/instance_guard.h"
@@ -300,6 +301,10 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     };
     services.loadSettings = [hooks] {
         loadSettings();
+        // vidora.ini beside the settings file; a file that cannot be read leaves the defaults.
+        const auto ini = std::filesystem::current_path() / kPreferencesFileName;
+        if (const std::string failure = preferences().load(ini); !failure.empty())
+            qCWarning(log::app) << "preferences" << ini.c_str() << "not read:" << failure.c_str();
         if (hooks && hooks->afterSettingsLoaded)
             hooks->afterSettingsLoaded();
     };

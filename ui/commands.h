@@ -14,6 +14,7 @@ enum : uint32_t {
     ID_DISPLAY_CONFIG = 32781,
     ID_CAPTURE_CONFIG = 32782,
     ID_RECORD_CONFIG = 32783,
+    ID_MORE_SETTINGS = 32784,  // the viewer's own preferences (vidora.ini)
 };
 
 // WM_COMMAND's wParam: the id in the low half, 1 in the high half when an accelerator sent it.

@@ -103,6 +103,7 @@ std::vector<MenuItem> functionMenu() {
         {ID_RECORD_CONFIG, "Record Config"},
         {ID_CAPTURE_CONFIG, "Capture Config"},
         {ID_PLAN_TASK_CONFIG, "Plan Task Config"},
+        {ID_MORE_SETTINGS, "More settings"},
         {0, "", true, true},
         {ID_ABOUT, "About"},
     };
@@ -282,6 +283,8 @@ void MainWindow::onCommand(uint32_t command, bool fromAccelerator) {
         postMessage(ENG_CHANNEL_NEXT);
     } else if (const int page = settingsPageOf(command); page >= 0) {
         openSettings(page);
+    } else if (command == ID_MORE_SETTINGS) {
+        showMoreSettingsDialog(handle());
     } else if (command >= SC_SIZE && command <= SC_CONTEXTHELP) {
         defaultProc(WM_SYSCOMMAND, command, 0);
     } else {

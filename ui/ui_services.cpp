@@ -8,9 +8,11 @@
 #include <QUrl>
 
 #include "app/message_box.h"
+#include "app/preferences.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "settingsui/settingsui.h"
+#include "ui/more_settings_dialog.h"
 #include "ui/qt_host.h"
 #include "ui/skin_window.h"
 
@@ -86,6 +88,15 @@ void showSettingsDialog(WindowHandle owner, int page) {
     }
     // The dialog edits a copy and writes the record back only on "Ok"; its result is not needed.
     (void)ShowConfigDialog(widgetOf(owner), page, &gConfig, &settingsCallback);
+}
+
+void showMoreSettingsDialog(WindowHandle owner) {
+    if (services().showMoreSettings) {
+        services().showMoreSettings(owner);
+        return;
+    }
+    MoreSettingsDialog dialog(preferences(), moreSettingsPages(), widgetOf(owner));
+    dialog.exec();
 }
 
 std::string noFolderProgramText(const std::string& folder) {

@@ -29,11 +29,15 @@ struct UiServices {
     // that does not exist is left alone. Default: xdg-open, watched until it ends, or the
     // desktop services of Qt where there is no xdg-open.
     std::function<void(const std::string& folder, std::function<void()> noProgram)> openFolder;
+    // Shows the modal "More settings" dialog on the viewer's preferences (vidora.ini), owned by
+    // the window. Default: MoreSettingsDialog on preferences().
+    std::function<void(WindowHandle owner)> showMoreSettings;
 };
 
 // Empty members restore the defaults.
 void setUiServices(UiServices services);
 void showSettingsDialog(WindowHandle owner, int page);
+void showMoreSettingsDialog(WindowHandle owner);
 // The Files button: opens the record folder in the file manager. Where no program can open
 // folders, a message box tells the user where the folder is instead.
 void exploreFolder(const std::string& folder);

@@ -87,7 +87,8 @@ class LiveViewTest : public ::testing::Test {
             return std::make_unique<test::SpyRecordingPort>(l);
         };
         registerEngineModule(factories);
-        setUiServices({[](WindowHandle, int) {}, [](const std::string&, std::function<void()>) {}});
+        setUiServices({[](WindowHandle, int) {}, [](const std::string&, std::function<void()>) {},
+                       [](WindowHandle) {}});
     }
 
     ~LiveViewTest() override {

@@ -257,19 +257,20 @@ TEST_F(MainWindowTest, TheFunctionMenuOpensTheSettingsPageOnlyWhileLiveViewRuns)
     storeRelaxed(gState.livePaused, 0);
     clickMenuButton();
     const std::vector<MenuItem> menu = host.lastMenu();
-    ASSERT_EQ(menu.size(), 8u);
+    ASSERT_EQ(menu.size(), 9u);
     const std::vector<std::pair<uint32_t, std::string>> entries = {{32777, "Security Config"},
                                                                    {32781, "Display Config"},
                                                                    {32778, "Alarm Config"},
                                                                    {32783, "Record Config"},
                                                                    {32782, "Capture Config"},
                                                                    {32779, "Plan Task Config"},
+                                                                   {32784, "More settings"},
                                                                    {0, ""},
                                                                    {32780, "About"}};
     for (size_t i = 0; i < menu.size(); ++i) {
         EXPECT_EQ(menu[i].id, entries[i].first);
         EXPECT_EQ(menu[i].text, entries[i].second);
-        EXPECT_EQ(menu[i].separator, i == 6);
+        EXPECT_EQ(menu[i].separator, i == 7);
     }
     EXPECT_EQ(settingsCalls, (std::vector<SettingsCall>{{w, 6}}));
     EXPECT_EQ(commands(), (std::vector<Command>{sent(ENG_SETTINGS_CHANGED)}));
@@ -283,6 +284,12 @@ TEST_F(MainWindowTest, TheFunctionMenuOpensTheSettingsPageOnlyWhileLiveViewRuns)
         EXPECT_EQ(settingsCalls.back(), (SettingsCall{w, page})) << id;
     }
     commands();
+    // "More settings" opens the viewer's own dialog; the settings record is not involved.
+    host.queueMenuAnswer(32784);
+    clickMenuButton();
+    EXPECT_EQ(moreSettingsCalls, (std::vector<WindowHandle>{w}));
+    EXPECT_EQ(settingsCalls.size(), 7u);
+    EXPECT_TRUE(commands().empty());
     // Dismissing the menu, or a click beside the button, does nothing.
     clickMenuButton();
     host.mouse(w, WM_LBUTTONDOWN, 940, 700, MK_LBUTTON);

@@ -90,6 +90,7 @@ ViewerTest::ViewerTest(bool defaultSkin) {
     services.showSettings = [this](WindowHandle owner, int page) {
         settingsCalls.push_back({owner, page});
     };
+    services.showMoreSettings = [this](WindowHandle owner) { moreSettingsCalls.push_back(owner); };
     services.openFolder = [this](const std::string& f, std::function<void()> noProgram) {
         exploredFolders.push_back(f);
         if (noFolderProgram)

@@ -71,6 +71,7 @@ class ViewerTest : public ::testing::Test {
     ControlPanel* panel = nullptr;
     MonitorPanel* monitor = nullptr;
     std::vector<SettingsCall> settingsCalls;
+    std::vector<WindowHandle> moreSettingsCalls;
     std::vector<std::string> exploredFolders;
     bool noFolderProgram = false;  // the file manager's stand-in finds no program for folders
 };

@@ -1,0 +1,11 @@
+#pragma once
+// Every key of vidora.ini, in one place so that the README's table and the "More settings"
+// dialog can be checked against it. Each feature reads its own keys through preferences().
+#include "app/preferences.h"
+
+namespace vidora {
+
+// [alarm] Seconds of live picture and sound kept before an alarm recording starts; 0 keeps none.
+inline constexpr IntPreference kPreAlarmSeconds{"alarm", "preAlarmSeconds", 5, 0, 30};
+
+}  // namespace vidora

@@ -1,0 +1,112 @@
+#include "ui/more_settings_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/message_box.h"
+#include "app/preference_keys.h"
+
+namespace vidora {
+namespace {
+
+// Alarm recordings: how much of the time before the alarm they keep.
+class AlarmRecordingPage final : public MoreSettingsPage {
+  public:
+    QString title() const override { return "Alarm recording"; }
+
+    QWidget* build(const Preferences& prefs) override {
+        auto* page = new QWidget;
+        auto* form = new QFormLayout(page);
+        seconds_ = new QSpinBox(page);
+        seconds_->setObjectName("preAlarmSeconds");
+        seconds_->setRange(kPreAlarmSeconds.min, kPreAlarmSeconds.max);
+        seconds_->setSuffix(" s");
+        seconds_->setValue(prefs.get(kPreAlarmSeconds));
+        form->addRow("Seconds before the alarm:", seconds_);
+        auto* note = new QLabel(
+            "An alarm recording begins this many seconds before the alarm, with its sound. "
+            "0 starts it at the alarm.",
+            page);
+        note->setWordWrap(true);
+        form->addRow(note);
+        return page;
+    }
+
+    void store(Preferences& prefs) const override {
+        prefs.set(kPreAlarmSeconds, seconds_->value());
+    }
+
+  private:
+    QSpinBox* seconds_ = nullptr;
+};
+
+}  // namespace
+
+std::vector<std::unique_ptr<MoreSettingsPage>> moreSettingsPages() {
+    std::vector<std::unique_ptr<MoreSettingsPage>> pages;
+    pages.push_back(std::make_unique<AlarmRecordingPage>());
+    return pages;
+}
+
+QString viewerDialogStyleSheet() {
+    return "QDialog, QWidget { background-color: #202226; color: #e6e6e6; }"
+           "QTabWidget::pane { border: 1px solid #3a3d44; }"
+           "QTabBar::tab { background: #2b2e34; color: #c8c8c8; padding: 5px 12px; "
+           "border: 1px solid #3a3d44; }"
+           "QTabBar::tab:selected { background: #3a3f48; color: #ffffff; }"
+           "QLineEdit, QSpinBox, QComboBox { background-color: #2b2e34; color: #f0f0f0; "
+           "border: 1px solid #4a4e57; padding: 2px; selection-background-color: #2f6fb2; }"
+           "QLineEdit:disabled, QSpinBox:disabled, QComboBox:disabled { color: #7a7a7a; }"
+           "QPushButton { background-color: #33373e; color: #f0f0f0; border: 1px solid #4a4e57; "
+           "padding: 4px 14px; }"
+           "QPushButton:hover { background-color: #3d424a; }"
+           "QPushButton:default { border-color: #2f6fb2; }"
+           "QCheckBox, QLabel, QGroupBox { color: #e6e6e6; }";
+}
+
+std::string preferencesWriteFailureText(const std::string& file, const std::string& reason) {
+    return "Cannot save the settings to " + file + ": " + reason;
+}
+
+MoreSettingsDialog::MoreSettingsDialog(Preferences& prefs,
+                                       std::vector<std::unique_ptr<MoreSettingsPage>> pages,
+                                       QWidget* parent)
+    : QDialog(parent), prefs_(prefs), pages_(std::move(pages)), tabs_(new QTabWidget(this)) {
+    setWindowTitle("More settings");
+    setStyleSheet(viewerDialogStyleSheet());
+    for (const auto& page : pages_)
+        tabs_->addTab(page->build(prefs_), page->title());
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { confirm(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_);
+    layout->addWidget(buttons);
+}
+
+bool MoreSettingsDialog::confirm() {
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        if (const QString problem = pages_[i]->problem(); !problem.isEmpty()) {
+            tabs_->setCurrentIndex(static_cast<int>(i));
+            userMessageBox(problem.toStdString(), "Vidora", MB_OK | MB_ICONWARNING);
+            return false;
+        }
+    }
+    for (const auto& page : pages_)
+        page->store(prefs_);
+    if (const std::string reason = prefs_.save(); !reason.empty()) {
+        userMessageBox(preferencesWriteFailureText(prefs_.file().string(), reason), "Vidora",
+                       MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    prefs_.changed();
+    accept();
+    return true;
+}
+
+}  // namespace vidora
