@@ -55,6 +55,13 @@ class PumpingLock {
 constexpr uint32_t kSettleAfterSelectMs = 200;
 constexpr uint32_t kPauseAfterSwitchMs = 100;
 
+// For starts whose failure the user has been told of already (or that a later step retries):
+// the reason goes to the log.
+void logIfFailed(const Result& result, const char* what) {
+    if (!result)
+        qCInfo(log::engine) << what << "not started:" << result.reason().c_str();
+}
+
 std::unique_ptr<RecordingPort> orDefault(std::unique_ptr<RecordingPort> port) {
     return port ? std::move(port) : std::make_unique<RecordingPort>();
 }
@@ -98,11 +105,14 @@ CaptureEngine::CaptureEngine(EngineServices services)
     // follow.
     recordingPort_->setStallNotice([this] { notify(NTF_RECORD_STATE); });
     if (services_.folderWatchers) {
-        pictureWatcher_ = std::make_unique<FolderWatcher>(&gState.pictureFolderMB,
-                                                          loadRelaxedString(gConfig.pictureFolder));
-        recordWatcher_ = std::make_unique<FolderWatcher>(&gState.recordFolderMB,
-                                                         loadRelaxedString(gConfig.recordFolder),
-                                                         [this] { notify(NTF_RECORD_STATE); });
+        pictureWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.pictureFolderMB, loadRelaxedString(gConfig.pictureFolder),
+            [this] { eventSink().foldersChanged(eventTimeNow(clock_)); });
+        recordWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.recordFolderMB, loadRelaxedString(gConfig.recordFolder), [this] {
+                eventSink().foldersChanged(eventTimeNow(clock_));
+                notify(NTF_RECORD_STATE);
+            });
         recordWatcher_->setGoneNotice([this] { recordingPort_->recordFolderGone(); });
         pictureWatcher_->start();
         recordWatcher_->start();
@@ -146,9 +156,9 @@ std::function<void()> CaptureEngine::waitPump() const {
 int CaptureEngine::moduleStart() {
     enumerateReceivers();
     refreshClientSize();
-    buildGraph(0);
+    logIfFailed(buildGraph(0), "capture graph");
     setLayoutMode(loadRelaxed(gState.quadLayout) ? LayoutMode::Quad : LayoutMode::Single);
-    startLive();
+    logIfFailed(startLive(), "live view");
     if (loadRelaxed(gState.autoCycleOn))
         startAutoCycle();
     return 0;
@@ -188,6 +198,7 @@ Result CaptureEngine::buildGraph(int device) {
     if (graph_)
         return {};
     if (!enumerated_ || device < 0 || static_cast<std::size_t>(device) >= devices_.size()) {
+        tellReceiver(ReceiverEvent::NotFound);
         showMessage(kNoReceiverText, "");
         return Failure{"no receiver is connected"};
     }
@@ -241,6 +252,7 @@ Result CaptureEngine::buildGraph(int device) {
     videoTransfer_.setWindow(window);
     refreshClientSize();
     graphBuilt_ = true;
+    tellReceiver(ReceiverEvent::Connected);
     positionLive();
     paint();
     readAndApplyAdjustments();
@@ -293,7 +305,7 @@ void CaptureEngine::connect() {
     if (graph_)
         return;
     if (enumerateReceivers() && buildGraph(0))
-        startLive();
+        logIfFailed(startLive(), "live view");
 }
 
 void CaptureEngine::handleGraphEvents() {
@@ -312,6 +324,9 @@ void CaptureEngine::handleGraphEvents() {
     }
     if (!lost)
         return;
+    tellReceiver(ReceiverEvent::Unplugged);
+    // The recording that stops with live view ends because the receiver went.
+    recordingPort_->setRecordingEnd(RecordingEnd::Unplugged);
     stopLive();
     teardownGraph();
     showMessage(kReceiverUnpluggedText, "");
@@ -406,6 +421,7 @@ void CaptureEngine::stopLive() {
     const auto pump = waitPump();
     receiver_.waitSelectThreadsEnded(kThreadWaitStep, pump);
     alarmThread_.waitEnded(kThreadWaitStep, pump);
+    alarmPoll_.endAlarms();
     schedule_->waitSupervisorEnded(pump);
 }
 
@@ -471,20 +487,27 @@ void CaptureEngine::clickSelect(int x, int y) {
 // ---------------------------------------------------------------------------------------------
 // Recording
 
-Result CaptureEngine::startRecording() {
+void CaptureEngine::tellReceiver(ReceiverEvent what) {
+    if (receiverTold_.exchange(static_cast<int32_t>(what)) != static_cast<int32_t>(what))
+        eventSink().receiver(eventTimeNow(clock_), what);
+}
+
+Result CaptureEngine::startRecording(CaptureReason reason) {
     {
         PumpingLock lock(recordingLock_);
         if (!live_)
             return Failure{"live view is not running"};
         if (recording_)
             return Failure{"a recording runs already"};
+        recordedReason_ = reason;
+        recordingPort_->setRecordingCause(reason);
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
-        if (recordingPort_->startRecording() < 0) {
+        if (Result started = recordingPort_->startRecording(); !started) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
-            return Failure{"the recording writer refused to start"};
+            return started;
         }
         recording_ = true;
         storeRelaxed(gState.recordingOn, 1);
@@ -546,8 +569,8 @@ void CaptureEngine::settingsChanged() {
         const bool cycled = autoCycleThread_.alive();
         stopLive();
         teardownGraph();
-        buildGraph(0);
-        startLive();
+        logIfFailed(buildGraph(0), "capture graph");
+        logIfFailed(startLive(), "live view");
         if (cycled && live_)
             startAutoCycle();
     }
@@ -574,12 +597,18 @@ void CaptureEngine::settingsChanged() {
     }
     if (formatChanged) {
         const bool wasRecording = recording_;
-        if (wasRecording)
+        CaptureReason reason = CaptureReason::Manual;
+        if (wasRecording) {
+            {
+                PumpingLock lock(recordingLock_);
+                reason = recordedReason_;
+            }
             stopRecording();
+        }
         videoTransfer_.passFormat();
         audioTransfer_.passFormat();
         if (wasRecording)
-            startRecording();
+            logIfFailed(startRecording(reason), "recording");
     }
 }
 
@@ -588,10 +617,16 @@ void CaptureEngine::snapshot() {
         services_.messageBox(box->text, box->caption, box->type);
 }
 
-PictureWriteResult CaptureEngine::takeSnapshot() {
+PictureWriteResult CaptureEngine::takeSnapshot(CaptureReason reason) {
     if (!graphBuilt_)
         return {};
-    return recordingPort_->takeSnapshot(videoTransfer_);
+    const int channel = current_;
+    PictureWriteResult result = recordingPort_->takeSnapshot(videoTransfer_);
+    if (result && !result.path.empty()) {
+        eventSink().snapshotTaken(eventTimeNow(clock_), result.path,
+                                  static_cast<EventChannel>(channel + 1), reason);
+    }
+    return result;
 }
 
 StoredPicture CaptureEngine::makeStoredPicture(SizeMode mode) {
