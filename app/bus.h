@@ -33,7 +33,7 @@ class BusModule {
     virtual void stop() = 0;
     virtual int afterCreate() { return 0; }
     virtual int beforeDestroy() { return 0; }
-    virtual int isRunning() { return state == 2 ? 0 : -1; }
+    virtual bool isRunning() const { return state == 2; }
     virtual void attach(ViewerApp* app) { app_ = app; }
 
     int32_t moduleNumber = 0;

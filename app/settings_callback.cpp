@@ -10,13 +10,20 @@
 namespace vidora {
 
 namespace {
-std::function<void(int, int)>& applier() {
-    static std::function<void(int, int)> f;
+using Applier = std::function<void(media::AdjustmentKind, int)>;
+Applier& applier() {
+    static Applier f;
     return f;
 }
+
+// The dialog's adjustment codes are the adjustment kinds.
+static_assert(CFG_CB_BRIGHTNESS == static_cast<int>(media::AdjustmentKind::Brightness));
+static_assert(CFG_CB_SHARPNESS == static_cast<int>(media::AdjustmentKind::Sharpness));
+static_assert(CFG_CB_CONTRAST == static_cast<int>(media::AdjustmentKind::Contrast));
+static_assert(CFG_CB_SATURATION == static_cast<int>(media::AdjustmentKind::Saturation));
 }  // namespace
 
-void setAdjustmentApplier(std::function<void(int kind, int value)> f) {
+void setAdjustmentApplier(Applier f) {
     applier() = std::move(f);
 }
 
@@ -33,7 +40,7 @@ std::intptr_t settingsCallback(int code, std::intptr_t value) {
                                                &VidoraConfig::contrast, &VidoraConfig::saturation};
             updateConfig([&](VidoraConfig& c) { c.*fields[code - 1] = v; });
             if (applier())
-                applier()(code, v);
+                applier()(static_cast<media::AdjustmentKind>(code), v);
             return 0;
         }
         case CFG_CB_NEW_TASK:

@@ -6,6 +6,7 @@
 #include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/record_values.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "app/storage.h"
@@ -57,6 +58,13 @@ class PumpingLock {
 constexpr uint32_t kSettleAfterSelectMs = 200;
 constexpr uint32_t kPauseAfterSwitchMs = 100;
 
+// For starts whose failure the user has been told of already (or that a later step retries):
+// the reason goes to the log.
+void logIfFailed(const Result& result, const char* what) {
+    if (!result)
+        qCInfo(log::engine) << what << "not started:" << result.reason().c_str();
+}
+
 std::unique_ptr<RecordingPort> orDefault(std::unique_ptr<RecordingPort> port) {
     return port ? std::move(port) : std::make_unique<RecordingPort>();
 }
@@ -84,8 +92,11 @@ CaptureEngine::CaptureEngine(EngineServices services)
         services_.notify = [](int32_t id) { sendMessage(id, 0); };
     if (!services_.messageBox)
         services_.messageBox = userMessageBox;
-    videoTransfer_.setNominalSize(720, loadRelaxed(gConfig.videoStandard) == 2 ? 480 : 576);
-    setAdjustmentApplier([this](int kind, int value) { applyAdjustment(kind, value); });
+    videoTransfer_.setNominalSize(
+        media::kNominalVideoWidth,
+        media::nominalVideoHeight(media::videoStandardOf(loadRelaxed(gConfig.videoStandard))));
+    setAdjustmentApplier(
+        [this](media::AdjustmentKind kind, int value) { applyAdjustment(kind, value); });
     gEngine.store(this, std::memory_order_release);
     if (services_.backend) {
         services_.backend->setArrivalNotify([] {
@@ -148,9 +159,11 @@ std::function<void()> CaptureEngine::waitPump() const {
 int CaptureEngine::moduleStart() {
     enumerateReceivers();
     refreshClientSize();
-    statusBoard().setLink(buildGraph(0) ? ReceiverLink::Connected : ReceiverLink::NotFound);
-    setLayoutMode(loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle);
-    startLive();
+    const Result built = buildGraph(0);
+    statusBoard().setLink(built.ok() ? ReceiverLink::Connected : ReceiverLink::NotFound);
+    logIfFailed(built, "capture graph");
+    setLayoutMode(loadRelaxed(gState.quadLayout) ? LayoutMode::Quad : LayoutMode::Single);
+    logIfFailed(startLive(), "live view");
     if (loadRelaxed(gState.autoCycleOn))
         startAutoCycle();
     return 0;
@@ -186,24 +199,25 @@ bool CaptureEngine::enumerateReceivers() {
     return !devices_.empty();
 }
 
-bool CaptureEngine::buildGraph(int device) {
+Result CaptureEngine::buildGraph(int device) {
     if (graph_)
-        return true;
+        return {};
     if (!enumerated_ || device < 0 || static_cast<std::size_t>(device) >= devices_.size()) {
         tellReceiver(ReceiverEvent::NotFound);
         showMessage(kNoReceiverText, "");
-        return false;
+        return Failure{"no receiver is connected"};
     }
     VideoWindow* window = videoWindow();
     if (!window)
-        return false;
+        return Failure{"there is no video window"};
     std::unique_ptr<media::CaptureGraph> graph =
         services_.backend ? services_.backend->createGraph() : nullptr;
     if (!graph) {
         showMessage("", "error");
-        return false;
+        return Failure{"the capture graph cannot be created"};
     }
-    const int32_t standard = loadRelaxed(gConfig.videoStandard);
+    const int32_t stored = loadRelaxed(gConfig.videoStandard);
+    const media::VideoStandard standard = media::videoStandardOf(stored);
     const media::BuildResult built =
         graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_);
     static constexpr const char* kBuildTexts[] = {"built", "not created", "not bound to the device",
@@ -216,22 +230,22 @@ bool CaptureEngine::buildGraph(int device) {
             break;
         case media::BuildResult::GraphCreateFailed:
             showMessage("", "error");
-            return false;
+            return Failure{"the capture graph cannot be created"};
         case media::BuildResult::BindFailed:
             showMessage(kBindFailedText, "error");
-            return false;
+            return Failure{"the capture graph cannot be bound to the receiver"};
         case media::BuildResult::VideoRenderFailed:
-            standardInEffect_ = standard;
+            standardInEffect_ = stored;
             showMessage(kReceiverBusyText, "error");
-            return false;
+            return Failure{"the receiver's video cannot be rendered"};
     }
-    standardInEffect_ = standard;
-    videoTransfer_.setNominalSize(720, standard == 2 ? 480 : 576);
+    standardInEffect_ = stored;
+    videoTransfer_.setNominalSize(media::kNominalVideoWidth, media::nominalVideoHeight(standard));
     {
         // Until a channel is left, its cell shows black.
-        const int w = videoTransfer_.formatKnown() ? videoTransfer_.width() : 720;
-        const int h =
-            videoTransfer_.formatKnown() ? videoTransfer_.height() : (standard == 2 ? 480 : 576);
+        const bool known = videoTransfer_.formatKnown();
+        const int w = known ? videoTransfer_.width() : media::kNominalVideoWidth;
+        const int h = known ? videoTransfer_.height() : media::nominalVideoHeight(standard);
         std::lock_guard lock(displayLock_);
         for (int i = 0; i < 4; ++i) {
             frozen_[i] = StoredPicture(w / 2, h / 2);
@@ -247,7 +261,7 @@ bool CaptureEngine::buildGraph(int device) {
     positionLive();
     paint();
     readAndApplyAdjustments();
-    return true;
+    return {};
 }
 
 void CaptureEngine::readAndApplyAdjustments() {
@@ -262,13 +276,13 @@ void CaptureEngine::readAndApplyAdjustments() {
             c.adjustDefault[1] = 0;  // sharpness defaults to off
         });
     }
-    graph_->setAdjustment(1, loadRelaxed(gConfig.brightness));
-    graph_->setAdjustment(2, loadRelaxed(gConfig.sharpness));
-    graph_->setAdjustment(3, loadRelaxed(gConfig.contrast));
-    graph_->setAdjustment(4, loadRelaxed(gConfig.saturation));
+    graph_->setAdjustment(media::AdjustmentKind::Brightness, loadRelaxed(gConfig.brightness));
+    graph_->setAdjustment(media::AdjustmentKind::Sharpness, loadRelaxed(gConfig.sharpness));
+    graph_->setAdjustment(media::AdjustmentKind::Contrast, loadRelaxed(gConfig.contrast));
+    graph_->setAdjustment(media::AdjustmentKind::Saturation, loadRelaxed(gConfig.saturation));
 }
 
-void CaptureEngine::applyAdjustment(int kind, int32_t value) {
+void CaptureEngine::applyAdjustment(media::AdjustmentKind kind, int32_t value) {
     if (graph_)
         graph_->setAdjustment(kind, value);
 }
@@ -304,7 +318,7 @@ void CaptureEngine::connect() {
         board.setLink(ReceiverLink::Reconnecting);
     if (enumerateReceivers() && buildGraph(0)) {
         board.setLink(ReceiverLink::Connected);
-        startLive();
+        logIfFailed(startLive(), "live view");
     } else {
         board.setLink(again ? ReceiverLink::Unplugged : ReceiverLink::NotFound);
     }
@@ -345,11 +359,11 @@ void CaptureEngine::writerSettings() {
         static_cast<uint64_t>(loadRelaxed(gConfig.recordFileMB)) * 1048576u);
 }
 
-bool CaptureEngine::startLive() {
+Result CaptureEngine::startLive() {
     if (live_)
-        return true;
+        return {};
     if (!graph_)
-        return false;
+        return Failure{"there is no capture graph"};
     const bool resuming = paused_;
     if (!resuming) {
         writerSettings();
@@ -363,7 +377,8 @@ bool CaptureEngine::startLive() {
     if (!graph_->run()) {
         graph_->stop();
         videoTransfer_.setActive(false);
-        return false;
+        qCWarning(log::engine) << "the capture graph does not run";
+        return Failure{"the capture graph does not run"};
     }
     live_ = true;
     storeRelaxed(gState.liveViewOn, 1);
@@ -383,7 +398,7 @@ bool CaptureEngine::startLive() {
     }
     paused_ = false;
     storeRelaxed(gState.livePaused, 0);
-    return true;
+    return {};
 }
 
 void CaptureEngine::pauseLive() {
@@ -453,13 +468,13 @@ void CaptureEngine::switchChannel(int target) {
         return;
     forceReselect_ = false;
     current_ = n;
-    if (!graphBuilt_ || layoutMode_ == kLayoutNone) {
+    if (!graphBuilt_ || layoutMode_ == LayoutMode::None) {
         storeRelaxed(gState.currentChannel, n);
         return;
     }
     {
         std::lock_guard display(displayLock_);
-        frozen_[left] = videoTransfer_.makeStoredPicture(3);
+        frozen_[left] = videoTransfer_.makeStoredPicture(SizeMode::HalfSize);
         frozenTime_[left] = clock_.localTime();
     }
     receiver_.selectChannel(n);
@@ -494,27 +509,29 @@ void CaptureEngine::tellReceiver(ReceiverEvent what) {
         eventSink().receiver(eventTimeNow(clock_), what);
 }
 
-int CaptureEngine::startRecording(CaptureReason reason) {
+Result CaptureEngine::startRecording(CaptureReason reason) {
     {
         PumpingLock lock(recordingLock_);
-        if (!live_ || recording_)
-            return -1;
+        if (!live_)
+            return Failure{"live view is not running"};
+        if (recording_)
+            return Failure{"a recording runs already"};
         recordedReason_ = reason;
         recordingPort_->setRecordingCause(reason);
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
-        if (!recordingPort_->startRecording().ok()) {
+        if (Result started = recordingPort_->startRecording(); !started) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
-            return -1;
+            return started;
         }
         recording_ = true;
         storeRelaxed(gState.recordingOn, 1);
         statusBoard().setRecordingStart(clock_.tickCount());
     }
     notify(NTF_RECORD_STATE);
-    return 0;
+    return {};
 }
 
 void CaptureEngine::stopRecording() {
@@ -571,8 +588,10 @@ void CaptureEngine::settingsChanged() {
         const bool cycled = autoCycleThread_.alive();
         stopLive();
         teardownGraph();
-        statusBoard().setLink(buildGraph(0) ? ReceiverLink::Connected : ReceiverLink::NotFound);
-        startLive();
+        const Result built = buildGraph(0);
+        statusBoard().setLink(built.ok() ? ReceiverLink::Connected : ReceiverLink::NotFound);
+        logIfFailed(built, "capture graph");
+        logIfFailed(startLive(), "live view");
         if (cycled && live_)
             startAutoCycle();
     }
@@ -610,7 +629,7 @@ void CaptureEngine::settingsChanged() {
         videoTransfer_.passFormat();
         audioTransfer_.passFormat();
         if (wasRecording)
-            startRecording(reason);
+            logIfFailed(startRecording(reason), "recording");
     }
 }
 
@@ -635,8 +654,8 @@ PictureWriteResult CaptureEngine::takeSnapshot(CaptureReason reason) {
     return result;
 }
 
-StoredPicture CaptureEngine::makeStoredPicture(int sizeKind) {
-    return videoTransfer_.makeStoredPicture(sizeKind);
+StoredPicture CaptureEngine::makeStoredPicture(SizeMode mode) {
+    return videoTransfer_.makeStoredPicture(mode);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -656,7 +675,7 @@ void CaptureEngine::positionLive() {
         cellOfChannel(channel, layoutMode_, channel, clientWidth_, clientHeight_), channel);
 }
 
-void CaptureEngine::setLayoutMode(int32_t mode) {
+void CaptureEngine::setLayoutMode(LayoutMode mode) {
     layoutMode_ = mode;
     storeRelaxed(gState.quadLayout, isQuadLayout(mode) ? 1 : 0);
     positionLive();
@@ -683,7 +702,7 @@ void CaptureEngine::videoRectChanged() {
 }
 
 void CaptureEngine::paint() {
-    if (!graphBuilt_ || layoutMode_ == kLayoutNone)
+    if (!graphBuilt_ || layoutMode_ == LayoutMode::None)
         return;
     if (VideoWindow* window = videoWindow())
         window->repaint();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/event_sink.h"
+#include "app/record_values.h"
 #include "engine/alarm.h"
 #include "engine/audio_transfer.h"
 #include "engine/auto_cycle.h"
@@ -31,6 +32,8 @@
 #include "engine/video_transfer.h"
 #include "engine/video_window.h"
 #include "platform/media/capture_graph.h"
+#include "platform/media/picture_settings.h"
+#include "platform/result.h"
 #include "platform/sound/sound_player.h"
 #include "platform/system_time.h"
 #include "platform/worker_thread.h"
@@ -75,7 +78,7 @@ struct EngineServices {
 
 // What the monitor panel paints, read under the display lock.
 struct DisplayView {
-    int32_t layoutMode = 0;
+    LayoutMode layoutMode = LayoutMode::None;
     int currentChannel = 0;
     bool live = false;  // running, not paused
     bool paused = false;
@@ -104,13 +107,14 @@ class CaptureEngine {
 
     // Receivers and graph (UI thread).
     bool enumerateReceivers();
-    bool buildGraph(int device);
+    // Builds the graph on receiver `device`; a failure has been shown to the user already.
+    Result buildGraph(int device);
     void teardownGraph();
     void connect();            // ENG_CONNECT
     void handleGraphEvents();  // ENG_GRAPH_EVENT
 
     // Live view (UI thread).
-    bool startLive();
+    Result startLive();
     void pauseLive();
     void stopLive();
 
@@ -120,9 +124,9 @@ class CaptureEngine {
     void holdingChannel(const std::function<void()>& work);
     void clickSelect(int x, int y);
 
-    // Any thread. startRecording returns 0 when recording runs; the reason goes into the event
+    // Any thread. Success when this call started the recording; the reason goes into the event
     // log with each of the recording's files.
-    int startRecording(CaptureReason reason = CaptureReason::Manual);
+    Result startRecording(CaptureReason reason = CaptureReason::Manual);
     void stopRecording();
     // Any thread: a picture now, written under an automatic name. Tells the user only of the
     // picture folder's limit; a file that cannot be written is left to the caller. A written
@@ -136,10 +140,10 @@ class CaptureEngine {
     void settingsChanged();
     // ENG_SNAPSHOT: a picture now; a file that cannot be written is told at every attempt.
     void snapshot();
-    void applyAdjustment(int kind, int32_t value);
+    void applyAdjustment(media::AdjustmentKind kind, int32_t value);
 
     // Video area (UI thread).
-    void setLayoutMode(int32_t mode);
+    void setLayoutMode(LayoutMode mode);
     void toggleQuad();
     void toggleFullScreenLayout();
     void videoRectChanged();
@@ -148,8 +152,8 @@ class CaptureEngine {
     // Calls `reader` with the display state under the display lock.
     void withDisplay(const std::function<void(const DisplayView&)>& reader);
 
-    // A stored picture of the latest live picture (size kind 1..3).
-    StoredPicture makeStoredPicture(int sizeKind);
+    // A stored picture of the latest live picture.
+    StoredPicture makeStoredPicture(SizeMode mode);
 
     // State.
     bool graphBuilt() const { return graphBuilt_.load(); }
@@ -160,7 +164,8 @@ class CaptureEngine {
     // read-only, full or was removed); the marks show it while recordingOn. Any thread.
     bool recordingStalled() const { return recordingPort_->recordingStalled(); }
     int currentChannel() const { return current_.load(); }
-    int32_t layoutMode() const { return layoutMode_.load(); }
+    LayoutMode layoutMode() const { return layoutMode_.load(); }
+    // The stored video standard (VidoraConfig::videoStandard) the graph was last built for.
     int32_t standardInEffect() const { return standardInEffect_.load(); }
     bool autoCycleAlive() const { return autoCycleThread_.alive(); }
     bool alarmThreadsAlive() const;
@@ -209,7 +214,7 @@ class CaptureEngine {
     std::unique_ptr<media::CaptureGraph> graph_;  // UI thread only
 
     std::atomic<int> current_{0};
-    std::atomic<int32_t> layoutMode_{kLayoutSingle};
+    std::atomic<LayoutMode> layoutMode_{LayoutMode::Single};
     std::atomic<bool> graphBuilt_{false};
     std::atomic<bool> live_{false};
     std::atomic<bool> paused_{false};

@@ -2,9 +2,20 @@
 
 #include "app/messages.h"
 #include "app/settings.h"
+#include "platform/log/log.h"
 #include "platform/relaxed.h"
 
 namespace vidora {
+
+namespace {
+// The bus answers a command with 0 when it was done and -1 when not; the reason goes to the log.
+int32_t busResult(const Result& result, const char* what) {
+    if (result)
+        return 0;
+    qCInfo(log::engine) << what << "not started:" << result.reason().c_str();
+    return -1;
+}
+}  // namespace
 
 EngineModule::EngineModule(int32_t moduleNumber, EngineServices services) {
     this->moduleNumber = moduleNumber;
@@ -50,9 +61,9 @@ int32_t EngineModule::handle(int32_t id, int32_t value) {
             e.toggleFullScreenLayout();
             return 0;
         case ENG_LIVE_START:
-            return e.startLive() ? 0 : -1;
+            return busResult(e.startLive(), "live view");
         case ENG_RECORD_START:
-            return e.startRecording();
+            return busResult(e.startRecording(), "recording");
         case ENG_RECORD_STOP:
             e.stopRecording();
             return 0;

@@ -4,41 +4,41 @@
 
 namespace vidora {
 
-int32_t toggledQuadMode(int32_t mode) {
+LayoutMode toggledQuadMode(LayoutMode mode) {
     switch (mode) {
-        case kLayoutQuad:
-            return kLayoutSingle;
-        case kLayoutSingle:
-            return kLayoutQuad;
-        case kLayoutQuadFullScreen:
-            return kLayoutSingleFullScreen;
-        case kLayoutSingleFullScreen:
-            return kLayoutQuadFullScreen;
+        case LayoutMode::Quad:
+            return LayoutMode::Single;
+        case LayoutMode::Single:
+            return LayoutMode::Quad;
+        case LayoutMode::QuadFullScreen:
+            return LayoutMode::SingleFullScreen;
+        case LayoutMode::SingleFullScreen:
+            return LayoutMode::QuadFullScreen;
         default:
             return mode;
     }
 }
 
-int32_t toggledFullScreenMode(int32_t mode) {
+LayoutMode toggledFullScreenMode(LayoutMode mode) {
     switch (mode) {
-        case kLayoutQuad:
-            return kLayoutQuadFullScreen;
-        case kLayoutSingle:
-            return kLayoutSingleFullScreen;
-        case kLayoutQuadFullScreen:
-            return kLayoutQuad;
-        case kLayoutSingleFullScreen:
-            return kLayoutSingle;
+        case LayoutMode::Quad:
+            return LayoutMode::QuadFullScreen;
+        case LayoutMode::Single:
+            return LayoutMode::SingleFullScreen;
+        case LayoutMode::QuadFullScreen:
+            return LayoutMode::Quad;
+        case LayoutMode::SingleFullScreen:
+            return LayoutMode::Single;
         default:
             return mode;
     }
 }
 
-VideoRect cellOfChannel(int channel, int32_t layoutMode, int currentChannel, int clientWidth,
+VideoRect cellOfChannel(int channel, LayoutMode layoutMode, int currentChannel, int clientWidth,
                         int clientHeight) {
     if (channel < 0 || channel > 3)
         return {};
-    if (layoutMode == kLayoutSingle || layoutMode == kLayoutSingleFullScreen) {
+    if (layoutMode == LayoutMode::Single || layoutMode == LayoutMode::SingleFullScreen) {
         if (channel != currentChannel)
             return {};
         return {0, 0, clientWidth, clientHeight};
@@ -54,7 +54,7 @@ VideoRect cellOfChannel(int channel, int32_t layoutMode, int currentChannel, int
     return {};
 }
 
-int hitTestCells(int x, int y, int32_t layoutMode, int currentChannel, int clientWidth,
+int hitTestCells(int x, int y, LayoutMode layoutMode, int currentChannel, int clientWidth,
                  int clientHeight) {
     for (int i = 0; i < 4; ++i) {
         if (cellOfChannel(i, layoutMode, currentChannel, clientWidth, clientHeight)

@@ -24,31 +24,31 @@ struct PanOffset {
     friend bool operator==(const PanOffset&, const PanOffset&) = default;
 };
 
-// Layout modes of the video area.
-enum LayoutMode : int32_t {
-    kLayoutNone = 0,
-    kLayoutQuad = 1,
-    kLayoutSingle = 2,
-    kLayoutQuadFullScreen = 3,
-    kLayoutSingleFullScreen = 4,
+// Layout modes of the video area. None draws nothing (no graph to show yet).
+enum class LayoutMode : int32_t {
+    None = 0,
+    Quad = 1,
+    Single = 2,
+    QuadFullScreen = 3,
+    SingleFullScreen = 4,
 };
 
-inline constexpr bool isQuadLayout(int32_t mode) {
-    return mode == kLayoutQuad || mode == kLayoutQuadFullScreen;
+inline constexpr bool isQuadLayout(LayoutMode mode) {
+    return mode == LayoutMode::Quad || mode == LayoutMode::QuadFullScreen;
 }
-// 1 <-> 2 and 3 <-> 4.
-int32_t toggledQuadMode(int32_t mode);
-// 1 <-> 3 and 2 <-> 4.
-int32_t toggledFullScreenMode(int32_t mode);
+// Quad <-> Single, in and out of full screen alike; None stays None.
+LayoutMode toggledQuadMode(LayoutMode mode);
+// Into full screen and back out, keeping quad or single; None stays None.
+LayoutMode toggledFullScreenMode(LayoutMode mode);
 
 // Cell of channel i in a client area of cw x ch. Single layouts: the current channel gets the
 // whole area, the others nothing. Quad: 0 top left, 1 top right, 2 bottom left, 3 bottom right,
 // each (cw/2 - 1) x (ch/2 - 1), leaving the separator bars between them.
-VideoRect cellOfChannel(int channel, int32_t layoutMode, int currentChannel, int clientWidth,
+VideoRect cellOfChannel(int channel, LayoutMode layoutMode, int currentChannel, int clientWidth,
                         int clientHeight);
 
 // The first channel (0..3) whose cell contains the point, or -1.
-int hitTestCells(int x, int y, int32_t layoutMode, int currentChannel, int clientWidth,
+int hitTestCells(int x, int y, LayoutMode layoutMode, int currentChannel, int clientWidth,
                  int clientHeight);
 
 struct ZoomResult {

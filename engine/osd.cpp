@@ -8,7 +8,8 @@ namespace vidora {
 
 namespace {
 
-// The fields are printed as signed 16-bit numbers, the way the date has always been written.
+// The fields are printed as signed 16-bit numbers, as the stamp in the recorded pictures prints
+// them (osd_stamp): the live display and the recordings show the same text for any time.
 short asShort(uint16_t v) {
     return static_cast<short>(v);
 }

@@ -1,6 +1,9 @@
 #include "engine/receiver_control.h"
 
+#include <exception>
+
 #include "app/settings.h"
+#include "platform/log/log.h"
 #include "platform/media/capture_graph.h"
 #include "platform/relaxed.h"
 
@@ -40,7 +43,9 @@ int32_t ReceiverControl::receiverCommand(uint8_t* block, int32_t length) {
     try {
         int32_t len = length;
         return graph_->vendorCmdRW(block, &len);
-    } catch (...) {
+    } catch (const std::exception& error) {
+        // A select must never wait on a failed request: it fails, and the log says why.
+        qCWarning(log::engine) << "receiver request failed:" << error.what();
         return -1;
     }
 }

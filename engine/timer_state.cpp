@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "app/record_values.h"
 #include "app/settings.h"
 #include "engine/video_window.h"
 #include "platform/relaxed.h"
@@ -28,7 +29,7 @@ bool applyChannelSwitch(int channel) {
     storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
     storeRelaxed(gTimer.alarmRecordLeftMs, 0);
     const auto boundElsewhere = [channel](int32_t taskChannel) {
-        return taskChannel != 4 && taskChannel != channel;
+        return !taskChannelMatches(taskChannel, channel);
     };
     if (boundElsewhere(loadRelaxed(gTimer.captureTaskChannel))) {
         storeRelaxed(gTimer.captureTaskChannel, -1);

@@ -33,7 +33,7 @@ struct TimerState {
     int32_t alarmCaptureLeftMs = 0;  // alarm photos still due
     uint8_t alarmRecording = 0;      // the running recording was started for an alarm
     uint8_t taskRecording = 0;       // ... for a record task
-    int32_t recordTaskChannel = -1;  // 0..3, 4 = whichever is live, -1 = no task
+    int32_t recordTaskChannel = -1;  // 0..3, kWhicheverChannelIsLive, -1 = no task
     int32_t captureTaskChannel = -1;
     int32_t recordTaskLeftMs = 0;
     int32_t captureTaskLeftMs = 0;

@@ -14,8 +14,8 @@
 namespace vidora {
 
 namespace {
-// Room for the largest picture of the receiver (720 x 576), plus the slack the recording side
-// has always been given.
+// Room for the largest picture of the receiver (720 x 576), plus the same 1024 bytes of slack
+// that the record encoder adds to its own picture buffers.
 constexpr std::size_t kDefaultCapacity = 720 * 576 * 2 + 1024;
 constexpr int kMaxDimension = 4096;
 }  // namespace
@@ -47,7 +47,7 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
     // The rate is always given as 25; the encoder puts recordFps in its place.
     const StreamFormat video = videoStreamFormat(static_cast<uint16_t>(format.width),
                                                  static_cast<uint16_t>(format.height), 25);
-    const int sizeMode = loadRelaxed(gConfig.recordImageSize);
+    const int32_t storedSize = loadRelaxed(gConfig.recordImageSize);
     {
         std::scoped_lock lock(pictureLock_, copyLock_);
         ensureBuffers(static_cast<std::size_t>(format.width) * format.height * 2 + 1024);
@@ -57,7 +57,7 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
         height_ = format.height;
         formatKnown_ = true;
         interlaced_ = (format.width == 720);
-        sizeMode_ = sizeMode;
+        sizeMode_ = sizeModeOf(storedSize);
         format_ = video;
     }
     storeRelaxed(gState.videoWidth, format.width);
@@ -68,7 +68,7 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
             z = 0;  // the next picture positions itself for the new size
         sourceValid_ = false;
     }
-    port_.setVideoFormat(video, sizeMode);
+    port_.setVideoFormat(video, storedSize);
     return true;
 }
 
@@ -94,13 +94,13 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
         pictures_.fetch_add(1, std::memory_order_relaxed);
         if (loadRelaxed(gState.recordingOn)) {
             switch (sizeMode_) {
-                case 1:
+                case SizeMode::Full:
                     port_.onPicture(full_.get(), bytes);
                     break;
-                case 2:
+                case SizeMode::HalfWidth:
                     port_.onPicture(halfWidth_.get(), bytes / 2);
                     break;
-                default:
+                case SizeMode::HalfSize:
                     port_.onPicture(halfSize_.get(), bytes / 4);
                     break;
             }
@@ -148,18 +148,24 @@ void VideoTransfer::present(const uint8_t* data, int64_t enteredNs) {
 }
 
 StoredPicture VideoTransfer::makeStoredPicture(int sizeKind) {
-    if (sizeKind < 1 || sizeKind > 3)
+    if (sizeKind < static_cast<int>(SizeMode::Full) ||
+        sizeKind > static_cast<int>(SizeMode::HalfSize))
         return StoredPicture();
+    return makeStoredPicture(sizeModeOf(sizeKind));
+}
+
+StoredPicture VideoTransfer::makeStoredPicture(SizeMode mode) {
     std::lock_guard lock(copyLock_);
     const int w = formatKnown_ ? width_ : nominalWidth_;
     const int h = formatKnown_ ? height_ : nominalHeight_;
-    const int pw = sizeKind == 1 ? w : w / 2;
-    const int ph = sizeKind == 3 ? h / 2 : h;
+    const int pw = mode == SizeMode::Full ? w : w / 2;
+    const int ph = mode == SizeMode::HalfSize ? h / 2 : h;
     if (!active_.load(std::memory_order_relaxed) || !havePicture_ || !formatKnown_) {
         return StoredPicture(pw, ph);
     }
-    const uint8_t* source =
-        sizeKind == 1 ? full_.get() : (sizeKind == 2 ? halfWidth_.get() : halfSize_.get());
+    const uint8_t* source = mode == SizeMode::Full        ? full_.get()
+                            : mode == SizeMode::HalfWidth ? halfWidth_.get()
+                                                          : halfSize_.get();
     return storedPictureFromUyvy(source, pw, ph);
 }
 
@@ -188,16 +194,16 @@ VideoRect VideoTransfer::liveCell() const {
 
 void VideoTransfer::passFormat() {
     StreamFormat video;
-    int sizeMode;
+    int32_t storedSize = 0;
     {
         std::scoped_lock lock(pictureLock_, copyLock_);
         if (!formatKnown_)
             return;
-        sizeMode_ = loadRelaxed(gConfig.recordImageSize);
-        sizeMode = sizeMode_;
+        storedSize = loadRelaxed(gConfig.recordImageSize);
+        sizeMode_ = sizeModeOf(storedSize);
         video = format_;
     }
-    port_.setVideoFormat(video, sizeMode);
+    port_.setVideoFormat(video, storedSize);
 }
 
 bool VideoTransfer::formatKnown() const {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/record_values.h"
 #include "engine/layout.h"
 #include "engine/recording_port.h"
 #include "engine/video_window.h"
@@ -28,8 +29,10 @@ class VideoTransfer final : public media::VideoTransferSink, public StoredPictur
     bool acceptVideoFormat(const media::VideoFormat& format) override;
     void renderVideo(const uint8_t* data, std::size_t length) override;
 
-    // Size kind 1 full, 2 half width, 3 half width and half height (any thread). Black when no
-    // picture arrived yet or the graph is stopped; empty for another kind.
+    // A stored picture in `mode` (any thread). Black when no picture arrived yet or the graph is
+    // stopped.
+    StoredPicture makeStoredPicture(SizeMode mode);
+    // The same for a stored size value (1..3, see SizeMode); empty for any other value.
     StoredPicture makeStoredPicture(int sizeKind) override;
 
     // The graph is paused or running (pictures may be converted), or stopped.
@@ -66,7 +69,7 @@ class VideoTransfer final : public media::VideoTransferSink, public StoredPictur
     int height_ = 0;
     bool formatKnown_ = false;
     bool interlaced_ = false;
-    int sizeMode_ = 3;
+    SizeMode sizeMode_ = SizeMode::HalfSize;
     StreamFormat format_{};
     int nominalWidth_ = 720;
     int nominalHeight_ = 576;

@@ -1,4 +1,5 @@
 #include "settingsui/alarm_set.h"
+#include "settingsui/control_ids.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -43,7 +44,10 @@ void CAlarmSet::build() {
     const VidoraConfig& cfg = config();
 
     // Channel switches: edit id pairs (move, sound) per channel.
-    constexpr int kChannelIds[4][2] = {{5010, 5011}, {5018, 5019}, {5020, 5021}, {5022, 5036}};
+    constexpr int kChannelIds[4][2] = {{ids::alarm::kMotion1, ids::alarm::kSound1},
+                                       {ids::alarm::kMotion2, ids::alarm::kSound2},
+                                       {ids::alarm::kMotion3, ids::alarm::kSound3},
+                                       {ids::alarm::kMotion4, ids::alarm::kSound4}};
     auto* channels = new QGridLayout;
     for (int ch = 0; ch < 4; ++ch) {
         auto* group = new QGroupBox(QStringLiteral("CH%1").arg(ch + 1), this);
@@ -58,20 +62,27 @@ void CAlarmSet::build() {
     }
 
     auto* operating = new QGroupBox(QStringLiteral("Operating of alarm"), this);
-    record_ = makeCheck(operating, 5013, QStringLiteral("Record"), cfg.alarmRecord != 0);
-    capture_ = makeCheck(operating, 5014, QStringLiteral("Capture"), cfg.alarmCapture != 0);
-    sound_ = makeCheck(operating, 5015, QStringLiteral("Play alarm sound"), cfg.alarmSound != 0);
+    record_ =
+        makeCheck(operating, ids::alarm::kRecord, QStringLiteral("Record"), cfg.alarmRecord != 0);
+    capture_ = makeCheck(operating, ids::alarm::kCapture, QStringLiteral("Capture"),
+                         cfg.alarmCapture != 0);
+    sound_ = makeCheck(operating, ids::alarm::kPlaySound, QStringLiteral("Play alarm sound"),
+                       cfg.alarmSound != 0);
     auto* operatingRow = new QHBoxLayout(operating);
     operatingRow->addWidget(record_);
     operatingRow->addWidget(capture_);
     operatingRow->addWidget(sound_);
     operatingRow->addStretch();
 
-    recordFor_ = makeDuration({5023, 5074, 5026, 5027, 5030, 5031});
-    captureFor_ = makeDuration({5025, 5075, 5029, 5076, 5079, 5077});
-    fps_ = makeNumberEdit(5078);
+    recordFor_ = makeDuration({ids::alarm::kRecordHours, ids::alarm::kRecordHoursUpDown,
+                               ids::alarm::kRecordMinutes, ids::alarm::kRecordMinutesUpDown,
+                               ids::alarm::kRecordSeconds, ids::alarm::kRecordSecondsUpDown});
+    captureFor_ = makeDuration({ids::alarm::kCaptureHours, ids::alarm::kCaptureHoursUpDown,
+                                ids::alarm::kCaptureMinutes, ids::alarm::kCaptureMinutesUpDown,
+                                ids::alarm::kCaptureSeconds, ids::alarm::kCaptureSecondsUpDown});
+    fps_ = makeNumberEdit(ids::alarm::kFps);
     maxFps_ = cfg.videoStandard == 1 ? 25 : 30;
-    makeUpDown(5048, fps_, 1, maxFps_);
+    makeUpDown(ids::alarm::kFpsUpDown, fps_, 1, maxFps_);
 
     auto* recordGroup = new QGroupBox(QStringLiteral("Record strategy of alarm"), this);
     auto* recordRow = new QHBoxLayout(recordGroup);

@@ -1,4 +1,5 @@
 #include "settingsui/capture_setup.h"
+#include "settingsui/control_ids.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,12 +22,12 @@ void CCaptureSetup::build() {
 
     auto* pictureFormat = new QGroupBox(QStringLiteral("Picture Format"), this);
     format_ = new QComboBox(pictureFormat);
-    format_->setObjectName(idName(5082));
+    format_->setObjectName(idName(ids::capture::kFormat));
     format_->addItems({QStringLiteral("JPG"), QStringLiteral("BMP")});
     format_->setCurrentIndex(
         cfg.pictureFormat >= 1 && cfg.pictureFormat <= 2 ? cfg.pictureFormat - 1 : -1);
     size_ = new QComboBox(pictureFormat);
-    size_->setObjectName(idName(5083));
+    size_->setObjectName(idName(ids::capture::kSize));
     if (cfg.videoStandard == 1 || cfg.videoStandard == 2) {
         size_->addItems(pictureSizeItems(cfg.videoStandard == 1));
     }
@@ -41,7 +42,7 @@ void CCaptureSetup::build() {
     formatGrid->setColumnStretch(3, 1);
 
     auto* storage = new QGroupBox(QStringLiteral("Storage Strategy"), this);
-    limit_ = makeNumberEdit(5084, 7);
+    limit_ = makeNumberEdit(ids::capture::kLimit, 7);
     limit_->setText(QString::number(cfg.pictureLimitMB));
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(makeLabel(QStringLiteral("Limit total file size below")));
@@ -49,11 +50,12 @@ void CCaptureSetup::build() {
     limitRow->addStretch();
     auto* storageColumn = new QVBoxLayout(storage);
     storageColumn->addLayout(limitRow);
-    storageColumn->addWidget(makePolicyGroup(5085, 5086, cfg.pictureLimitPolicy));
+    storageColumn->addWidget(makePolicyGroup(ids::capture::kDeleteOldest,
+                                             ids::capture::kStopAndNotify, cfg.pictureLimitPolicy));
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(
-        makeFolderRow(QStringLiteral("Picture Path:"), 5087, 5080, fieldText(cfg.pictureFolder)));
+    layout->addLayout(makeFolderRow(QStringLiteral("Picture Path:"), ids::capture::kFolder,
+                                    ids::capture::kBrowse, fieldText(cfg.pictureFolder)));
     layout->addWidget(pictureFormat);
     layout->addWidget(storage);
     layout->addStretch();

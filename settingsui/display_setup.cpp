@@ -1,4 +1,5 @@
 #include "settingsui/display_setup.h"
+#include "settingsui/control_ids.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,7 +33,8 @@ void CDisplaySetup::build() {
     const VidoraConfig& cfg = config();
 
     // Camera alias edits, in the order of the channels.
-    constexpr int kNameIds[4] = {5042, 5044, 5043, 5045};
+    constexpr int kNameIds[4] = {ids::display::kChannelName1, ids::display::kChannelName2,
+                                 ids::display::kChannelName3, ids::display::kChannelName4};
     auto* alias = new QGroupBox(QStringLiteral("Camera Alias"), this);
     auto* aliasGrid = new QGridLayout(alias);
     for (int ch = 0; ch < 4; ++ch) {
@@ -51,12 +53,12 @@ void CDisplaySetup::build() {
     aliasGrid->setColumnStretch(3, 1);
 
     auto* loop = new QGroupBox(QStringLiteral("Channel Loop"), this);
-    hours_ = makeNumberEdit(5099);
-    minutes_ = makeNumberEdit(5056);
-    seconds_ = makeNumberEdit(5057);
-    makeUpDown(5048, hours_, 0, 23);
-    makeUpDown(5051, minutes_, 0, 59);
-    makeUpDown(5053, seconds_, 3, 59);
+    hours_ = makeNumberEdit(ids::display::kCycleHours);
+    minutes_ = makeNumberEdit(ids::display::kCycleMinutes);
+    seconds_ = makeNumberEdit(ids::display::kCycleSeconds);
+    makeUpDown(ids::display::kCycleHoursUpDown, hours_, 0, 23);
+    makeUpDown(ids::display::kCycleMinutesUpDown, minutes_, 0, 59);
+    makeUpDown(ids::display::kCycleSecondsUpDown, seconds_, 3, 59);
     const std::uint32_t cycle = cfg.cycleSeconds;
     hours_->setText(QString::number(cycle / 3600));
     minutes_->setText(QString::number(cycle % 3600 / 60));
@@ -70,13 +72,13 @@ void CDisplaySetup::build() {
 
     auto* osd = new QGroupBox(QStringLiteral("On Screen Display"), this);
     showDate_ = new QCheckBox(QStringLiteral("Date"), osd);
-    showDate_->setObjectName(idName(5100));
+    showDate_->setObjectName(idName(ids::display::kShowDate));
     showDate_->setChecked(cfg.showDate != 0);
     showTime_ = new QCheckBox(QStringLiteral("Time"), osd);
-    showTime_->setObjectName(idName(5101));
+    showTime_->setObjectName(idName(ids::display::kShowTime));
     showTime_->setChecked(cfg.showTime != 0);
     showChannel_ = new QCheckBox(QStringLiteral("CHx"), osd);
-    showChannel_->setObjectName(idName(5102));
+    showChannel_->setObjectName(idName(ids::display::kShowChannelName));
     showChannel_->setChecked(cfg.showChannelName != 0);
     auto* osdRow = new QHBoxLayout(osd);
     osdRow->addWidget(showDate_);
@@ -87,14 +89,15 @@ void CDisplaySetup::build() {
     auto* video = new QGroupBox(QStringLiteral("Video Adjustment"), this);
     auto* videoGrid = new QGridLayout(video);
     standard_ = new QComboBox(video);
-    standard_->setObjectName(idName(5039));
+    standard_->setObjectName(idName(ids::display::kStandard));
     standard_->addItems({QStringLiteral("PAL"), QStringLiteral("NTSC")});
     standard_->setCurrentIndex(
         cfg.videoStandard == 1 || cfg.videoStandard == 2 ? cfg.videoStandard - 1 : -1);
     videoGrid->addWidget(new QLabel(QStringLiteral("Standard"), video), 0, 0);
     videoGrid->addWidget(standard_, 0, 1, Qt::AlignLeft);
 
-    constexpr int kSliderIds[4] = {5067, 5071, 5072, 5073};
+    constexpr int kSliderIds[4] = {ids::display::kBrightness, ids::display::kSharpness,
+                                   ids::display::kContrast, ids::display::kSaturation};
     const QString kSliderNames[4] = {QStringLiteral("Brightness"), QStringLiteral("Sharpness"),
                                      QStringLiteral("Contrast"), QStringLiteral("Saturation")};
     const std::int32_t values[4] = {cfg.brightness, cfg.sharpness, cfg.contrast, cfg.saturation};
@@ -117,7 +120,7 @@ void CDisplaySetup::build() {
         });
     }
     auto* defaults = new QPushButton(QStringLiteral("Default"), video);
-    defaults->setObjectName(idName(5103));
+    defaults->setObjectName(idName(ids::display::kDefaults));
     connect(defaults, &QPushButton::clicked, this, [this] { restoreDefaults(); });
     videoGrid->addWidget(defaults, 5, 1, Qt::AlignRight);
     videoGrid->setColumnStretch(1, 1);

@@ -1,4 +1,5 @@
 #include "settingsui/modify_password.h"
+#include "settingsui/control_ids.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -33,10 +34,10 @@ CModifyPassword::CModifyPassword(const PageContext& context)
 
 void CModifyPassword::build() {
     ask_ = new QCheckBox(QStringLiteral("Ask for password on startup."), this);
-    ask_->setObjectName(idName(5073));
-    oldEdit_ = makePasswordEdit(this, 5042, false);
-    newEdit_ = makePasswordEdit(this, 5001, true);
-    confirmEdit_ = makePasswordEdit(this, 5002, true);
+    ask_->setObjectName(idName(ids::password::kAskPassword));
+    oldEdit_ = makePasswordEdit(this, ids::password::kOldPassword, false);
+    newEdit_ = makePasswordEdit(this, ids::password::kNewPassword, true);
+    confirmEdit_ = makePasswordEdit(this, ids::password::kConfirmPassword, true);
 
     auto* form = new QFormLayout;
     form->setContentsMargins(24, 8, 0, 0);

@@ -1,4 +1,5 @@
 #include "settingsui/plan_task.h"
+#include "settingsui/control_ids.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -69,7 +70,7 @@ const TaskRecord* CPlanTask::taskAt(int index) const {
 
 void CPlanTask::build() {
     list_ = new QTableWidget(0, 3, this);
-    list_->setObjectName(idName(5037));
+    list_->setObjectName(idName(ids::plan::kTaskList));
     list_->setHorizontalHeaderLabels({QStringLiteral(" CHx"), QStringLiteral("        Timing"),
                                       QStringLiteral("             Operation")});
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -86,11 +87,11 @@ void CPlanTask::build() {
     list_->setMinimumHeight(110);
 
     new_ = new QPushButton(QStringLiteral("&New"), this);
-    new_->setObjectName(idName(5038));
+    new_->setObjectName(idName(ids::plan::kNew));
     add_ = new QPushButton(QStringLiteral("&Add"), this);
-    add_->setObjectName(idName(5039));
+    add_->setObjectName(idName(ids::plan::kAdd));
     delete_ = new QPushButton(QStringLiteral("&Delete"), this);
-    delete_->setObjectName(idName(5040));
+    delete_->setObjectName(idName(ids::plan::kDelete));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(new_);
@@ -99,10 +100,10 @@ void CPlanTask::build() {
 
     // Task Strategy.
     auto* strategy = new QGroupBox(QStringLiteral("Task Strategy"), this);
-    frequencyRadios_ = {makeRadio(strategy, 5046, QStringLiteral("Daily")),
-                        makeRadio(strategy, 5045, QStringLiteral("Weekly")),
-                        makeRadio(strategy, 5047, QStringLiteral("Monthly")),
-                        makeRadio(strategy, 5044, QStringLiteral("Only Once"))};
+    frequencyRadios_ = {makeRadio(strategy, ids::plan::kDaily, QStringLiteral("Daily")),
+                        makeRadio(strategy, ids::plan::kWeekly, QStringLiteral("Weekly")),
+                        makeRadio(strategy, ids::plan::kMonthly, QStringLiteral("Monthly")),
+                        makeRadio(strategy, ids::plan::kOnce, QStringLiteral("Only Once"))};
     frequencies_ = new QButtonGroup(this);
     auto* strategyColumn = new QVBoxLayout(strategy);
     for (int i = 0; i < 4; ++i) {
@@ -122,24 +123,24 @@ void CPlanTask::build() {
         weekdays << weekdayName(d);
     }
     dayLabel_ = new QLabel(QStringLiteral("Day"), timing);
-    dayLabel_->setObjectName(idName(5121));
-    day_ = makeList(timing, 5111, days);
+    dayLabel_->setObjectName(idName(ids::plan::kDayLabel));
+    day_ = makeList(timing, ids::plan::kDay, days);
     weekdayLabel_ = new QLabel(QStringLiteral("DayOfWeek"), timing);
-    weekdayLabel_->setObjectName(idName(5122));
-    weekday_ = makeList(timing, 5041, weekdays);
+    weekdayLabel_->setObjectName(idName(ids::plan::kWeekdayLabel));
+    weekday_ = makeList(timing, ids::plan::kWeekday, weekdays);
     dateLabel_ = new QLabel(QStringLiteral("Date"), timing);
-    dateLabel_->setObjectName(idName(5125));
+    dateLabel_->setObjectName(idName(ids::plan::kDateLabel));
     date_ = new QDateEdit(QDate::currentDate(), timing);
-    date_->setObjectName(idName(5089));
+    date_->setObjectName(idName(ids::plan::kDate));
     date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     date_->setCalendarPopup(true);
     timeLabel_ = new QLabel(QStringLiteral("Time"), timing);
-    timeLabel_->setObjectName(idName(5124));
+    timeLabel_->setObjectName(idName(ids::plan::kTimeLabel));
     const QDateTime now = QDateTime::currentDateTime();
     time_ = new QDateTimeEdit(
         QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second())),
         timing);
-    time_->setObjectName(idName(5110));
+    time_->setObjectName(idName(ids::plan::kTime));
     time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     timingGrid_ = new QGridLayout(timing);
     timingGrid_->setColumnStretch(1, 1);
@@ -149,21 +150,21 @@ void CPlanTask::build() {
 
     // Operation.
     auto* operation = new QGroupBox(QStringLiteral("Operation"), this);
-    recorder_ = makeRadio(operation, 5054, QStringLiteral("Recorder"));
-    capture_ = makeRadio(operation, 5059, QStringLiteral("Capture"));
+    recorder_ = makeRadio(operation, ids::plan::kRecorder, QStringLiteral("Recorder"));
+    capture_ = makeRadio(operation, ids::plan::kCapture, QStringLiteral("Capture"));
     auto* operations = new QButtonGroup(this);
     operations->addButton(recorder_);
     operations->addButton(capture_);
-    lengthHours_ = makeNumberEdit(5033);
-    lengthMinutes_ = makeNumberEdit(5035);
-    lengthSeconds_ = makeNumberEdit(5060);
-    makeUpDown(5024, lengthHours_, 0, 23);
-    makeUpDown(5034, lengthMinutes_, 0, 59);
-    makeUpDown(5063, lengthSeconds_, 0, 59);
-    captureSeconds_ = makeNumberEdit(5061);
-    captureFps_ = makeNumberEdit(5062);
-    makeUpDown(5028, captureSeconds_, 1, 999);
-    makeUpDown(5032, captureFps_, 1, 25);
+    lengthHours_ = makeNumberEdit(ids::plan::kLengthHours);
+    lengthMinutes_ = makeNumberEdit(ids::plan::kLengthMinutes);
+    lengthSeconds_ = makeNumberEdit(ids::plan::kLengthSeconds);
+    makeUpDown(ids::plan::kLengthHoursUpDown, lengthHours_, 0, 23);
+    makeUpDown(ids::plan::kLengthMinutesUpDown, lengthMinutes_, 0, 59);
+    makeUpDown(ids::plan::kLengthSecondsUpDown, lengthSeconds_, 0, 59);
+    captureSeconds_ = makeNumberEdit(ids::plan::kCaptureSeconds);
+    captureFps_ = makeNumberEdit(ids::plan::kCaptureFps);
+    makeUpDown(ids::plan::kCaptureSecondsUpDown, captureSeconds_, 1, 999);
+    makeUpDown(ids::plan::kCaptureFpsUpDown, captureFps_, 1, 25);
     auto* recordRow = new QHBoxLayout;
     recordRow->addWidget(recorder_);
     recordRow->addSpacing(12);
@@ -185,7 +186,7 @@ void CPlanTask::build() {
 
     // Channel.
     auto* channelGroup = new QGroupBox(QStringLiteral("Channel"), this);
-    channel_ = makeList(channelGroup, 5118,
+    channel_ = makeList(channelGroup, ids::plan::kChannel,
                         {QStringLiteral("CH1"), QStringLiteral("CH2"), QStringLiteral("CH3"),
                          QStringLiteral("CH4"), QStringLiteral("ALL")});
     auto* channelColumn = new QVBoxLayout(channelGroup);

@@ -1,4 +1,5 @@
 #include "settingsui/record_setup.h"
+#include "settingsui/control_ids.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -44,7 +45,7 @@ void CRecordSetup::build() {
     const VidoraConfig& cfg = config();
 
     drives_ = new QTableWidget(0, 2, this);
-    drives_->setObjectName(idName(5090));
+    drives_->setObjectName(idName(ids::record::kDrives));
     auto* diskHeader = new QTableWidgetItem(QStringLiteral("  Disk"));
     diskHeader->setTextAlignment(Qt::AlignCenter);
     auto* spaceHeader = new QTableWidgetItem(QStringLiteral("                 Remain space"));
@@ -62,8 +63,8 @@ void CRecordSetup::build() {
     drives_->setMaximumHeight(120);
     fillDriveList();
 
-    QLayout* folderRow =
-        makeFolderRow(QStringLiteral("Record File Path"), 5097, 5098, fieldText(cfg.recordFolder));
+    QLayout* folderRow = makeFolderRow(QStringLiteral("Record File Path"), ids::record::kFolder,
+                                       ids::record::kBrowse, fieldText(cfg.recordFolder));
 
     const bool pal = cfg.videoStandard == 1;
     QStringList rates;
@@ -71,11 +72,12 @@ void CRecordSetup::build() {
         rates << QString::number(fps);
     }
     auto* fileSetup = new QGroupBox(QStringLiteral("Record File Setup"), this);
-    auto* compression = makeList(fileSetup, 5091, {QStringLiteral("MPEG4")}, 0);
-    auto* format = makeList(fileSetup, 5069, {QStringLiteral("AVI")}, 0);
-    imageSize_ =
-        makeList(fileSetup, 5092, pictureSizeItems(pal), std::int64_t{cfg.recordImageSize} - 1);
-    frameRate_ = makeList(fileSetup, 5040, rates, cfg.recordFps / 5 - 1);
+    auto* compression =
+        makeList(fileSetup, ids::record::kCompression, {QStringLiteral("MPEG4")}, 0);
+    auto* format = makeList(fileSetup, ids::record::kFileFormat, {QStringLiteral("AVI")}, 0);
+    imageSize_ = makeList(fileSetup, ids::record::kImageSize, pictureSizeItems(pal),
+                          std::int64_t{cfg.recordImageSize} - 1);
+    frameRate_ = makeList(fileSetup, ids::record::kFrameRate, rates, cfg.recordFps / 5 - 1);
     auto* fileGrid = new QGridLayout(fileSetup);
     fileGrid->addWidget(new QLabel(QStringLiteral("Compression"), fileSetup), 0, 0);
     fileGrid->addWidget(compression, 0, 1);
@@ -89,8 +91,8 @@ void CRecordSetup::build() {
     fileGrid->setColumnStretch(3, 1);
 
     auto* storage = new QGroupBox(QStringLiteral("Storage Strategy"), this);
-    totalLimit_ = makeNumberEdit(5093, 7);
-    fileLimit_ = makeNumberEdit(5094, 7);
+    totalLimit_ = makeNumberEdit(ids::record::kTotalLimit, 7);
+    fileLimit_ = makeNumberEdit(ids::record::kFileLimit, 7);
     totalLimit_->setText(QString::number(cfg.recordLimitMB));
     fileLimit_->setText(QString::number(cfg.recordFileMB));
     auto* limitRow = new QHBoxLayout;
@@ -100,7 +102,8 @@ void CRecordSetup::build() {
     limitRow->addStretch();
     auto* storageColumn = new QVBoxLayout(storage);
     storageColumn->addLayout(limitRow);
-    storageColumn->addWidget(makePolicyGroup(5095, 5096, cfg.recordLimitPolicy));
+    storageColumn->addWidget(makePolicyGroup(ids::record::kDeleteOldest,
+                                             ids::record::kStopAndNotify, cfg.recordLimitPolicy));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(drives_);

@@ -186,7 +186,8 @@ std::vector<Rect> buildCutList(const Bitmap24& frame, uint32_t maskColor, int32_
         const int start = y;
         while (y < frame.height() && frame.pixel(x, y) == mask)
             ++y;
-        // The pixel that ends the run is part of the cut, as the outline has always been cut.
+        // The pixel that ends the run is part of the cut: existing skins are drawn for cuts made
+        // this way, and cutting one pixel less would leave a line of mask colour on their edges.
         cuts.push_back({x, start, x + 1, y < frame.height() ? y + 1 : frame.height()});
     }
     return cuts;

@@ -88,8 +88,8 @@ void BM_SimGraphOneSecond(benchmark::State& state) {
     int pictures = 0;
     for (auto _ : state) {
         auto graph = backend->createGraph();
-        graph->build({media::kReceiverName, sim::kReceiverPath}, int(state.range(0)), &video,
-                     &audio);
+        graph->build({media::kReceiverName, sim::kReceiverPath},
+                     media::videoStandardOf(int32_t(state.range(0))), &video, &audio);
         const int before = video.pictures;
         graph->run();
         std::this_thread::sleep_for(std::chrono::seconds(1));

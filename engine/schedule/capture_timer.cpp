@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/record_values.h"
 #include "app/settings.h"
 #include "app/storage.h"
 #include "engine/schedule/timer_rules.h"
@@ -35,7 +36,7 @@ void CaptureTimer::tick() {
     const uint32_t limitMB = loadRelaxed(gConfig.pictureLimitMB);
     if (limitMB != 0 && loadRelaxed(gState.pictureFolderMB) >= limitMB) {
         bool room = false;
-        if (loadRelaxed(gConfig.pictureLimitPolicy) == 1) {
+        if (limitPolicyOf(loadRelaxed(gConfig.pictureLimitPolicy)) == LimitPolicy::DeleteOldest) {
             const std::string folder = loadRelaxedString(gConfig.pictureFolder);
             const DeleteResult deleted = deleteOldestFiles(folder.c_str(), limitMB);
             if (deleted.listed)
@@ -105,7 +106,7 @@ void CaptureTimer::tick() {
                                    : taskRate;
         const int32_t live = loadRelaxed(gState.currentChannel);
         onChannel = (alarmDue && live == loadRelaxed(gTimer.alarmChannel)) ||
-                    (taskDue && (channel == live || channel == 4));
+                    (taskDue && taskChannelMatches(channel, live));
     }
     // A new alarm series or capture task is told afresh.
     if (!alarmDue)

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <limits>
 
+#include "app/record_values.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -34,7 +35,7 @@ bool usable(const TaskRecord& task) {
     if (task.operation != kRecordVideo && task.operation != kCapturePhotos)
         return false;
     // A channel that does not exist, or a time of day that does not, never comes.
-    if (task.channel < 0 || task.channel > 4)
+    if (task.channel < 0 || task.channel > kWhicheverChannelIsLive)
         return false;
     const SystemTime& at = task.startTime;
     return at.hour <= 23 && at.minute <= 59 && at.second <= 59;
@@ -130,7 +131,7 @@ void evaluateDayLists(DayLists& lists, int64_t now, int liveChannel) {
                 it = list.erase(it);
                 continue;
             }
-            const bool blocked = alarmWorkDue && it->channel != 4 && it->channel != liveChannel;
+            const bool blocked = alarmWorkDue && !taskChannelMatches(it->channel, liveChannel);
             if (now < it->start || blocked) {
                 ++it;
                 continue;

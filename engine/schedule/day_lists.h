@@ -13,7 +13,7 @@ namespace vidora {
 struct DayEntry {
     int64_t start = 0;  // calendar seconds
     int64_t end = 0;
-    int32_t channel = 0;  // 0..3, 4 = whichever channel is live
+    int32_t channel = 0;  // 0..3, or kWhicheverChannelIsLive
     int32_t fps = 0;      // photo rate of a capture task
 };
 

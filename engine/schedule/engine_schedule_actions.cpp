@@ -26,7 +26,7 @@ class EngineScheduleActions final : public ScheduleActions {
         // The record timer starts a recording for a due alarm, otherwise for its task.
         const CaptureReason reason =
             loadRelaxed(gTimer.alarmRecordLeftMs) > 0 ? CaptureReason::Alarm : CaptureReason::Task;
-        return engine && engine->startRecording(reason) == 0;
+        return engine && engine->startRecording(reason).ok();
     }
     void stopRecording() override {
         if (CaptureEngine* engine = CaptureEngine::instance())

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/message_box.h"
+#include "app/record_values.h"
 #include "app/settings.h"
 #include "app/storage.h"
 #include "engine/schedule/timer_rules.h"
@@ -44,7 +45,8 @@ bool RecordTimer::enforceFolderLimit(bool recording) {
     const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
     if (limitMB == 0 || loadRelaxed(gState.recordFolderMB) < limitMB)
         return false;
-    const bool notify = loadRelaxed(gConfig.recordLimitPolicy) == 2;
+    const bool notify =
+        limitPolicyOf(loadRelaxed(gConfig.recordLimitPolicy)) == LimitPolicy::StopAndNotify;
     if (!notify) {
         if (recording && !actions_.recordingEndedAtLimit()) {
             // The writer makes room between its files and goes on; deleting here as well could
@@ -162,7 +164,7 @@ void RecordTimer::tick() {
         const int32_t channel = loadRelaxed(gTimer.recordTaskChannel);
         const int32_t live = loadRelaxed(gState.currentChannel);
         return channel != -1 && loadRelaxed(gTimer.recordTaskLeftMs) > 0 &&
-               (channel == live || channel == 4);
+               taskChannelMatches(channel, live);
     };
     const auto due = [&taskDue] {
         std::lock_guard lock(timerLock());

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "app/record_values.h"
 #include "engine/timer_state.h"
 #include "platform/relaxed.h"
 
@@ -49,7 +50,8 @@ inline bool startedAfterOther(int64_t mine, int32_t otherChannel, int64_t otherS
 // Whether two running tasks are bound to different definite channels (neither is "whichever
 // is live"), so that only one of them can have its channel.
 inline bool channelsCompete(int32_t a, int32_t b) {
-    return a != -1 && b != -1 && a != 4 && b != 4 && a != b;
+    return a != -1 && b != -1 && a != kWhicheverChannelIsLive && b != kWhicheverChannelIsLive &&
+           a != b;
 }
 
 }  // namespace vidora

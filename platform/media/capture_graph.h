@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/picture_settings.h"
+
 namespace vidora::media {
 
 inline constexpr const char* kReceiverName = "Halcap Capture";
@@ -105,8 +107,8 @@ class CaptureGraph {
 
     // Builds capture -> video transfer, and capture -> fold to mono -> tee -> sound output and
     // audio transfer. Audio failures are not reported; the graph then has no sound.
-    virtual BuildResult build(const DeviceInfo& device, int videoStandard, VideoTransferSink* video,
-                              AudioTransferSink* audio) = 0;
+    virtual BuildResult build(const DeviceInfo& device, VideoStandard standard,
+                              VideoTransferSink* video, AudioTransferSink* audio) = 0;
     virtual bool hasAudio() const = 0;
 
     virtual bool run() = 0;
@@ -117,8 +119,8 @@ class CaptureGraph {
     virtual void setVolume(int32_t hundredthsOfDb) = 0;
     // Reads the nine adjustment ranges; false when the device has no adjustments.
     virtual bool readAdjustments(AdjustTable& table) = 0;
-    // Kind 1 brightness, 2 sharpness, 3 contrast, 4 saturation, 5 hue.
-    virtual bool setAdjustment(int kind, int32_t value) = 0;
+    // False for a kind outside AdjustmentKind, or when the device refuses the value.
+    virtual bool setAdjustment(AdjustmentKind kind, int32_t value) = 0;
 
     // Called from any thread when events are waiting; the engine then drains them with
     // nextEvent on its own thread (the UI answers WM_GRAPH_NOTIFY with ENG_GRAPH_EVENT).

@@ -24,7 +24,7 @@ class CaptureSource {
     // The element that produces raw video (any format the graph can convert to UYVY), set up
     // for the video standard (1 PAL-D, 2 NTSC-M, other values leave the device's own).
     // nullptr when it cannot be made.
-    virtual GstPtr<GstElement> createVideoSource(int videoStandard) = 0;
+    virtual GstPtr<GstElement> createVideoSource(VideoStandard standard) = 0;
     // The element that produces the device's sound (16-bit stereo or anything audioconvert can
     // turn into it), or nullptr when the device has none.
     virtual GstPtr<GstElement> createAudioSource() = 0;

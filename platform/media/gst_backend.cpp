@@ -59,7 +59,7 @@ class V4l2CaptureSource final : public CaptureSource {
         return true;
     }
 
-    GstPtr<GstElement> createVideoSource(int videoStandard) override {
+    GstPtr<GstElement> createVideoSource(VideoStandard standard) override {
         // V4L2 lets a second program open a device that streams elsewhere and fails only once
         // our pipeline runs (which would look like an unplugged receiver); a device in use
         // fails here, as a video stream that cannot be rendered.
@@ -72,9 +72,9 @@ class V4l2CaptureSource final : public CaptureSource {
             return nullptr;
         g_object_set(src.get(), "device", path_.c_str(), nullptr);
         // A device without analogue standards (no decoder) simply keeps its own.
-        if ((videoStandard == 1 || videoStandard == 2) && controls_->hasVideoStandards()) {
+        if (controls_->hasVideoStandards()) {
             gst_util_set_object_arg(G_OBJECT(src.get()), "norm",
-                                    videoStandard == 1 ? "PAL-D" : "NTSC-M");
+                                    standard == VideoStandard::Pal ? "PAL-D" : "NTSC-M");
         }
         return src;
     }

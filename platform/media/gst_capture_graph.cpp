@@ -4,6 +4,7 @@
 #include <gst/video/video.h>
 
 #include <cstring>
+#include <exception>
 
 #include "platform/log/log.h"
 #include "platform/media/audio_fold.h"
@@ -79,7 +80,7 @@ GstCaptureGraph::~GstCaptureGraph() {
     teardown();
 }
 
-BuildResult GstCaptureGraph::build(const DeviceInfo& device, int videoStandard,
+BuildResult GstCaptureGraph::build(const DeviceInfo& device, VideoStandard standard,
                                    VideoTransferSink* video, AudioTransferSink* audio) {
     if (built_)
         return BuildResult::Ok;
@@ -104,7 +105,7 @@ BuildResult GstCaptureGraph::build(const DeviceInfo& device, int videoStandard,
     handOverToStreaming();
     gst_bus_set_sync_handler(bus.get(), &GstCaptureGraph::onBusMessage, this, nullptr);
 
-    if (!buildVideoPath(videoStandard)) {
+    if (!buildVideoPath(standard)) {
         teardown();
         return BuildResult::VideoRenderFailed;
     }
@@ -126,8 +127,8 @@ BuildResult GstCaptureGraph::build(const DeviceInfo& device, int videoStandard,
     return BuildResult::Ok;
 }
 
-bool GstCaptureGraph::buildVideoPath(int videoStandard) {
-    GstPtr<GstElement> src = source_->createVideoSource(videoStandard);
+bool GstCaptureGraph::buildVideoPath(VideoStandard standard) {
+    GstPtr<GstElement> src = source_->createVideoSource(standard);
     if (!src)
         return false;
     GstElement* convert = makeElement("videoconvert", "Video Convert");
@@ -355,12 +356,20 @@ bool GstCaptureGraph::readAdjustments(AdjustTable& table) {
     return built_ && source_->readAdjustments(table);
 }
 
-bool GstCaptureGraph::setAdjustment(int kind, int32_t value) {
-    static constexpr AdjustProperty kKinds[] = {kBrightness, kSharpness, kContrast, kSaturation,
-                                                kHue};
-    if (!built_ || kind < 1 || kind > 5)
-        return false;
-    return source_->setAdjustment(kKinds[kind - 1], value);
+bool GstCaptureGraph::setAdjustment(AdjustmentKind kind, int32_t value) {
+    switch (kind) {
+        case AdjustmentKind::Brightness:
+            return built_ && source_->setAdjustment(kBrightness, value);
+        case AdjustmentKind::Sharpness:
+            return built_ && source_->setAdjustment(kSharpness, value);
+        case AdjustmentKind::Contrast:
+            return built_ && source_->setAdjustment(kContrast, value);
+        case AdjustmentKind::Saturation:
+            return built_ && source_->setAdjustment(kSaturation, value);
+        case AdjustmentKind::Hue:
+            return built_ && source_->setAdjustment(kHue, value);
+    }
+    return false;  // a value outside the kinds, cast from a callback code
 }
 
 void GstCaptureGraph::setEventNotify(std::function<void()> notify) {
@@ -395,7 +404,8 @@ int32_t GstCaptureGraph::vendorCmdRW(uint8_t* block, int32_t* length) {
         return -1;
     try {
         return source_->vendorCmdRW(block, length);
-    } catch (...) {
+    } catch (const std::exception& error) {
+        qCWarning(log::media) << "vendor request failed:" << error.what();
         return -1;
     }
 }

@@ -34,7 +34,7 @@ class GstCaptureGraph final : public CaptureGraph {
     GstCaptureGraph(std::unique_ptr<CaptureSource> source, std::shared_ptr<DeviceWatch> watch);
     ~GstCaptureGraph() override;
 
-    BuildResult build(const DeviceInfo& device, int videoStandard, VideoTransferSink* video,
+    BuildResult build(const DeviceInfo& device, VideoStandard standard, VideoTransferSink* video,
                       AudioTransferSink* audio) override;
     bool hasAudio() const override { return hasAudio_; }
 
@@ -44,7 +44,7 @@ class GstCaptureGraph final : public CaptureGraph {
 
     void setVolume(int32_t hundredthsOfDb) override;
     bool readAdjustments(AdjustTable& table) override;
-    bool setAdjustment(int kind, int32_t value) override;
+    bool setAdjustment(AdjustmentKind kind, int32_t value) override;
 
     void setEventNotify(std::function<void()> notify) override;
     bool nextEvent(GraphEvent& event) override;
@@ -61,7 +61,7 @@ class GstCaptureGraph final : public CaptureGraph {
     std::string elementFactoryNames() const { return childFactoryNames(pipeline_.get()); }
 
   private:
-    bool buildVideoPath(int videoStandard);
+    bool buildVideoPath(VideoStandard standard);
     bool buildAudioPath();
     void teardown();
     GstPtr<GstElement> makeSoundOutput();

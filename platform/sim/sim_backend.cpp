@@ -84,10 +84,8 @@ class SimCaptureSource final : public media::CaptureSource {
         return device.path == kReceiverPath && receiver_->plugged();
     }
 
-    GstPtr<GstElement> createVideoSource(int videoStandard) override {
-        if (videoStandard == 1 || videoStandard == 2) {
-            receiver_->setVideoStandard(static_cast<VideoStandard>(videoStandard));
-        }
+    GstPtr<GstElement> createVideoSource(media::VideoStandard standard) override {
+        receiver_->setVideoStandard(standard);
         mode_ = videoModeOf(receiver_->videoStandard());
         const std::string caps = "video/x-raw,format=UYVY,width=" + std::to_string(mode_.width) +
                                  ",height=" + std::to_string(mode_.height) +

@@ -26,7 +26,7 @@ inline constexpr const char* kReceiverPath = "sim:mr220";
 inline constexpr const char* kUnrelatedDeviceName = "Integrated Camera";
 inline constexpr const char* kUnrelatedDevicePath = "sim:integrated-camera";
 
-enum class VideoStandard : int32_t { Pal = 1, Ntsc = 2 };
+using media::VideoStandard;
 
 struct VideoMode {
     int width = 720;

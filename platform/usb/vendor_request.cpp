@@ -2,6 +2,9 @@
 
 #include <array>
 #include <cstring>
+#include <exception>
+
+#include "platform/log/log.h"
 
 namespace vidora::usb {
 
@@ -32,7 +35,9 @@ int32_t sendVendorRequest(ControlTransport& transport, uint8_t* block, const int
         if (setup.deviceToHost())
             std::memcpy(block, data.data(), std::size_t(transferred));
         return 0;
-    } catch (...) {
+    } catch (const std::exception& error) {
+        // The select and alarm threads must go on: the request fails, and the log says why.
+        qCWarning(log::usb) << "vendor request failed:" << error.what();
         return -1;
     }
 }

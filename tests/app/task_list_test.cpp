@@ -87,7 +87,9 @@ TEST(TaskList, SnapshotsFromAnotherThreadStaySafeWhileTheUiEdits) {
 
 TEST(SettingsCallback, AdjustmentCodesStoreAndApply) {
     std::vector<std::pair<int, int>> applied;
-    setAdjustmentApplier([&](int kind, int value) { applied.emplace_back(kind, value); });
+    setAdjustmentApplier([&](media::AdjustmentKind kind, int value) {
+        applied.emplace_back(static_cast<int>(kind), value);
+    });
     settingsCallback(CFG_CB_BRIGHTNESS, 100);
     settingsCallback(CFG_CB_SATURATION, 4000);
     EXPECT_EQ(gConfig.brightness, 100);

@@ -118,7 +118,7 @@ TEST_F(EngineTest, StartBuildsRunsAndSendsTheSavedChannelToTheReceiver) {
     EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 1);
     EXPECT_EQ(receiver->volumes, std::vector<int32_t>{-2500});
     EXPECT_TRUE(engine().alarmThreadsAlive());
-    EXPECT_EQ(engine().layoutMode(), kLayoutSingle);
+    EXPECT_EQ(engine().layoutMode(), LayoutMode::Single);
     // The receiver's adjustment ranges reach the settings (sharpness default forced to 0) and
     // the four stored values are applied.
     EXPECT_EQ(gConfig.adjustMin[0], -100);
@@ -209,7 +209,7 @@ TEST_F(EngineTest, ReselectingTheCurrentChannelDoesNothing) {
 TEST_F(EngineTest, ClickSelectsTheEnabledChannelUnderThePoint) {
     gState.quadLayout = 1;
     start();
-    EXPECT_EQ(engine().layoutMode(), kLayoutQuad);
+    EXPECT_EQ(engine().layoutMode(), LayoutMode::Quad);
     post(ENG_CLICK_SELECT, packPoint(400, 300));
     EXPECT_EQ(gState.currentChannel, 3);
     EXPECT_EQ(engine().videoTransfer().liveCell(), (VideoRect{353, 289, 351, 287}));
@@ -223,7 +223,7 @@ TEST_F(EngineTest, ClickSelectsTheEnabledChannelUnderThePoint) {
 
     // Single layout: only the current channel's cell can be hit.
     send(ENG_TOGGLE_QUAD);
-    EXPECT_EQ(engine().layoutMode(), kLayoutSingle);
+    EXPECT_EQ(engine().layoutMode(), LayoutMode::Single);
     EXPECT_EQ(gState.quadLayout, 0);
     receiver->clearCommands();
     post(ENG_CLICK_SELECT, packPoint(600, 500));
@@ -490,14 +490,14 @@ TEST_F(EngineTest, LayoutCommandsAndSnapshot) {
     start();
     const int repaintsBefore = window.repaints.load();
     send(ENG_TOGGLE_QUAD);
-    EXPECT_EQ(engine().layoutMode(), kLayoutQuad);
+    EXPECT_EQ(engine().layoutMode(), LayoutMode::Quad);
     EXPECT_EQ(gState.quadLayout, 1);
     EXPECT_GT(window.invalidations.load(), 0);
     send(ENG_TOGGLE_FULLSCREEN_LAYOUT);
-    EXPECT_EQ(engine().layoutMode(), kLayoutQuadFullScreen);
+    EXPECT_EQ(engine().layoutMode(), LayoutMode::QuadFullScreen);
     EXPECT_EQ(gState.quadLayout, 1);
     send(ENG_TOGGLE_FULLSCREEN_LAYOUT);
-    EXPECT_EQ(engine().layoutMode(), kLayoutQuad);
+    EXPECT_EQ(engine().layoutMode(), LayoutMode::Quad);
     EXPECT_GT(window.repaints.load(), repaintsBefore);
 
     window.size = {1000, 800};
@@ -591,7 +591,7 @@ TEST_F(EngineTest, TheUiThreadKeepsShowingWorkerMessagesWhileItWaitsForThem) {
 
     // A timer thread starts a recording that the writer refuses with a message; meanwhile the
     // user stops recording on the UI thread, which must wait for the recording lock.
-    std::thread timer([&] { engine().startRecording(); });
+    std::thread timer([&] { (void)engine().startRecording(); });
     ASSERT_TRUE(test::waitFor([&] { return refusing->entered.load(); }));
     send(ENG_RECORD_STOP);
     timer.join();

@@ -21,14 +21,14 @@ FakeGraph::~FakeGraph() {
     r_->audio = nullptr;
 }
 
-media::BuildResult FakeGraph::build(const media::DeviceInfo&, int videoStandard,
+media::BuildResult FakeGraph::build(const media::DeviceInfo&, media::VideoStandard standard,
                                     media::VideoTransferSink* video,
                                     media::AudioTransferSink* audio) {
     media::VideoFormat format;
     media::BuildResult result;
     {
         std::lock_guard lock(r_->mutex);
-        r_->lastStandard = videoStandard;
+        r_->lastStandard = static_cast<int>(standard);
         result = r_->buildResult;
         if (result != media::BuildResult::Ok)
             return result;
@@ -36,7 +36,7 @@ media::BuildResult FakeGraph::build(const media::DeviceInfo&, int videoStandard,
         r_->video = video;
         r_->audio = audio;
         format = r_->videoFormat;
-        if (videoStandard == 2)
+        if (standard == media::VideoStandard::Ntsc)
             format.height = 480;
     }
     video->acceptVideoFormat(format);
@@ -78,9 +78,9 @@ bool FakeGraph::readAdjustments(media::AdjustTable& table) {
     return true;
 }
 
-bool FakeGraph::setAdjustment(int kind, int32_t value) {
+bool FakeGraph::setAdjustment(media::AdjustmentKind kind, int32_t value) {
     std::lock_guard lock(r_->mutex);
-    r_->adjustments.emplace_back(kind, value);
+    r_->adjustments.emplace_back(static_cast<int>(kind), value);
     return r_->hasAdjustments;
 }
 

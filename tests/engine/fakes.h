@@ -70,7 +70,7 @@ class FakeGraph final : public media::CaptureGraph {
   public:
     explicit FakeGraph(std::shared_ptr<FakeReceiver> receiver);
     ~FakeGraph() override;
-    media::BuildResult build(const media::DeviceInfo& device, int videoStandard,
+    media::BuildResult build(const media::DeviceInfo& device, media::VideoStandard standard,
                              media::VideoTransferSink* video,
                              media::AudioTransferSink* audio) override;
     bool hasAudio() const override { return true; }
@@ -79,7 +79,7 @@ class FakeGraph final : public media::CaptureGraph {
     void stop() override;
     void setVolume(int32_t hundredthsOfDb) override;
     bool readAdjustments(media::AdjustTable& table) override;
-    bool setAdjustment(int kind, int32_t value) override;
+    bool setAdjustment(media::AdjustmentKind kind, int32_t value) override;
     void setEventNotify(std::function<void()> notify) override;
     bool nextEvent(media::GraphEvent& event) override;
     int32_t vendorCmdRW(uint8_t* block, int32_t* length) override;

@@ -8,15 +8,16 @@ namespace {
 
 TEST(Layout, QuadCellsLeaveTheSeparatorBars) {
     // 704 x 576: cells 351 x 287, the right column at 353, the bottom row at 289.
-    EXPECT_EQ(cellOfChannel(0, kLayoutQuad, 2, 704, 576), (VideoRect{0, 0, 351, 287}));
-    EXPECT_EQ(cellOfChannel(1, kLayoutQuad, 2, 704, 576), (VideoRect{353, 0, 351, 287}));
-    EXPECT_EQ(cellOfChannel(2, kLayoutQuadFullScreen, 2, 704, 576), (VideoRect{0, 289, 351, 287}));
-    EXPECT_EQ(cellOfChannel(3, kLayoutQuad, 2, 704, 576), (VideoRect{353, 289, 351, 287}));
-    EXPECT_TRUE(cellOfChannel(0, kLayoutNone, 0, 704, 576).empty());
+    EXPECT_EQ(cellOfChannel(0, LayoutMode::Quad, 2, 704, 576), (VideoRect{0, 0, 351, 287}));
+    EXPECT_EQ(cellOfChannel(1, LayoutMode::Quad, 2, 704, 576), (VideoRect{353, 0, 351, 287}));
+    EXPECT_EQ(cellOfChannel(2, LayoutMode::QuadFullScreen, 2, 704, 576),
+              (VideoRect{0, 289, 351, 287}));
+    EXPECT_EQ(cellOfChannel(3, LayoutMode::Quad, 2, 704, 576), (VideoRect{353, 289, 351, 287}));
+    EXPECT_TRUE(cellOfChannel(0, LayoutMode::None, 0, 704, 576).empty());
 }
 
 TEST(Layout, SingleLayoutGivesTheWholeAreaToTheCurrentChannelOnly) {
-    for (int32_t mode : {kLayoutSingle, kLayoutSingleFullScreen}) {
+    for (LayoutMode mode : {LayoutMode::Single, LayoutMode::SingleFullScreen}) {
         EXPECT_EQ(cellOfChannel(2, mode, 2, 640, 480), (VideoRect{0, 0, 640, 480}));
         for (int other : {0, 1, 3})
             EXPECT_TRUE(cellOfChannel(other, mode, 2, 640, 480).empty());
@@ -24,29 +25,30 @@ TEST(Layout, SingleLayoutGivesTheWholeAreaToTheCurrentChannelOnly) {
 }
 
 TEST(Layout, HitTestUsesHalfOpenCellsInChannelOrder) {
-    EXPECT_EQ(hitTestCells(0, 0, kLayoutQuad, 0, 704, 576), 0);
-    EXPECT_EQ(hitTestCells(350, 286, kLayoutQuad, 0, 704, 576), 0);
-    EXPECT_EQ(hitTestCells(351, 100, kLayoutQuad, 0, 704, 576), -1);  // separator
-    EXPECT_EQ(hitTestCells(352, 100, kLayoutQuad, 0, 704, 576), -1);
-    EXPECT_EQ(hitTestCells(353, 100, kLayoutQuad, 0, 704, 576), 1);
-    EXPECT_EQ(hitTestCells(10, 289, kLayoutQuad, 0, 704, 576), 2);
-    EXPECT_EQ(hitTestCells(703, 575, kLayoutQuad, 0, 704, 576), 3);
-    EXPECT_EQ(hitTestCells(704, 575, kLayoutQuad, 0, 704, 576), -1);
+    EXPECT_EQ(hitTestCells(0, 0, LayoutMode::Quad, 0, 704, 576), 0);
+    EXPECT_EQ(hitTestCells(350, 286, LayoutMode::Quad, 0, 704, 576), 0);
+    EXPECT_EQ(hitTestCells(351, 100, LayoutMode::Quad, 0, 704, 576), -1);  // separator
+    EXPECT_EQ(hitTestCells(352, 100, LayoutMode::Quad, 0, 704, 576), -1);
+    EXPECT_EQ(hitTestCells(353, 100, LayoutMode::Quad, 0, 704, 576), 1);
+    EXPECT_EQ(hitTestCells(10, 289, LayoutMode::Quad, 0, 704, 576), 2);
+    EXPECT_EQ(hitTestCells(703, 575, LayoutMode::Quad, 0, 704, 576), 3);
+    EXPECT_EQ(hitTestCells(704, 575, LayoutMode::Quad, 0, 704, 576), -1);
     // Single layout: only the current channel's cell can be hit.
-    EXPECT_EQ(hitTestCells(500, 500, kLayoutSingle, 3, 704, 576), 3);
-    EXPECT_EQ(hitTestCells(-1, 5, kLayoutSingle, 3, 704, 576), -1);
+    EXPECT_EQ(hitTestCells(500, 500, LayoutMode::Single, 3, 704, 576), 3);
+    EXPECT_EQ(hitTestCells(-1, 5, LayoutMode::Single, 3, 704, 576), -1);
 }
 
 TEST(Layout, ModeToggles) {
-    EXPECT_EQ(toggledQuadMode(1), 2);
-    EXPECT_EQ(toggledQuadMode(2), 1);
-    EXPECT_EQ(toggledQuadMode(3), 4);
-    EXPECT_EQ(toggledQuadMode(4), 3);
-    EXPECT_EQ(toggledFullScreenMode(1), 3);
-    EXPECT_EQ(toggledFullScreenMode(2), 4);
-    EXPECT_EQ(toggledFullScreenMode(3), 1);
-    EXPECT_EQ(toggledFullScreenMode(4), 2);
-    EXPECT_EQ(toggledQuadMode(0), 0);
+    using enum LayoutMode;
+    EXPECT_EQ(toggledQuadMode(Quad), Single);
+    EXPECT_EQ(toggledQuadMode(Single), Quad);
+    EXPECT_EQ(toggledQuadMode(QuadFullScreen), SingleFullScreen);
+    EXPECT_EQ(toggledQuadMode(SingleFullScreen), QuadFullScreen);
+    EXPECT_EQ(toggledFullScreenMode(Quad), QuadFullScreen);
+    EXPECT_EQ(toggledFullScreenMode(Single), SingleFullScreen);
+    EXPECT_EQ(toggledFullScreenMode(QuadFullScreen), Quad);
+    EXPECT_EQ(toggledFullScreenMode(SingleFullScreen), Single);
+    EXPECT_EQ(toggledQuadMode(None), None);
 }
 
 TEST(Zoom, ZoomOneAlwaysResetsThePan) {

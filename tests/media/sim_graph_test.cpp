@@ -144,7 +144,7 @@ class SimGraphTest : public ::testing::Test {
     void TearDown() override { graph_.reset(); }
 
     static media::DeviceInfo receiverDevice() { return {media::kReceiverName, kReceiverPath}; }
-    BuildResult build(int standard = 1) {
+    BuildResult build(VideoStandard standard = VideoStandard::Pal) {
         return graph_->build(receiverDevice(), standard, &video_, &audio_);
     }
     int32_t request(std::array<uint8_t, 8>& block) {
@@ -212,7 +212,7 @@ TEST_F(SimGraphTest, EnumerationKeepsOrderAndListsTheUnrelatedCamera) {
 }
 
 TEST_F(SimGraphTest, PalPicturesArriveInUyvyAtTwentyFivePerSecond) {
-    ASSERT_EQ(build(1), BuildResult::Ok);
+    ASSERT_EQ(build(VideoStandard::Pal), BuildResult::Ok);
     EXPECT_TRUE(graph_->hasAudio());
     ASSERT_TRUE(graph_->run());
     ASSERT_TRUE(video_.waitForCount(3));
@@ -233,11 +233,12 @@ TEST_F(SimGraphTest, PalPicturesArriveInUyvyAtTwentyFivePerSecond) {
 }
 
 TEST_F(SimGraphTest, NtscGraphDelivers720x480AtThirtyPerSecond) {
-    ASSERT_EQ(build(1), BuildResult::Ok);
+    ASSERT_EQ(build(VideoStandard::Pal), BuildResult::Ok);
     graph_.reset();  // a change of standard rebuilds the graph
     graph_ = backend_->createGraph();
     RecordingVideoSink ntsc;
-    ASSERT_EQ(graph_->build(receiverDevice(), 2, &ntsc, nullptr), BuildResult::Ok);
+    ASSERT_EQ(graph_->build(receiverDevice(), VideoStandard::Ntsc, &ntsc, nullptr),
+              BuildResult::Ok);
     EXPECT_EQ(receiver_->videoStandard(), VideoStandard::Ntsc);
     ASSERT_TRUE(graph_->run());
     ASSERT_TRUE(ntsc.waitForCount(3));
@@ -536,7 +537,7 @@ TEST_F(SimGraphTest, AdjustmentsAreReadAndSetThroughTheGraph) {
 
     ASSERT_TRUE(graph_->run());
     auto before = video_.nextPicture();
-    ASSERT_TRUE(graph_->setAdjustment(1, 9000));
+    ASSERT_TRUE(graph_->setAdjustment(media::AdjustmentKind::Brightness, 9000));
     EXPECT_EQ(receiver_->adjustments()[media::kBrightness].current, 9000);
     video_.nextPicture();
     auto after = video_.nextPicture();
@@ -545,22 +546,23 @@ TEST_F(SimGraphTest, AdjustmentsAreReadAndSetThroughTheGraph) {
     EXPECT_GT(testing::lumaAt(after.data(), 720, 600, 150),
               testing::lumaAt(before.data(), 720, 600, 150) + 50);
 
-    ASSERT_TRUE(graph_->setAdjustment(2, 4));
-    ASSERT_TRUE(graph_->setAdjustment(3, 5000));
-    ASSERT_TRUE(graph_->setAdjustment(4, 100));
-    ASSERT_TRUE(graph_->setAdjustment(5, 5));
+    ASSERT_TRUE(graph_->setAdjustment(media::AdjustmentKind::Sharpness, 4));
+    ASSERT_TRUE(graph_->setAdjustment(media::AdjustmentKind::Contrast, 5000));
+    ASSERT_TRUE(graph_->setAdjustment(media::AdjustmentKind::Saturation, 100));
+    ASSERT_TRUE(graph_->setAdjustment(media::AdjustmentKind::Hue, 5));
     ASSERT_TRUE(graph_->readAdjustments(table));
     EXPECT_EQ(table[media::kBrightness].current, 9000);
     EXPECT_EQ(table[media::kSharpness].current, 4);
     EXPECT_EQ(table[media::kContrast].current, 5000);
     EXPECT_EQ(table[media::kSaturation].current, 100);
     EXPECT_EQ(table[media::kHue].current, 5);
-    EXPECT_FALSE(graph_->setAdjustment(0, 1));
-    EXPECT_FALSE(graph_->setAdjustment(6, 1));
+    EXPECT_FALSE(graph_->setAdjustment(static_cast<media::AdjustmentKind>(0), 1));
+    EXPECT_FALSE(graph_->setAdjustment(static_cast<media::AdjustmentKind>(6), 1));
 }
 
 TEST_F(SimGraphTest, OnlyThePluggedReceiverCanBeBound) {
-    EXPECT_EQ(graph_->build({kUnrelatedDeviceName, kUnrelatedDevicePath}, 1, &video_, &audio_),
+    EXPECT_EQ(graph_->build({kUnrelatedDeviceName, kUnrelatedDevicePath}, VideoStandard::Pal,
+                            &video_, &audio_),
               BuildResult::BindFailed);
     receiver_->unplug();
     EXPECT_EQ(build(), BuildResult::BindFailed);
@@ -586,7 +588,8 @@ TEST_F(SimGraphTest, AReceiverWithoutSoundStillGivesPictures) {
 
 TEST_F(SimGraphTest, ARejectedFormatGetsNoPictures) {
     RecordingVideoSink refusing(false);
-    ASSERT_EQ(graph_->build(receiverDevice(), 1, &refusing, &audio_), BuildResult::Ok);
+    ASSERT_EQ(graph_->build(receiverDevice(), VideoStandard::Pal, &refusing, &audio_),
+              BuildResult::Ok);
     audio_.keep(3);
     ASSERT_TRUE(graph_->run());
     ASSERT_TRUE(audio_.waitForKept()) << "the sound keeps flowing";
@@ -602,7 +605,8 @@ TEST_F(SimGraphTest, EveryLiveGraphOfTheReceiverHearsOfItsLoss) {
     RecordingVideoSink otherVideo;
     std::atomic<int> otherNotified{0};
     second->setEventNotify([&] { otherNotified.fetch_add(1); });
-    ASSERT_EQ(second->build(receiverDevice(), 1, &otherVideo, nullptr), BuildResult::Ok);
+    ASSERT_EQ(second->build(receiverDevice(), VideoStandard::Pal, &otherVideo, nullptr),
+              BuildResult::Ok);
     receiver_->unplug();
     EXPECT_EQ(otherNotified.load(), 1);
     EXPECT_EQ(drainEvents().size(), 1u);
@@ -626,9 +630,10 @@ TEST(RealBackend, WithoutCaptureDevicesEnumeratesNothingAndBindsNothing) {
         EXPECT_EQ(d.path.rfind("/dev/", 0), 0u) << d.name;
     auto graph = backend->createGraph();
     RecordingVideoSink video;
-    EXPECT_EQ(graph->build({media::kReceiverName, "/dev/video-none"}, 1, &video, nullptr),
+    EXPECT_EQ(graph->build({media::kReceiverName, "/dev/video-none"}, VideoStandard::Pal, &video,
+                           nullptr),
               BuildResult::BindFailed);
-    EXPECT_EQ(graph->build({media::kReceiverName, ""}, 1, &video, nullptr),
+    EXPECT_EQ(graph->build({media::kReceiverName, ""}, VideoStandard::Pal, &video, nullptr),
               BuildResult::BindFailed);
     EXPECT_FALSE(graph->run());
     std::array<uint8_t, 8> status = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};

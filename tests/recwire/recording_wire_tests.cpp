@@ -496,7 +496,7 @@ TEST_F(RecordingWireTest, ChangingTheRecordFolderBackAndForthPutsEveryFileWholeI
         std::atomic<bool> running{true};
         std::thread timer([&] {
             for (int n = 0; running.load(); ++n) {
-                if (engine().startRecording() == 0)
+                if (engine().startRecording().ok())
                     ++recordings;
                 // A dozen pictures or so: two or three files.
                 const int until = window.pictures.load() + 11 + n % 4;

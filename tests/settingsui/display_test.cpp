@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "settingsui/about.h"
+#include "settingsui/control_ids.h"
 #include "settingsui/display_setup.h"
 #include "settingsui/up_down.h"
 #include "test_support.h"
@@ -45,20 +46,20 @@ TEST_F(DisplayPage, ShowsTheRecordAndWritesItBackUnchanged) {
     const VidoraConfig before = h.config;
     h.open();
 
-    EXPECT_EQ(edit(5042)->text(), "CH1");
-    EXPECT_EQ(edit(5044)->text(), "CH2");
-    EXPECT_EQ(edit(5043)->text(), "Garage");
-    EXPECT_EQ(edit(5099)->text(), "1");
-    EXPECT_EQ(edit(5056)->text(), "2");
-    EXPECT_EQ(edit(5057)->text(), "5");
-    EXPECT_TRUE(h.get<QCheckBox>(5100)->isChecked());
-    EXPECT_FALSE(h.get<QCheckBox>(5101)->isChecked());
-    EXPECT_TRUE(h.get<QCheckBox>(5102)->isChecked());
-    EXPECT_EQ(h.get<QComboBox>(5039)->currentText(), "PAL");
-    EXPECT_EQ(h.get<QSlider>(5067)->value(), 2119);
-    EXPECT_EQ(h.get<QSlider>(5067)->maximum(), 10000);
-    EXPECT_EQ(h.get<QSlider>(5071)->minimum(), -10);
-    EXPECT_EQ(h.get<UpDown>(5053)->minimum(), 3);
+    EXPECT_EQ(edit(ids::display::kChannelName1)->text(), "CH1");
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text(), "CH2");
+    EXPECT_EQ(edit(ids::display::kChannelName3)->text(), "Garage");
+    EXPECT_EQ(edit(ids::display::kCycleHours)->text(), "1");
+    EXPECT_EQ(edit(ids::display::kCycleMinutes)->text(), "2");
+    EXPECT_EQ(edit(ids::display::kCycleSeconds)->text(), "5");
+    EXPECT_TRUE(h.get<QCheckBox>(ids::display::kShowDate)->isChecked());
+    EXPECT_FALSE(h.get<QCheckBox>(ids::display::kShowTime)->isChecked());
+    EXPECT_TRUE(h.get<QCheckBox>(ids::display::kShowChannelName)->isChecked());
+    EXPECT_EQ(h.get<QComboBox>(ids::display::kStandard)->currentText(), "PAL");
+    EXPECT_EQ(h.get<QSlider>(ids::display::kBrightness)->value(), 2119);
+    EXPECT_EQ(h.get<QSlider>(ids::display::kBrightness)->maximum(), 10000);
+    EXPECT_EQ(h.get<QSlider>(ids::display::kSharpness)->minimum(), -10);
+    EXPECT_EQ(h.get<UpDown>(ids::display::kCycleSecondsUpDown)->minimum(), 3);
     EXPECT_TRUE(h.viewer.calls.empty());
 
     h.page->writeBack();
@@ -67,28 +68,28 @@ TEST_F(DisplayPage, ShowsTheRecordAndWritesItBackUnchanged) {
 
 TEST_F(DisplayPage, SecondsBelowThreeWarnButAreStored) {
     h.open();
-    EXPECT_EQ(edit(5099)->text(), "0");
-    EXPECT_EQ(edit(5056)->text(), "0");
-    EXPECT_EQ(edit(5057)->text(), "5");
+    EXPECT_EQ(edit(ids::display::kCycleHours)->text(), "0");
+    EXPECT_EQ(edit(ids::display::kCycleMinutes)->text(), "0");
+    EXPECT_EQ(edit(ids::display::kCycleSeconds)->text(), "5");
 
-    typeInto(edit(5057), "2");
-    leaveField(edit(5057), edit(5042));
+    typeInto(edit(ids::display::kCycleSeconds), "2");
+    leaveField(edit(ids::display::kCycleSeconds), edit(ids::display::kChannelName1));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("时间设置错误!"));
     EXPECT_EQ(h.dialogs.messages[0].caption, "diplay");
-    EXPECT_EQ(QApplication::focusWidget(), edit(5057));
-    EXPECT_EQ(edit(5057)->text(), "2");
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::display::kCycleSeconds));
+    EXPECT_EQ(edit(ids::display::kCycleSeconds)->text(), "2");
 
-    edit(5056)->setText("60");
-    edit(5057)->setText("5");  // so that leaving it now is quiet
-    leaveField(edit(5056), edit(5042));
+    edit(ids::display::kCycleMinutes)->setText("60");
+    edit(ids::display::kCycleSeconds)->setText("5");  // so that leaving it now is quiet
+    leaveField(edit(ids::display::kCycleMinutes), edit(ids::display::kChannelName1));
     EXPECT_EQ(h.dialogs.messages.size(), 2u);
-    EXPECT_EQ(QApplication::focusWidget(), edit(5056));
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::display::kCycleMinutes));
 
-    edit(5056)->setText("1");
-    edit(5057)->setText("2");
-    typeInto(edit(5099), "30");  // hours are not checked
-    leaveField(edit(5099), edit(5042));
+    edit(ids::display::kCycleMinutes)->setText("1");
+    edit(ids::display::kCycleSeconds)->setText("2");
+    typeInto(edit(ids::display::kCycleHours), "30");  // hours are not checked
+    leaveField(edit(ids::display::kCycleHours), edit(ids::display::kChannelName1));
     EXPECT_EQ(h.dialogs.messages.size(), 2u);
 
     h.page->writeBack();
@@ -97,16 +98,16 @@ TEST_F(DisplayPage, SecondsBelowThreeWarnButAreStored) {
 
 TEST_F(DisplayPage, EverySliderPositionGoesToTheViewerOnce) {
     h.open();
-    auto* brightness = h.get<QSlider>(5067);
+    auto* brightness = h.get<QSlider>(ids::display::kBrightness);
     brightness->setFocus();
     QTest::keyClick(brightness, Qt::Key_Right);
     QTest::keyClick(brightness, Qt::Key_Right);
     QTest::keyClick(brightness, Qt::Key_PageUp);
-    auto* sharpness = h.get<QSlider>(5071);
+    auto* sharpness = h.get<QSlider>(ids::display::kSharpness);
     sharpness->setValue(10);
     sharpness->setValue(10);  // no change, no call
-    h.get<QSlider>(5072)->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    h.get<QSlider>(5073)->setValue(9999);
+    h.get<QSlider>(ids::display::kContrast)->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    h.get<QSlider>(ids::display::kSaturation)->setValue(9999);
 
     using Call = std::pair<int, std::intptr_t>;
     EXPECT_EQ(h.viewer.calls,
@@ -122,11 +123,11 @@ TEST_F(DisplayPage, EverySliderPositionGoesToTheViewerOnce) {
 
 TEST_F(DisplayPage, DefaultSendsTheFourDefaultsInOrder) {
     h.open();
-    h.get<QPushButton>(5103)->click();
+    h.get<QPushButton>(ids::display::kDefaults)->click();
     using Call = std::pair<int, std::intptr_t>;
     EXPECT_EQ(h.viewer.calls, (std::vector<Call>{{1, 5000}, {2, 0}, {3, 4000}, {4, 3000}}));
-    EXPECT_EQ(h.get<QSlider>(5067)->value(), 5000);
-    EXPECT_EQ(h.get<QSlider>(5073)->value(), 3000);
+    EXPECT_EQ(h.get<QSlider>(ids::display::kBrightness)->value(), 5000);
+    EXPECT_EQ(h.get<QSlider>(ids::display::kSaturation)->value(), 3000);
     h.page->writeBack();
     EXPECT_EQ(h.config.brightness, 5000);
     EXPECT_EQ(h.config.contrast, 4000);
@@ -148,8 +149,8 @@ TEST_F(DisplayPage, PalCapsTheRecordFrameRate) {
     h.config.videoStandard = 2;
     h.config.recordFps = 30;
     h.open();
-    EXPECT_EQ(h.get<QComboBox>(5039)->currentText(), "NTSC");
-    h.get<QComboBox>(5039)->setCurrentIndex(0);
+    EXPECT_EQ(h.get<QComboBox>(ids::display::kStandard)->currentText(), "NTSC");
+    h.get<QComboBox>(ids::display::kStandard)->setCurrentIndex(0);
     h.page->writeBack();
     EXPECT_EQ(h.config.videoStandard, 1);
     EXPECT_EQ(h.config.recordFps, 25);
@@ -174,29 +175,29 @@ TEST_F(DisplayPage, NamesStopAtThirtyCharactersButStoredLongerOnesStay) {
     std::memset(h.config.channelName[1], 'n', 31);
     h.config.channelName[1][31] = '\0';
     h.open();
-    EXPECT_EQ(edit(5044)->text(), QString(31, QLatin1Char('n')));
-    edit(5044)->setFocus();
-    QTest::keyClick(edit(5044), Qt::Key_End);
-    typeText(edit(5044), "x");
-    EXPECT_EQ(edit(5044)->text().size(), 31);
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text(), QString(31, QLatin1Char('n')));
+    edit(ids::display::kChannelName2)->setFocus();
+    QTest::keyClick(edit(ids::display::kChannelName2), Qt::Key_End);
+    typeText(edit(ids::display::kChannelName2), "x");
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text().size(), 31);
     // Replacing one character would still leave 31: refused too; deleting one is fine.
-    QTest::keyClick(edit(5044), Qt::Key_Left, Qt::ShiftModifier);
-    typeText(edit(5044), "y");
-    EXPECT_EQ(edit(5044)->text(), QString(31, QLatin1Char('n')));
-    QTest::keyClick(edit(5044), Qt::Key_Backspace);
-    EXPECT_EQ(edit(5044)->text().size(), 30);
-    typeText(edit(5044), "yz");
-    EXPECT_EQ(edit(5044)->text(), QString(30, QLatin1Char('n')));
-    QTest::keyClick(edit(5044), Qt::Key_Backspace);
-    typeText(edit(5044), "y");
-    EXPECT_EQ(edit(5044)->text(), QString(29, QLatin1Char('n')) + "y");
-    edit(5044)->setText(QString(31, QLatin1Char('n')));
+    QTest::keyClick(edit(ids::display::kChannelName2), Qt::Key_Left, Qt::ShiftModifier);
+    typeText(edit(ids::display::kChannelName2), "y");
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text(), QString(31, QLatin1Char('n')));
+    QTest::keyClick(edit(ids::display::kChannelName2), Qt::Key_Backspace);
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text().size(), 30);
+    typeText(edit(ids::display::kChannelName2), "yz");
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text(), QString(30, QLatin1Char('n')));
+    QTest::keyClick(edit(ids::display::kChannelName2), Qt::Key_Backspace);
+    typeText(edit(ids::display::kChannelName2), "y");
+    EXPECT_EQ(edit(ids::display::kChannelName2)->text(), QString(29, QLatin1Char('n')) + "y");
+    edit(ids::display::kChannelName2)->setText(QString(31, QLatin1Char('n')));
 
-    typeInto(edit(5042), QString(35, QLatin1Char('a')));
-    EXPECT_EQ(edit(5042)->text().size(), 30);
+    typeInto(edit(ids::display::kChannelName1), QString(35, QLatin1Char('a')));
+    EXPECT_EQ(edit(ids::display::kChannelName1)->text().size(), 30);
     // Chinese names: ten characters are 30 bytes; the eleventh would not fit with its NUL.
-    typeInto(edit(5045), QString(12, QChar(0x95E8)));
-    EXPECT_EQ(edit(5045)->text().size(), 10);
+    typeInto(edit(ids::display::kChannelName4), QString(12, QChar(0x95E8)));
+    EXPECT_EQ(edit(ids::display::kChannelName4)->text().size(), 10);
 
     h.page->writeBack();
     EXPECT_EQ(std::string(h.config.channelName[1]), std::string(31, 'n'));

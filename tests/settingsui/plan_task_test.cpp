@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 
+#include "settingsui/control_ids.h"
 #include "settingsui/plan_task.h"
 #include "settingsui/task_text.h"
 #include "test_support.h"
@@ -80,7 +81,7 @@ class PlanTaskPage : public ::testing::Test {
     T* get(int id) {
         return h.get<T>(id);
     }
-    QTableWidget* list() { return get<QTableWidget>(5037); }
+    QTableWidget* list() { return get<QTableWidget>(ids::plan::kTaskList); }
     QLineEdit* edit(int id) { return get<QLineEdit>(id); }
     QPushButton* button(int id) { return get<QPushButton>(id); }
     QRadioButton* radio(int id) { return get<QRadioButton>(id); }
@@ -98,30 +99,32 @@ TEST_F(PlanTaskPage, EmptyListDefaults) {
     EXPECT_EQ(list()->horizontalHeaderItem(2)->text(), "             Operation");
     EXPECT_TRUE(list()->showGrid());
     EXPECT_EQ(list()->selectionMode(), QAbstractItemView::SingleSelection);
-    EXPECT_FALSE(button(5040)->isEnabled());  // Delete
-    EXPECT_FALSE(button(5039)->isEnabled());  // Add
-    EXPECT_TRUE(button(5038)->isEnabled());   // New
-    EXPECT_TRUE(radio(5045)->isChecked());    // Weekly
-    EXPECT_TRUE(radio(5059)->isChecked());    // Capture
-    EXPECT_FALSE(radio(5054)->isChecked());
-    EXPECT_EQ(edit(5033)->text(), "0");
-    EXPECT_EQ(edit(5035)->text(), "0");
-    EXPECT_EQ(edit(5060)->text(), "1");
-    EXPECT_EQ(edit(5061)->text(), "1");
-    EXPECT_EQ(edit(5062)->text(), "1");
-    EXPECT_EQ(get<QComboBox>(5118)->currentText(), "CH1");
-    EXPECT_EQ(get<QComboBox>(5041)->currentText(), "Sunday");
-    EXPECT_EQ(get<QComboBox>(5111)->currentText(), "1");
-    EXPECT_EQ(get<QComboBox>(5111)->count(), 31);
+    EXPECT_FALSE(button(ids::plan::kDelete)->isEnabled());  // Delete
+    EXPECT_FALSE(button(ids::plan::kAdd)->isEnabled());     // Add
+    EXPECT_TRUE(button(ids::plan::kNew)->isEnabled());      // New
+    EXPECT_TRUE(radio(ids::plan::kWeekly)->isChecked());    // Weekly
+    EXPECT_TRUE(radio(ids::plan::kCapture)->isChecked());   // Capture
+    EXPECT_FALSE(radio(ids::plan::kRecorder)->isChecked());
+    EXPECT_EQ(edit(ids::plan::kLengthHours)->text(), "0");
+    EXPECT_EQ(edit(ids::plan::kLengthMinutes)->text(), "0");
+    EXPECT_EQ(edit(ids::plan::kLengthSeconds)->text(), "1");
+    EXPECT_EQ(edit(ids::plan::kCaptureSeconds)->text(), "1");
+    EXPECT_EQ(edit(ids::plan::kCaptureFps)->text(), "1");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kChannel)->currentText(), "CH1");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kWeekday)->currentText(), "Sunday");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kDay)->currentText(), "1");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kDay)->count(), 31);
     // Viewing: nothing can be edited.
-    for (int id : {5046, 5045, 5047, 5044, 5054, 5059}) {
+    for (int id : {ids::plan::kDaily, ids::plan::kWeekly, ids::plan::kMonthly, ids::plan::kOnce,
+                   ids::plan::kRecorder, ids::plan::kCapture}) {
         EXPECT_FALSE(radio(id)->isEnabled()) << id;
     }
-    for (int id : {5033, 5035, 5060, 5061, 5062}) {
+    for (int id : {ids::plan::kLengthHours, ids::plan::kLengthMinutes, ids::plan::kLengthSeconds,
+                   ids::plan::kCaptureSeconds, ids::plan::kCaptureFps}) {
         EXPECT_FALSE(edit(id)->isEnabled()) << id;
     }
-    EXPECT_FALSE(get<QDateTimeEdit>(5110)->isEnabled());
-    EXPECT_FALSE(get<QComboBox>(5118)->isEnabled());
+    EXPECT_FALSE(get<QDateTimeEdit>(ids::plan::kTime)->isEnabled());
+    EXPECT_FALSE(get<QComboBox>(ids::plan::kChannel)->isEnabled());
     EXPECT_TRUE(h.viewer.calls.empty());
     EXPECT_EQ(std::memcmp(&before, &h.config, sizeof before), 0);
 }
@@ -136,84 +139,89 @@ TEST_F(PlanTaskPage, ListsTheViewersTasksAndShowsTheFirst) {
     EXPECT_EQ(list()->item(0, 2)->text(), "Record video in 01:30:00.");
     EXPECT_EQ(list()->item(1, 1)->text(), "Monthly 15 23:00:00");
     EXPECT_EQ(list()->item(1, 2)->text(), "Capture photos in 10 second(s) at 5 frames per second.");
-    EXPECT_TRUE(button(5040)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kDelete)->isEnabled());
 
     // The first task is shown.
-    EXPECT_TRUE(radio(5045)->isChecked());
-    EXPECT_TRUE(radio(5054)->isChecked());
-    EXPECT_EQ(edit(5033)->text(), "1");
-    EXPECT_EQ(edit(5035)->text(), "30");
-    EXPECT_EQ(edit(5060)->text(), "0");
-    EXPECT_EQ(get<QComboBox>(5041)->currentText(), "Tuesday");
-    EXPECT_EQ(get<QDateTimeEdit>(5110)->time(), QTime(7, 5, 0));
-    EXPECT_EQ(get<QComboBox>(5118)->currentText(), "CH2");
+    EXPECT_TRUE(radio(ids::plan::kWeekly)->isChecked());
+    EXPECT_TRUE(radio(ids::plan::kRecorder)->isChecked());
+    EXPECT_EQ(edit(ids::plan::kLengthHours)->text(), "1");
+    EXPECT_EQ(edit(ids::plan::kLengthMinutes)->text(), "30");
+    EXPECT_EQ(edit(ids::plan::kLengthSeconds)->text(), "0");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kWeekday)->currentText(), "Tuesday");
+    EXPECT_EQ(get<QDateTimeEdit>(ids::plan::kTime)->time(), QTime(7, 5, 0));
+    EXPECT_EQ(get<QComboBox>(ids::plan::kChannel)->currentText(), "CH2");
 
     // A click on the second row shows that task, still without allowing edits.
     list()->selectRow(1);
-    EXPECT_TRUE(radio(5047)->isChecked());
-    EXPECT_TRUE(radio(5059)->isChecked());
-    EXPECT_EQ(edit(5061)->text(), "10");
-    EXPECT_EQ(edit(5062)->text(), "5");
-    EXPECT_EQ(edit(5033)->text(), "0");
-    EXPECT_EQ(get<QComboBox>(5111)->currentText(), "15");
-    EXPECT_EQ(get<QComboBox>(5118)->currentText(), "ALL");
-    EXPECT_FALSE(edit(5061)->isEnabled());
+    EXPECT_TRUE(radio(ids::plan::kMonthly)->isChecked());
+    EXPECT_TRUE(radio(ids::plan::kCapture)->isChecked());
+    EXPECT_EQ(edit(ids::plan::kCaptureSeconds)->text(), "10");
+    EXPECT_EQ(edit(ids::plan::kCaptureFps)->text(), "5");
+    EXPECT_EQ(edit(ids::plan::kLengthHours)->text(), "0");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kDay)->currentText(), "15");
+    EXPECT_EQ(get<QComboBox>(ids::plan::kChannel)->currentText(), "ALL");
+    EXPECT_FALSE(edit(ids::plan::kCaptureSeconds)->isEnabled());
 }
 
 TEST_F(PlanTaskPage, NewEnablesDailyEditingAndTheFrequencyLaysOutTheTiming) {
     h.open();
-    button(5038)->click();
-    EXPECT_FALSE(button(5038)->isEnabled());
-    EXPECT_TRUE(button(5039)->isEnabled());
-    EXPECT_TRUE(radio(5046)->isChecked());
-    for (int id : {5046, 5045, 5047, 5044, 5054, 5059}) {
+    button(ids::plan::kNew)->click();
+    EXPECT_FALSE(button(ids::plan::kNew)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kAdd)->isEnabled());
+    EXPECT_TRUE(radio(ids::plan::kDaily)->isChecked());
+    for (int id : {ids::plan::kDaily, ids::plan::kWeekly, ids::plan::kMonthly, ids::plan::kOnce,
+                   ids::plan::kRecorder, ids::plan::kCapture}) {
         EXPECT_TRUE(radio(id)->isEnabled()) << id;
     }
     // Capture was checked before New, so its fields are the ones open.
-    EXPECT_TRUE(edit(5061)->isEnabled());
-    EXPECT_FALSE(edit(5033)->isEnabled());
+    EXPECT_TRUE(edit(ids::plan::kCaptureSeconds)->isEnabled());
+    EXPECT_FALSE(edit(ids::plan::kLengthHours)->isEnabled());
 
     auto visible = [this](int id) { return get<QWidget>(id)->isVisible(); };
-    EXPECT_TRUE(visible(5110) && visible(5124));
-    EXPECT_FALSE(visible(5111) || visible(5041) || visible(5089));
-    EXPECT_TRUE(get<QDateTimeEdit>(5110)->isEnabled());
+    EXPECT_TRUE(visible(ids::plan::kTime) && visible(ids::plan::kTimeLabel));
+    EXPECT_FALSE(visible(ids::plan::kDay) || visible(ids::plan::kWeekday) ||
+                 visible(ids::plan::kDate));
+    EXPECT_TRUE(get<QDateTimeEdit>(ids::plan::kTime)->isEnabled());
 
-    radio(5045)->click();  // Weekly: the weekday above the time
-    EXPECT_TRUE(visible(5041) && visible(5122) && visible(5110));
-    EXPECT_FALSE(visible(5111) || visible(5089));
-    EXPECT_TRUE(get<QComboBox>(5041)->isEnabled());
-    EXPECT_FALSE(get<QComboBox>(5111)->isEnabled());
-    EXPECT_LT(get<QWidget>(5041)->y(), get<QWidget>(5110)->y());
+    radio(ids::plan::kWeekly)->click();  // Weekly: the weekday above the time
+    EXPECT_TRUE(visible(ids::plan::kWeekday) && visible(ids::plan::kWeekdayLabel) &&
+                visible(ids::plan::kTime));
+    EXPECT_FALSE(visible(ids::plan::kDay) || visible(ids::plan::kDate));
+    EXPECT_TRUE(get<QComboBox>(ids::plan::kWeekday)->isEnabled());
+    EXPECT_FALSE(get<QComboBox>(ids::plan::kDay)->isEnabled());
+    EXPECT_LT(get<QWidget>(ids::plan::kWeekday)->y(), get<QWidget>(ids::plan::kTime)->y());
 
-    radio(5047)->click();  // Monthly
-    EXPECT_TRUE(visible(5111) && visible(5121) && visible(5110));
-    EXPECT_FALSE(visible(5041) || visible(5089));
-    EXPECT_TRUE(get<QComboBox>(5111)->isEnabled());
+    radio(ids::plan::kMonthly)->click();  // Monthly
+    EXPECT_TRUE(visible(ids::plan::kDay) && visible(ids::plan::kDayLabel) &&
+                visible(ids::plan::kTime));
+    EXPECT_FALSE(visible(ids::plan::kWeekday) || visible(ids::plan::kDate));
+    EXPECT_TRUE(get<QComboBox>(ids::plan::kDay)->isEnabled());
 
-    radio(5044)->click();  // Only Once
-    EXPECT_TRUE(visible(5089) && visible(5125) && visible(5110));
-    EXPECT_FALSE(visible(5041) || visible(5111));
-    EXPECT_TRUE(get<QDateEdit>(5089)->isEnabled());
+    radio(ids::plan::kOnce)->click();  // Only Once
+    EXPECT_TRUE(visible(ids::plan::kDate) && visible(ids::plan::kDateLabel) &&
+                visible(ids::plan::kTime));
+    EXPECT_FALSE(visible(ids::plan::kWeekday) || visible(ids::plan::kDay));
+    EXPECT_TRUE(get<QDateEdit>(ids::plan::kDate)->isEnabled());
 
-    radio(5054)->click();  // Recorder
-    EXPECT_TRUE(edit(5033)->isEnabled());
-    EXPECT_TRUE(edit(5060)->isEnabled());
-    EXPECT_FALSE(edit(5061)->isEnabled());
-    EXPECT_FALSE(edit(5062)->isEnabled());
+    radio(ids::plan::kRecorder)->click();  // Recorder
+    EXPECT_TRUE(edit(ids::plan::kLengthHours)->isEnabled());
+    EXPECT_TRUE(edit(ids::plan::kLengthSeconds)->isEnabled());
+    EXPECT_FALSE(edit(ids::plan::kCaptureSeconds)->isEnabled());
+    EXPECT_FALSE(edit(ids::plan::kCaptureFps)->isEnabled());
 }
 
 TEST_F(PlanTaskPage, AddingAWeeklyRecordTask) {
     h.open();
-    button(5038)->click();
-    radio(5045)->click();
-    radio(5054)->click();
-    get<QComboBox>(5041)->setCurrentIndex(2);
-    get<QDateTimeEdit>(5110)->setTime(QTime(7, 5, 0));
-    get<QComboBox>(5118)->setCurrentIndex(1);
-    edit(5033)->setText("1");
-    edit(5035)->setText("30");
-    edit(5060)->setText("0");
-    button(5039)->click();
+    button(ids::plan::kNew)->click();
+    radio(ids::plan::kWeekly)->click();
+    radio(ids::plan::kRecorder)->click();
+    get<QComboBox>(ids::plan::kWeekday)->setCurrentIndex(2);
+    get<QDateTimeEdit>(ids::plan::kTime)->setTime(QTime(7, 5, 0));
+    get<QComboBox>(ids::plan::kChannel)->setCurrentIndex(1);
+    edit(ids::plan::kLengthHours)->setText("1");
+    edit(ids::plan::kLengthMinutes)->setText("30");
+    edit(ids::plan::kLengthSeconds)->setText("0");
+    button(ids::plan::kAdd)->click();
 
     ASSERT_EQ(h.viewer.calls.size(), 2u);
     EXPECT_EQ(h.viewer.calls[0].first, CFG_CB_NEW_TASK);
@@ -234,27 +242,27 @@ TEST_F(PlanTaskPage, AddingAWeeklyRecordTask) {
     EXPECT_EQ(list()->item(0, 1)->text(), "Weekly Tuesday 07:05:00");
     EXPECT_EQ(list()->item(0, 2)->text(), "Record video in 01:30:00.");
     // Back to viewing.
-    EXPECT_TRUE(button(5038)->isEnabled());
-    EXPECT_FALSE(button(5039)->isEnabled());
-    EXPECT_FALSE(radio(5045)->isEnabled());
-    EXPECT_TRUE(button(5040)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kNew)->isEnabled());
+    EXPECT_FALSE(button(ids::plan::kAdd)->isEnabled());
+    EXPECT_FALSE(radio(ids::plan::kWeekly)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kDelete)->isEnabled());
 }
 
 TEST_F(PlanTaskPage, AddingOnceAndMonthlyCaptureTasks) {
     h.open();
-    button(5038)->click();
-    radio(5044)->click();
-    radio(5059)->click();
-    get<QDateEdit>(5089)->setDate(QDate(2025, 12, 24));
-    get<QDateTimeEdit>(5110)->setTime(QTime(18, 30, 15));
-    edit(5061)->setText("20");
-    edit(5062)->setText("3");
-    button(5039)->click();
+    button(ids::plan::kNew)->click();
+    radio(ids::plan::kOnce)->click();
+    radio(ids::plan::kCapture)->click();
+    get<QDateEdit>(ids::plan::kDate)->setDate(QDate(2025, 12, 24));
+    get<QDateTimeEdit>(ids::plan::kTime)->setTime(QTime(18, 30, 15));
+    edit(ids::plan::kCaptureSeconds)->setText("20");
+    edit(ids::plan::kCaptureFps)->setText("3");
+    button(ids::plan::kAdd)->click();
 
-    button(5038)->click();
-    radio(5047)->click();
-    get<QComboBox>(5111)->setCurrentIndex(30);
-    button(5039)->click();
+    button(ids::plan::kNew)->click();
+    radio(ids::plan::kMonthly)->click();
+    get<QComboBox>(ids::plan::kDay)->setCurrentIndex(30);
+    button(ids::plan::kAdd)->click();
 
     const auto tasks = h.viewer.tasks();
     ASSERT_EQ(tasks.size(), 2u);
@@ -274,12 +282,12 @@ TEST_F(PlanTaskPage, AddingOnceAndMonthlyCaptureTasks) {
 
 TEST_F(PlanTaskPage, ZeroRecordLengthIsRefusedAndTheRecordFreed) {
     h.open();
-    button(5038)->click();
-    radio(5054)->click();
-    edit(5033)->setText("0");
-    edit(5035)->setText("0");
-    edit(5060)->setText("0");
-    button(5039)->click();
+    button(ids::plan::kNew)->click();
+    radio(ids::plan::kRecorder)->click();
+    edit(ids::plan::kLengthHours)->setText("0");
+    edit(ids::plan::kLengthMinutes)->setText("0");
+    edit(ids::plan::kLengthSeconds)->setText("0");
+    button(ids::plan::kAdd)->click();
 
     ASSERT_EQ(h.viewer.calls.size(), 2u);
     EXPECT_EQ(h.viewer.calls[0].first, CFG_CB_NEW_TASK);
@@ -287,15 +295,15 @@ TEST_F(PlanTaskPage, ZeroRecordLengthIsRefusedAndTheRecordFreed) {
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("录像时间不能为零!"));
     EXPECT_EQ(h.dialogs.messages[0].caption, QStringLiteral("提示"));
-    EXPECT_EQ(QApplication::focusWidget(), edit(5060));
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::plan::kLengthSeconds));
     // Still editing; a second Add asks for a fresh record.
-    EXPECT_TRUE(button(5039)->isEnabled());
-    EXPECT_FALSE(button(5038)->isEnabled());
-    EXPECT_TRUE(edit(5060)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kAdd)->isEnabled());
+    EXPECT_FALSE(button(ids::plan::kNew)->isEnabled());
+    EXPECT_TRUE(edit(ids::plan::kLengthSeconds)->isEnabled());
     EXPECT_TRUE(h.viewer.tasks().empty());
 
-    edit(5060)->setText("5");
-    button(5039)->click();
+    edit(ids::plan::kLengthSeconds)->setText("5");
+    button(ids::plan::kAdd)->click();
     ASSERT_EQ(h.viewer.calls.size(), 4u);
     EXPECT_EQ(h.viewer.calls[2].first, CFG_CB_NEW_TASK);
     EXPECT_EQ(h.viewer.calls[3], Call(CFG_CB_ADD_TASK, h.viewer.calls[2].second));
@@ -304,27 +312,27 @@ TEST_F(PlanTaskPage, ZeroRecordLengthIsRefusedAndTheRecordFreed) {
 
 TEST_F(PlanTaskPage, CaptureLengthAndFrameRateChecks) {
     h.open();
-    button(5038)->click();
-    radio(5059)->click();
-    edit(5061)->setText("0");
-    button(5039)->click();
+    button(ids::plan::kNew)->click();
+    radio(ids::plan::kCapture)->click();
+    edit(ids::plan::kCaptureSeconds)->setText("0");
+    button(ids::plan::kAdd)->click();
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("拍照时间不能为0秒！"));
     EXPECT_EQ(h.dialogs.messages[0].caption, "settingsui");
-    EXPECT_EQ(QApplication::focusWidget(), edit(5061));
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::plan::kCaptureSeconds));
 
-    edit(5061)->setText("5");
-    edit(5062)->setText("0");
-    button(5039)->click();
+    edit(ids::plan::kCaptureSeconds)->setText("5");
+    edit(ids::plan::kCaptureFps)->setText("0");
+    button(ids::plan::kAdd)->click();
     ASSERT_EQ(h.dialogs.messages.size(), 2u);
     EXPECT_EQ(h.dialogs.messages[1].text, QStringLiteral("拍照帧速不能为0!"));
     EXPECT_EQ(h.dialogs.messages[1].caption, "settingsui");
-    EXPECT_EQ(QApplication::focusWidget(), edit(5062));
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::plan::kCaptureFps));
     EXPECT_TRUE(h.viewer.tasks().empty());
 
     // A capture of exactly one second is taken with any frame rate.
-    edit(5061)->setText("1");
-    button(5039)->click();
+    edit(ids::plan::kCaptureSeconds)->setText("1");
+    button(ids::plan::kAdd)->click();
     EXPECT_EQ(h.dialogs.messages.size(), 2u);
     ASSERT_EQ(h.viewer.tasks().size(), 1u);
     EXPECT_EQ(h.viewer.tasks()[0].captureFps, 0);
@@ -344,32 +352,32 @@ TEST_F(PlanTaskPage, DeleteFreesThenRemovesAndDisablesItselfAtZeroRows) {
     const auto secondAddress = reinterpret_cast<std::intptr_t>(second);
     h.open();
 
-    button(5040)->click();  // nothing selected: nothing happens
+    button(ids::plan::kDelete)->click();  // nothing selected: nothing happens
     EXPECT_TRUE(h.viewer.calls.empty());
 
     list()->selectRow(0);
-    button(5040)->click();
+    button(ids::plan::kDelete)->click();
     EXPECT_EQ(h.viewer.calls, (std::vector<Call>{{CFG_CB_FREE_TASK, firstAddress},
                                                  {CFG_CB_REMOVE_TASK, firstAddress}}));
     ASSERT_EQ(list()->rowCount(), 1);
     EXPECT_EQ(list()->item(0, 1)->text(), "Monthly 15 23:00:00");
-    EXPECT_TRUE(button(5040)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kDelete)->isEnabled());
 
     list()->selectRow(0);
-    button(5040)->click();
+    button(ids::plan::kDelete)->click();
     EXPECT_EQ(h.viewer.calls.back(), Call(CFG_CB_REMOVE_TASK, secondAddress));
     EXPECT_EQ(list()->rowCount(), 0);
-    EXPECT_FALSE(button(5040)->isEnabled());
+    EXPECT_FALSE(button(ids::plan::kDelete)->isEnabled());
     EXPECT_TRUE(h.viewer.tasks().empty());
 }
 
 TEST_F(PlanTaskPage, AViewerWithoutANewRecordAddsNothing) {
     h.viewer.failNewTask = true;
     h.open();
-    button(5038)->click();
-    button(5039)->click();
+    button(ids::plan::kNew)->click();
+    button(ids::plan::kAdd)->click();
     EXPECT_EQ(h.viewer.calls, (std::vector<Call>{{CFG_CB_NEW_TASK, 0}}));  // answered 0
-    EXPECT_TRUE(button(5039)->isEnabled());
+    EXPECT_TRUE(button(ids::plan::kAdd)->isEnabled());
 }
 
 }  // namespace

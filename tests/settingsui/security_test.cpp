@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "settingsui/control_ids.h"
 #include "settingsui/modify_password.h"
 #include "test_support.h"
 
@@ -18,10 +19,10 @@ class SecurityPage : public ::testing::Test {
         h.config.askPassword = 1;
         std::strcpy(h.config.password, password);
     }
-    QLineEdit* oldEdit() { return h.get<QLineEdit>(5042); }
-    QLineEdit* newEdit() { return h.get<QLineEdit>(5001); }
-    QLineEdit* confirmEdit() { return h.get<QLineEdit>(5002); }
-    QCheckBox* ask() { return h.get<QCheckBox>(5073); }
+    QLineEdit* oldEdit() { return h.get<QLineEdit>(ids::password::kOldPassword); }
+    QLineEdit* newEdit() { return h.get<QLineEdit>(ids::password::kNewPassword); }
+    QLineEdit* confirmEdit() { return h.get<QLineEdit>(ids::password::kConfirmPassword); }
+    QCheckBox* ask() { return h.get<QCheckBox>(ids::password::kAskPassword); }
 
     PageHarness<CModifyPassword> h;
 };

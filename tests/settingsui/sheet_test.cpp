@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "settingsui/config_dialog.h"
+#include "settingsui/control_ids.h"
 #include "settingsui/param_set_sheet.h"
 #include "test_support.h"
 
@@ -46,15 +47,16 @@ class Sheet : public ::testing::Test {
 
 TEST_F(Sheet, CancelDiscardsEditsOnEveryPage) {
     const int result = run(CParamSetSheet::kSecurity, [](CParamSetSheet& sheet) {
-        control<QCheckBox>(sheet.page(0), 5073)->click();  // password on, in the working copy
-        control<QLineEdit>(sheet.page(0), 5001)->setText("pw");
-        control<QLineEdit>(sheet.page(0), 5002)->setText("pw");
+        control<QCheckBox>(sheet.page(0), ids::password::kAskPassword)
+            ->click();  // password on, in the working copy
+        control<QLineEdit>(sheet.page(0), ids::password::kNewPassword)->setText("pw");
+        control<QLineEdit>(sheet.page(0), ids::password::kConfirmPassword)->setText("pw");
         ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kDisplay));
-        control<QLineEdit>(sheet.page(1), 5042)->setText("Front door");
+        control<QLineEdit>(sheet.page(1), ids::display::kChannelName1)->setText("Front door");
         ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kAlarm));
-        control<QCheckBox>(sheet.page(2), 5010)->click();
+        control<QCheckBox>(sheet.page(2), ids::alarm::kMotion1)->click();
         ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kRecord));
-        control<QLineEdit>(sheet.page(3), 5093)->setText("1");
+        control<QLineEdit>(sheet.page(3), ids::record::kTotalLimit)->setText("1");
         sheet.cancelButton()->click();
     });
     EXPECT_EQ(result, -1);
@@ -63,7 +65,7 @@ TEST_F(Sheet, CancelDiscardsEditsOnEveryPage) {
 
 TEST_F(Sheet, EscapeCancelsToo) {
     const int result = run(CParamSetSheet::kDisplay, [](CParamSetSheet& sheet) {
-        control<QLineEdit>(sheet.page(1), 5042)->setText("Yard");
+        control<QLineEdit>(sheet.page(1), ids::display::kChannelName1)->setText("Yard");
         QTest::keyClick(&sheet, Qt::Key_Escape);
     });
     EXPECT_EQ(result, -1);
@@ -72,9 +74,9 @@ TEST_F(Sheet, EscapeCancelsToo) {
 
 TEST_F(Sheet, OkWritesBackEveryCreatedPage) {
     const int result = run(CParamSetSheet::kDisplay, [](CParamSetSheet& sheet) {
-        control<QLineEdit>(sheet.page(1), 5042)->setText("Front door");
+        control<QLineEdit>(sheet.page(1), ids::display::kChannelName1)->setText("Front door");
         ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kAlarm));
-        control<QCheckBox>(sheet.page(2), 5010)->click();
+        control<QCheckBox>(sheet.page(2), ids::alarm::kMotion1)->click();
         ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kAbout));
         sheet.okButton()->click();
     });
@@ -107,9 +109,9 @@ TEST_F(Sheet, PalCapsTheFrameRateThatTheRecordPageStores) {
     config.videoStandard = 2;
     config.recordFps = 30;
     const int result = run(CParamSetSheet::kRecord, [](CParamSetSheet& sheet) {
-        EXPECT_EQ(control<QComboBox>(sheet.page(3), 5040)->currentText(), "30");
+        EXPECT_EQ(control<QComboBox>(sheet.page(3), ids::record::kFrameRate)->currentText(), "30");
         ASSERT_TRUE(sheet.setActivePage(CParamSetSheet::kDisplay));
-        control<QComboBox>(sheet.page(1), 5039)->setCurrentIndex(0);  // PAL
+        control<QComboBox>(sheet.page(1), ids::display::kStandard)->setCurrentIndex(0);  // PAL
         sheet.okButton()->click();
     });
     EXPECT_EQ(result, 0);
@@ -170,7 +172,7 @@ TEST_F(Sheet, SecurityRefusesToBeLeftWithoutTheOldPassword) {
         ASSERT_EQ(dialogs.messages.size(), 2u);
         EXPECT_EQ(dialogs.messages[1].text, "The old password is incorrect.");
 
-        control<QLineEdit>(sheet.page(0), 5042)->setText("Secret");
+        control<QLineEdit>(sheet.page(0), ids::password::kOldPassword)->setText("Secret");
         tabs->setCurrentIndex(CParamSetSheet::kAlarm);
         EXPECT_EQ(sheet.activePage(), CParamSetSheet::kAlarm);
         EXPECT_EQ(dialogs.messages.size(), 2u);
@@ -184,7 +186,7 @@ TEST_F(Sheet, ClearingThePasswordAndOkSwitchesItOff) {
     config.askPassword = 1;
     std::strcpy(config.password, "Secret");
     const int result = run(CParamSetSheet::kSecurity, [](CParamSetSheet& sheet) {
-        control<QCheckBox>(sheet.page(0), 5073)->click();
+        control<QCheckBox>(sheet.page(0), ids::password::kAskPassword)->click();
         sheet.okButton()->click();
     });
     EXPECT_EQ(result, 0);
@@ -208,8 +210,8 @@ TEST_F(Sheet, StartingElsewhereNeverRunsTheSecurityCheck) {
 
 TEST_F(Sheet, TaskChangesStandAfterCancel) {
     const int result = run(CParamSetSheet::kPlanTask, [](CParamSetSheet& sheet) {
-        control<QPushButton>(sheet.page(5), 5038)->click();
-        control<QPushButton>(sheet.page(5), 5039)->click();
+        control<QPushButton>(sheet.page(5), ids::plan::kNew)->click();
+        control<QPushButton>(sheet.page(5), ids::plan::kAdd)->click();
         sheet.cancelButton()->click();
     });
     EXPECT_EQ(result, -1);
@@ -230,10 +232,10 @@ TEST_F(Sheet, OddArgumentsAreHandled) {
         auto* sheet = dynamic_cast<CParamSetSheet*>(QApplication::activeModalWidget());
         ASSERT_NE(sheet, nullptr);
         ASSERT_TRUE(sheet->setActivePage(CParamSetSheet::kPlanTask));
-        control<QPushButton>(sheet->page(5), 5038)->click();
-        control<QPushButton>(sheet->page(5), 5039)->click();
+        control<QPushButton>(sheet->page(5), ids::plan::kNew)->click();
+        control<QPushButton>(sheet->page(5), ids::plan::kAdd)->click();
         ASSERT_TRUE(sheet->setActivePage(CParamSetSheet::kDisplay));
-        control<QPushButton>(sheet->page(1), 5103)->click();
+        control<QPushButton>(sheet->page(1), ids::display::kDefaults)->click();
         sheet->okButton()->click();
     });
     EXPECT_EQ(runConfigDialog(nullptr, 0, &config, nullptr, dialogs, disk), 0);

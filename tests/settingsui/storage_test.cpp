@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "settingsui/capture_setup.h"
+#include "settingsui/control_ids.h"
 #include "settingsui/field_text.h"
 #include "settingsui/record_setup.h"
 #include "test_support.h"
@@ -81,7 +82,7 @@ class RecordPage : public ::testing::Test {
 TEST_F(RecordPage, ListsTheVolumesWithTheirFreeSpace) {
     h.disk.volumeList = {{"/", 123456 * kMB}, {"/media/usb", 999 * kMB + 5}};
     h.open();
-    auto* drives = h.get<QTableWidget>(5090);
+    auto* drives = h.get<QTableWidget>(ids::record::kDrives);
     EXPECT_TRUE(drives->showGrid());
     EXPECT_EQ(drives->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(drives->horizontalHeaderItem(0)->text(), "  Disk");
@@ -97,21 +98,21 @@ TEST_F(RecordPage, PalListsAndSelection) {
     h.config.recordFps = 25;
     h.config.recordImageSize = 2;
     h.open();
-    auto* rate = h.get<QComboBox>(5040);
+    auto* rate = h.get<QComboBox>(ids::record::kFrameRate);
     EXPECT_EQ(items(rate), QStringList({"5", "10", "15", "20", "25"}));
     EXPECT_EQ(rate->currentText(), "25");
-    auto* size = h.get<QComboBox>(5092);
+    auto* size = h.get<QComboBox>(ids::record::kImageSize);
     EXPECT_EQ(items(size), QStringList({"720*576", "352*576", "352*288"}));
     EXPECT_EQ(size->currentText(), "352*576");
-    EXPECT_EQ(items(h.get<QComboBox>(5091)), QStringList({"MPEG4"}));
-    EXPECT_EQ(h.get<QComboBox>(5091)->currentIndex(), 0);
-    EXPECT_EQ(items(h.get<QComboBox>(5069)), QStringList({"AVI"}));
-    EXPECT_EQ(h.get<QComboBox>(5069)->currentIndex(), 0);
-    EXPECT_EQ(edit(5097)->text(), "./RECORD");
-    EXPECT_TRUE(edit(5097)->isReadOnly());
-    EXPECT_EQ(edit(5093)->text(), "5120");
-    EXPECT_EQ(edit(5094)->text(), "64");
-    EXPECT_TRUE(h.get<QRadioButton>(5095)->isChecked());
+    EXPECT_EQ(items(h.get<QComboBox>(ids::record::kCompression)), QStringList({"MPEG4"}));
+    EXPECT_EQ(h.get<QComboBox>(ids::record::kCompression)->currentIndex(), 0);
+    EXPECT_EQ(items(h.get<QComboBox>(ids::record::kFileFormat)), QStringList({"AVI"}));
+    EXPECT_EQ(h.get<QComboBox>(ids::record::kFileFormat)->currentIndex(), 0);
+    EXPECT_EQ(edit(ids::record::kFolder)->text(), "./RECORD");
+    EXPECT_TRUE(edit(ids::record::kFolder)->isReadOnly());
+    EXPECT_EQ(edit(ids::record::kTotalLimit)->text(), "5120");
+    EXPECT_EQ(edit(ids::record::kFileLimit)->text(), "64");
+    EXPECT_TRUE(h.get<QRadioButton>(ids::record::kDeleteOldest)->isChecked());
 }
 
 TEST_F(RecordPage, NtscListsAndSelection) {
@@ -119,18 +120,19 @@ TEST_F(RecordPage, NtscListsAndSelection) {
     h.config.recordFps = 30;
     h.config.recordLimitPolicy = 2;
     h.open();
-    auto* rate = h.get<QComboBox>(5040);
+    auto* rate = h.get<QComboBox>(ids::record::kFrameRate);
     EXPECT_EQ(items(rate), QStringList({"5", "10", "15", "20", "25", "30"}));
     EXPECT_EQ(rate->currentText(), "30");
-    EXPECT_EQ(items(h.get<QComboBox>(5092)), QStringList({"720*480", "352*480", "352*240"}));
-    EXPECT_EQ(h.get<QComboBox>(5092)->currentText(), "352*240");
-    EXPECT_TRUE(h.get<QRadioButton>(5096)->isChecked());
+    EXPECT_EQ(items(h.get<QComboBox>(ids::record::kImageSize)),
+              QStringList({"720*480", "352*480", "352*240"}));
+    EXPECT_EQ(h.get<QComboBox>(ids::record::kImageSize)->currentText(), "352*240");
+    EXPECT_TRUE(h.get<QRadioButton>(ids::record::kStopAndNotify)->isChecked());
 }
 
 TEST_F(RecordPage, FrameRateComesBackAsTheMultipleOfFiveShown) {
     h.config.recordFps = 12;
     h.open();
-    EXPECT_EQ(h.get<QComboBox>(5040)->currentText(), "10");
+    EXPECT_EQ(h.get<QComboBox>(ids::record::kFrameRate)->currentText(), "10");
     h.page->writeBack();
     EXPECT_EQ(h.config.recordFps, 10);
 }
@@ -139,8 +141,8 @@ TEST_F(RecordPage, ValuesOutsideTheListsAreKept) {
     h.config.recordFps = 30;  // PAL list ends at 25
     h.config.recordImageSize = 7;
     h.open();
-    EXPECT_EQ(h.get<QComboBox>(5040)->currentIndex(), -1);
-    EXPECT_EQ(h.get<QComboBox>(5092)->currentIndex(), -1);
+    EXPECT_EQ(h.get<QComboBox>(ids::record::kFrameRate)->currentIndex(), -1);
+    EXPECT_EQ(h.get<QComboBox>(ids::record::kImageSize)->currentIndex(), -1);
     h.page->writeBack();
     EXPECT_EQ(h.config.recordFps, 30);
     EXPECT_EQ(h.config.recordImageSize, 7);
@@ -149,24 +151,24 @@ TEST_F(RecordPage, ValuesOutsideTheListsAreKept) {
 TEST_F(RecordPage, TotalLimitAtOrAboveTheFreeSpaceWarnsWithTwoDecimals) {
     h.disk.free = 1000 * kMB + kMB / 2;  // 1000.50 MB
     h.open();
-    typeInto(edit(5093), "2000");
-    leaveField(edit(5093), edit(5094));
+    typeInto(edit(ids::record::kTotalLimit), "2000");
+    leaveField(edit(ids::record::kTotalLimit), edit(ids::record::kFileLimit));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(
         h.dialogs.messages[0].text,
         QStringLiteral("输入的总大小比磁盘剩余空间还大！\n(当前路径下的最大空间为1000.50MB)"));
     EXPECT_EQ(h.dialogs.messages[0].caption, QStringLiteral("提示"));
-    EXPECT_EQ(QApplication::focusWidget(), edit(5093));
-    EXPECT_EQ(edit(5093)->selectedText(), "2000");
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::record::kTotalLimit));
+    EXPECT_EQ(edit(ids::record::kTotalLimit)->selectedText(), "2000");
     EXPECT_EQ(h.disk.queriedFolders.back(), "./RECORD");
 
-    typeInto(edit(5093), "1000");
-    leaveField(edit(5093), edit(5094));
+    typeInto(edit(ids::record::kTotalLimit), "1000");
+    leaveField(edit(ids::record::kTotalLimit), edit(ids::record::kFileLimit));
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
 
     h.disk.free.reset();  // the folder cannot be queried: no check
-    typeInto(edit(5093), "999999");
-    leaveField(edit(5093), edit(5094));
+    typeInto(edit(ids::record::kTotalLimit), "999999");
+    leaveField(edit(ids::record::kTotalLimit), edit(ids::record::kFileLimit));
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
 
     h.page->writeBack();  // the warning does not change what is stored
@@ -175,33 +177,33 @@ TEST_F(RecordPage, TotalLimitAtOrAboveTheFreeSpaceWarnsWithTwoDecimals) {
 
 TEST_F(RecordPage, SingleFileAsLargeAsTheTotalWarns) {
     h.open();
-    typeInto(edit(5094), "5120");
-    leaveField(edit(5094), edit(5093));
+    typeInto(edit(ids::record::kFileLimit), "5120");
+    leaveField(edit(ids::record::kFileLimit), edit(ids::record::kTotalLimit));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, QStringLiteral("单个文件大小不能超过总的存储空间!"));
     EXPECT_EQ(h.dialogs.messages[0].caption, "settingsui");
-    EXPECT_EQ(QApplication::focusWidget(), edit(5094));
+    EXPECT_EQ(QApplication::focusWidget(), edit(ids::record::kFileLimit));
 
-    typeInto(edit(5094), "5119");
-    leaveField(edit(5094), edit(5093));
+    typeInto(edit(ids::record::kFileLimit), "5119");
+    leaveField(edit(ids::record::kFileLimit), edit(ids::record::kTotalLimit));
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
 }
 
 TEST_F(RecordPage, WritesFolderLimitsAndPolicyBack) {
     h.open();
     h.dialogs.folderToChoose = "/srv/video";
-    h.get<QPushButton>(5098)->click();
+    h.get<QPushButton>(ids::record::kBrowse)->click();
     EXPECT_EQ(h.dialogs.browserTitles, std::vector<QString>{"select folder ..."});
-    EXPECT_EQ(edit(5097)->text(), "/srv/video");
+    EXPECT_EQ(edit(ids::record::kFolder)->text(), "/srv/video");
     h.dialogs.folderToChoose.clear();  // cancelled: nothing changes
-    h.get<QPushButton>(5098)->click();
-    EXPECT_EQ(edit(5097)->text(), "/srv/video");
+    h.get<QPushButton>(ids::record::kBrowse)->click();
+    EXPECT_EQ(edit(ids::record::kFolder)->text(), "/srv/video");
 
-    typeInto(edit(5093), "8000");
-    typeInto(edit(5094), "128");
-    h.get<QRadioButton>(5096)->click();
-    h.get<QComboBox>(5092)->setCurrentIndex(0);
-    h.get<QComboBox>(5040)->setCurrentIndex(4);
+    typeInto(edit(ids::record::kTotalLimit), "8000");
+    typeInto(edit(ids::record::kFileLimit), "128");
+    h.get<QRadioButton>(ids::record::kStopAndNotify)->click();
+    h.get<QComboBox>(ids::record::kImageSize)->setCurrentIndex(0);
+    h.get<QComboBox>(ids::record::kFrameRate)->setCurrentIndex(4);
     h.page->writeBack();
     EXPECT_STREQ(h.config.recordFolder, "/srv/video");
     EXPECT_EQ(h.config.recordLimitMB, 8000u);
@@ -214,14 +216,14 @@ TEST_F(RecordPage, WritesFolderLimitsAndPolicyBack) {
 TEST_F(RecordPage, RefusesAFolderPathLongerThanTheField) {
     h.open();
     h.dialogs.folderToChoose = "/" + QString(255, QLatin1Char('d'));  // 256 bytes
-    h.get<QPushButton>(5098)->click();
+    h.get<QPushButton>(ids::record::kBrowse)->click();
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].caption, "Error");
     EXPECT_TRUE(h.dialogs.messages[0].text.contains("too long"));
-    EXPECT_EQ(edit(5097)->text(), "./RECORD");
+    EXPECT_EQ(edit(ids::record::kFolder)->text(), "./RECORD");
 
     h.dialogs.folderToChoose = "/" + QString(254, QLatin1Char('d'));  // 255 bytes: fits
-    h.get<QPushButton>(5098)->click();
+    h.get<QPushButton>(ids::record::kBrowse)->click();
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
     h.page->writeBack();
     EXPECT_EQ(std::strlen(h.config.recordFolder), 255u);
@@ -230,8 +232,8 @@ TEST_F(RecordPage, RefusesAFolderPathLongerThanTheField) {
 
 TEST_F(RecordPage, LimitsAreNumbersWithinTheirFields) {
     h.open();
-    typeInto(edit(5093), "9999999999");  // beyond 32 bits
-    edit(5094)->clear();
+    typeInto(edit(ids::record::kTotalLimit), "9999999999");  // beyond 32 bits
+    edit(ids::record::kFileLimit)->clear();
     h.page->writeBack();
     EXPECT_EQ(h.config.recordLimitMB, 4294967295u);
     EXPECT_EQ(h.config.recordFileMB, 0u);
@@ -249,23 +251,23 @@ TEST_F(CapturePage, ShowsAndWritesBackFormatSizeLimitAndPolicy) {
     std::memcpy(h.config.pictureFolder, "\xD5\xD5\xC6\xAC", 5);  // another code page
     const VidoraConfig before = h.config;
     h.open();
-    auto* format = h.get<QComboBox>(5082);
+    auto* format = h.get<QComboBox>(ids::capture::kFormat);
     EXPECT_EQ(items(format), QStringList({"JPG", "BMP"}));
     EXPECT_EQ(format->currentText(), "BMP");
-    auto* size = h.get<QComboBox>(5083);
+    auto* size = h.get<QComboBox>(ids::capture::kSize);
     EXPECT_EQ(items(size), QStringList({"720*576", "352*576", "352*288"}));
     EXPECT_EQ(size->currentText(), "352*288");
-    EXPECT_EQ(h.get<QLineEdit>(5084)->text(), "1024");
-    EXPECT_TRUE(h.get<QRadioButton>(5086)->isChecked());
+    EXPECT_EQ(h.get<QLineEdit>(ids::capture::kLimit)->text(), "1024");
+    EXPECT_TRUE(h.get<QRadioButton>(ids::capture::kStopAndNotify)->isChecked());
     h.page->writeBack();
     EXPECT_EQ(std::memcmp(&before, &h.config, sizeof before), 0);
 
     format->setCurrentIndex(0);
     size->setCurrentIndex(1);
-    h.get<QRadioButton>(5085)->click();
-    typeInto(h.get<QLineEdit>(5084), "300");
+    h.get<QRadioButton>(ids::capture::kDeleteOldest)->click();
+    typeInto(h.get<QLineEdit>(ids::capture::kLimit), "300");
     h.dialogs.folderToChoose = "/srv/pictures";
-    h.get<QPushButton>(5080)->click();
+    h.get<QPushButton>(ids::capture::kBrowse)->click();
     h.page->writeBack();
     EXPECT_EQ(h.config.pictureFormat, 1);
     EXPECT_EQ(h.config.pictureSize, 2);
@@ -279,7 +281,7 @@ TEST_F(CapturePage, UnknownStandardLeavesTheSizeListEmptyAndTheSizeStored) {
     h.config.videoStandard = 3;
     h.config.pictureSize = 2;
     h.open();
-    EXPECT_EQ(h.get<QComboBox>(5083)->count(), 0);
+    EXPECT_EQ(h.get<QComboBox>(ids::capture::kSize)->count(), 0);
     h.page->writeBack();
     EXPECT_EQ(h.config.pictureSize, 2);
 }
@@ -287,9 +289,9 @@ TEST_F(CapturePage, UnknownStandardLeavesTheSizeListEmptyAndTheSizeStored) {
 TEST_F(CapturePage, LimitAboveTheFreeSpaceWarnsAndIsKept) {
     h.disk.free = 300 * kMB;
     h.open();
-    auto* limit = h.get<QLineEdit>(5084);
+    auto* limit = h.get<QLineEdit>(ids::capture::kLimit);
     typeInto(limit, "300");
-    leaveField(limit, h.get<QComboBox>(5082));
+    leaveField(limit, h.get<QComboBox>(ids::capture::kFormat));
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text,
               QStringLiteral("输入的总大小比磁盘剩余空间还大！\n(当前路径下的最大空间为300.00MB)"));
@@ -302,9 +304,9 @@ TEST_F(CapturePage, LimitAboveTheFreeSpaceWarnsAndIsKept) {
 TEST_F(CapturePage, RefusesAFolderPathLongerThanTheField) {
     h.open();
     h.dialogs.folderToChoose = "/" + QString(100, QChar(0x76EE));  // 301 bytes
-    h.get<QPushButton>(5080)->click();
+    h.get<QPushButton>(ids::capture::kBrowse)->click();
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_EQ(h.get<QLineEdit>(5087)->text(), "./SNAPSHOT");
+    EXPECT_EQ(h.get<QLineEdit>(ids::capture::kFolder)->text(), "./SNAPSHOT");
 }
 
 }  // namespace
