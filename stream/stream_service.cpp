@@ -1,7 +1,5 @@
 #include "stream/stream_service.h"
 
-#include <unistd.h>
-
 #include "platform/log/log.h"
 
 namespace vidora {
@@ -45,13 +43,6 @@ std::string StreamService::address() const {
     StreamSettings shown = applied_;
     shown.port = server_.boundPort();
     return streamAddress(shown, thisHostName());
-}
-
-std::string thisHostName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return name;
 }
 
 }  // namespace vidora

@@ -41,7 +41,4 @@ class StreamService {
     int listener_ = 0;
 };
 
-// This computer's host name, for the address other computers use.
-std::string thisHostName();
-
 }  // namespace vidora

@@ -48,6 +48,13 @@ std::string streamAddress(const StreamSettings& s, const std::string& hostName) 
     return "rtsp://" + host + ":" + std::to_string(s.port) + kStreamPath;
 }
 
+std::string thisHostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
 bool streamPortFree(int port, bool allowOthers) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)

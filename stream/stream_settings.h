@@ -32,6 +32,9 @@ std::string streamSettingsProblem(const StreamSettings& settings);
 // 127.0.0.1.
 std::string streamAddress(const StreamSettings& settings, const std::string& hostName);
 
+// This computer's host name, for the address other computers use (empty when unknown).
+std::string thisHostName();
+
 // Whether a TCP port can be listened on at the stream's address right now.
 bool streamPortFree(int port, bool allowOthers);
 
