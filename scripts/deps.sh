@@ -10,6 +10,8 @@ packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools gstreamer1.0-alsa
     libxvidcore-dev libjpeg62-turbo-dev libusb-1.0-0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the network stream: GStreamer's RTSP server, x264 (plugins-ugly)
+    libgstrtspserver-1.0-dev gstreamer1.0-rtsp gstreamer1.0-plugins-ugly
     ffmpeg xvfb fonts-dejavu-core clang-format
     # the Debian package: built by CPack (dpkg-shlibdeps, file) and checked as distributions
     # check one (scripts/check-package.sh, python3 for its pixel check); xdg-user-dirs is a
