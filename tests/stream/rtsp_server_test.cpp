@@ -19,8 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/preference_keys.h"
 #include "stream/live_hand_over.h"
 #include "stream/rtsp_server.h"
+#include "stream/stream_service.h"
 
 namespace vidora {
 namespace {
@@ -392,6 +394,66 @@ TEST_F(RtspServerTest, StalledClientDoesNotSlowTheLiveSideAndDropsLeaveNothingBe
         waitFor([&] { return openFiles() <= filesBefore && threads() <= threadsBefore; }, 10s))
         << "files " << openFiles() << " (were " << filesBefore << "), threads " << threads()
         << " (were " << threadsBefore << ")";
+}
+
+int unusedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TEST(StreamService, FollowsTheKeysWhenTheDialogStoresThemAndLetsTheTransfersGo) {
+    Preferences prefs;
+    RecordingPort port;
+    VideoTransfer video(port);
+    AudioTransfer audio(port);
+    {
+        StreamService service(prefs, video, audio, noPictureStamp());
+        EXPECT_EQ(service.apply(), "");
+        EXPECT_FALSE(service.server().running()) << "the stream is on by default";
+        EXPECT_EQ(service.address(), "");
+
+        const int free = unusedPort();
+        prefs.set(kStreamEnabled, true);
+        prefs.set(kStreamPort, free);
+        prefs.changed();
+        ASSERT_TRUE(service.server().running());
+        EXPECT_EQ(service.address(), "rtsp://127.0.0.1:" + std::to_string(free) + "/live");
+        EXPECT_EQ(listeners(free), std::vector<std::string>{"0100007F"});
+
+        // Others allowed without a login: refused, and nothing listens.
+        prefs.set(kStreamAllowOthers, true);
+        prefs.changed();
+        EXPECT_FALSE(service.server().running());
+        EXPECT_TRUE(listeners(free).empty());
+
+        prefs.set(kStreamUser, "anna");
+        prefs.set(kStreamPassword, "pw");
+        prefs.changed();
+        ASSERT_TRUE(service.server().running());
+        EXPECT_EQ(listeners(free), std::vector<std::string>{"00000000"});
+
+        prefs.set(kStreamEnabled, false);
+        prefs.changed();
+        EXPECT_FALSE(service.server().running());
+        EXPECT_TRUE(listeners(free).empty());
+        prefs.set(kStreamEnabled, true);
+        prefs.changed();
+        EXPECT_TRUE(service.server().running());
+    }
+    // The service is gone: pictures and sound still flow without it (nothing dangles).
+    ASSERT_TRUE(video.acceptVideoFormat({352, 288, kFourccUyvy, 25}));
+    std::vector<uint8_t> picture(352 * 288 * 2, 0x80);
+    video.setPacing(std::chrono::microseconds(0));
+    video.renderVideo(picture.data(), picture.size());
+    EXPECT_EQ(video.picturesShown(), 1u);
+    prefs.changed();  // no listener left behind
 }
 
 }  // namespace
