@@ -203,6 +203,7 @@ std::string RtspServer::start(const StreamSettings& settings) {
     gst_rtsp_server_set_service(server_, service.c_str());
 
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
+    factory_ = factory;
     gst_rtsp_media_factory_set_launch(factory, launchLine().c_str());
     gst_rtsp_media_factory_set_shared(factory, TRUE);
     g_signal_connect(factory, "media-configure", G_CALLBACK(&RtspServer::onMediaConfigure), this);
@@ -230,6 +231,7 @@ std::string RtspServer::start(const StreamSettings& settings) {
         std::string reason =
             "cannot listen on port " + service + ": " + (error ? error->message : "unknown error");
         g_clear_error(&error);
+        factory_ = nullptr;
         g_object_unref(server_);
         server_ = nullptr;
         g_main_context_unref(context_);
@@ -304,6 +306,8 @@ void RtspServer::stop() {
     }
     handOver_.setTaking(false);
 
+    g_signal_handlers_disconnect_by_data(factory_, this);
+    factory_ = nullptr;
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server_);
     gst_rtsp_mount_points_remove_factory(mounts, kStreamPath);
     g_object_unref(mounts);

@@ -75,6 +75,7 @@ class RtspServer {
     GMainContext* context_ = nullptr;
     GMainLoop* loop_ = nullptr;
     GstRTSPServer* server_ = nullptr;
+    GstRTSPMediaFactory* factory_ = nullptr;  // owned by the server's mount points
     unsigned sourceId_ = 0;
     std::thread thread_;
 

@@ -18,8 +18,9 @@ struct StreamSettings {
     int maxClients = 4;
 
     bool operator==(const StreamSettings&) const = default;
-    // Clients must give the user name and password (always when other computers may connect).
-    bool needsLogin() const { return allowOthers || !user.empty(); }
+    // Clients must give the user name and password: always when other computers may connect,
+    // and on this computer too once both are set.
+    bool needsLogin() const { return allowOthers || (!user.empty() && !password.empty()); }
 };
 
 StreamSettings readStreamSettings(const Preferences& prefs);

@@ -169,6 +169,15 @@ TEST_F(RtspServerTest, ListensOnLoopbackOnlyUnlessOthersAreAllowed) {
     EXPECT_TRUE(listeners(port).empty());
     start(withLogin());
     EXPECT_EQ(listeners(server.boundPort()), std::vector<std::string>{"00000000"});
+    // A port another program holds is reported, not taken over.
+    LiveHandOver otherHandOver;
+    RtspServer other(otherHandOver);
+    StreamSettings same = withLogin();
+    same.port = server.boundPort();
+    const std::string refused = other.start(same);
+    EXPECT_EQ(refused.rfind("cannot listen on port " + std::to_string(same.port) + ": ", 0), 0u)
+        << refused;
+    EXPECT_FALSE(other.running());
     // Allowing others without a login is refused before anything listens.
     StreamSettings open;
     open.enabled = true;
