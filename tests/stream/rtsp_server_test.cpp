@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -220,12 +221,13 @@ TEST_F(RtspServerTest, RecordingKeepsOneTimelineAcrossSwitchesAndUnplugAndDecode
     const auto file = std::filesystem::temp_directory_path() /
                       ("vidora-stream-" + std::to_string(::getpid()) + ".mkv");
     std::filesystem::remove(file);
+    std::string recorderSays;
     std::thread recorder([&] {
-        run("timeout 40 ffmpeg -v error -y -rtsp_transport tcp -i " + url() + " -t 10 -c copy " +
-            file.string());
+        recorderSays = run("timeout 40 ffmpeg -v warning -y -rtsp_transport tcp -i " + url() +
+                           " -t 10 -c copy " + file.string());
     });
     // A channel switch, then the receiver unplugged for two seconds and back.
-    ASSERT_TRUE(waitFor([&] { return server.picturesSent() > 25; }, 15s));
+    EXPECT_TRUE(waitFor([&] { return server.picturesSent() > 25; }, 15s));
     live.setChannel(3);
     std::this_thread::sleep_for(2s);
     live.setPaused(true);
@@ -233,8 +235,8 @@ TEST_F(RtspServerTest, RecordingKeepsOneTimelineAcrossSwitchesAndUnplugAndDecode
     live.setPaused(false);
     recorder.join();
 
-    ASSERT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(run("ffmpeg -v error -i " + file.string() + " -f null -"), "");
+    ASSERT_TRUE(std::filesystem::exists(file)) << recorderSays;
+    EXPECT_EQ(run("ffmpeg -v error -i " + file.string() + " -f null -"), "") << recorderSays;
     const std::string times =
         run("ffprobe -v error -select_streams v -show_entries packet=pts_time "
             "-of csv=p=0 " +
@@ -242,7 +244,7 @@ TEST_F(RtspServerTest, RecordingKeepsOneTimelineAcrossSwitchesAndUnplugAndDecode
     std::istringstream in(times);
     std::vector<double> pts;
     for (std::string line; pts.size() < 100000 && std::getline(in, line);) {
-        if (!line.empty())
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))
             pts.push_back(std::stod(line));
     }
     ASSERT_GT(pts.size(), 200u) << times.substr(0, 400);
@@ -351,9 +353,9 @@ TEST_F(RtspServerTest, FourClientsGetPicturesAndTheFifthIsRefused) {
                              " -t 6 -c copy -f null -");
         });
     }
-    ASSERT_TRUE(waitFor([&] { return server.clientCount() == 4; }, 20s));
+    EXPECT_TRUE(waitFor([&] { return server.clientCount() == 4; }, 20s));
     RawClient fifth(server.boundPort());
-    ASSERT_TRUE(fifth.connected());
+    EXPECT_TRUE(fifth.connected());
     const std::string reply = fifth.request("DESCRIBE", fifth.base());
     EXPECT_NE(reply.find("RTSP/1.0 503"), std::string::npos) << reply;
     EXPECT_EQ(reply.find("application/sdp"), std::string::npos) << reply;
