@@ -8,7 +8,11 @@ packages=(
     qt6-base-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools gstreamer1.0-alsa
+    # the recordings player's MPEG-4 decoder (avdec_mpeg4)
+    gstreamer1.0-libav
     libxvidcore-dev libjpeg62-turbo-dev libusb-1.0-0-dev
+    # the event log (events.db) and the sqlite3 program its tests read it with
+    libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
     # the network stream: GStreamer's RTSP server, x264 (plugins-ugly)
     libgstrtspserver-1.0-dev gstreamer1.0-rtsp gstreamer1.0-plugins-ugly
