@@ -488,7 +488,7 @@ GroupArt channelGroup() {
         ControlArt c;
         c.type = 0;
         c.rect = QRect(6 + k * 38, 24, 34, 28);
-        c.hint = "Show channel CH" + std::to_string(k + 1);
+        c.hint = "Show channel CH" + std::to_string(k + 1) + " (" + std::to_string(k + 1) + ")";
         const QString label = QString("CH%1").arg(k + 1);
         c.draw = [label](QPainter& p, const QRectF& r, int state, int) {
             buttonFace(p, r, state, kBlue);
@@ -538,7 +538,7 @@ GroupArt channelGroup() {
         ControlArt c;
         c.type = 5;
         c.rect = QRect(6, 78, 148, 24);
-        c.hint = "Cycle through the channels";
+        c.hint = "Cycle through the channels (Space: next channel)";
         c.draw = [](QPainter& p, const QRectF& r, int state, int) {
             buttonFace(p, r, state, kBlue);
             p.save();
@@ -621,15 +621,16 @@ GroupArt volumeGroup() {
     return g;
 }
 
-constexpr int kShortcutsHeight = 80;
+constexpr int kShortcutsHeight = 150;
+constexpr int kShortcutRow = 21;
 
-// A key cap and what the key does.
-void keyHint(QPainter& p, int top, const QString& key, const QString& action) {
+// A key cap at x and what the key does; returns where the text ended.
+int keyHint(QPainter& p, int x, int top, const QString& key, const QString& action) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setFont(uiFont(9, true, true));
-    const int capWidth = QFontMetrics(p.font()).horizontalAdvance(key) + 14;
-    const QRectF cap(8.5, top + 0.5, capWidth, 19);
+    const int capWidth = QFontMetrics(p.font()).horizontalAdvance(key) + 12;
+    const QRectF cap(x + 0.5, top + 0.5, capWidth, 17);
     p.setPen(QPen(QColor(0x3a, 0x3f, 0x4a), 1));
     p.setBrush(QColor(0x22, 0x25, 0x2c));
     p.drawRoundedRect(cap, 4, 4);
@@ -640,9 +641,30 @@ void keyHint(QPainter& p, int top, const QString& key, const QString& action) {
     p.drawText(cap, Qt::AlignCenter, key);
     p.setFont(uiFont(10, false, true));
     p.setPen(kHeader);
-    p.drawText(QRectF(cap.right() + 8, top, 150 - cap.right(), 20),
-               Qt::AlignLeft | Qt::AlignVCenter, action);
+    const int textLeft = static_cast<int>(cap.right()) + 5;
+    p.drawText(QRectF(textLeft, top, 154 - textLeft, 18), Qt::AlignLeft | Qt::AlignVCenter, action);
+    const int end = textLeft + QFontMetrics(p.font()).horizontalAdvance(action);
     p.restore();
+    return end;
+}
+
+// The keyboard's list at the tool group's foot: what each key does.
+void shortcutList(QPainter& p, int top, int w) {
+    sectionHeader(p, 8, top + 4, w - 8, "SHORTCUTS");
+    int row = top + 24;
+    keyHint(p, 8, row, "Space", "Next channel");
+    row += kShortcutRow;
+    keyHint(p, 8, row, "1-4", "Channel");
+    keyHint(p, 86, row, "Q", "Quad");
+    row += kShortcutRow;
+    keyHint(p, 8, row, "R", "Record");
+    keyHint(p, 86, row, "S", "Snapshot");
+    row += kShortcutRow;
+    keyHint(p, 8, row, "+ \u2212", "Zoom, or the wheel");
+    row += kShortcutRow;
+    keyHint(p, 8, row, "F11", "Full screen");
+    row += kShortcutRow;
+    keyHint(p, 8, row, "Esc", "Leave full screen");
 }
 
 GroupArt toolGroup(int height) {
@@ -665,10 +687,7 @@ GroupArt toolGroup(int height) {
         sectionHeader(p, 8, 80, w - 8, "VIEW");
         sectionHeader(p, 8, 150, w - 8, "ALARM");
         sectionHeader(p, 8, 220, w - 8, "SETTINGS");
-        const int top = h - kShortcutsHeight;
-        sectionHeader(p, 8, top + 4, w - 8, "SHORTCUTS");
-        keyHint(p, top + 24, "Space", "Next channel");
-        keyHint(p, top + 50, "Esc", "Leave full screen");
+        shortcutList(p, h - kShortcutsHeight, w);
     };
     const auto cell4 = [](int column, int top) { return QRect(6 + column * 38, top, 34, 38); };
     const auto cell3 = [](int column, int top) { return QRect(6 + column * 51, top, 46, 38); };
@@ -676,7 +695,7 @@ GroupArt toolGroup(int height) {
 
     std::vector<ControlArt> byId(15);
     // 1: quad layout (appearance 1 while the quad layout shows).
-    byId[1] = iconButton(2, cell4(3, liveTop), "Quad view", kBlue,
+    byId[1] = iconButton(2, cell4(3, liveTop), "Quad view (Q)", kBlue,
                          [](IconPen& i, int, int a) { iconGrid(i, a == 1); });
     // 2: pause / resume live view (latching; down = paused, so it offers play).
     byId[2] = iconButton(5, cell4(0, liveTop), "Pause or resume live view", kBlue,
@@ -687,12 +706,12 @@ GroupArt toolGroup(int height) {
                                  iconPause(i);
                          });
     // 3: snapshot.
-    byId[3] = iconButton(0, cell4(2, liveTop), "Take a snapshot", kBlue,
+    byId[3] = iconButton(0, cell4(2, liveTop), "Take a snapshot (S)", kBlue,
                          [](IconPen& i, int, int) { iconCamera(i); });
     // 4: record (latching; down = recording, so it offers stop; appearance 1 while the recording
     // is not being written: a warning badge).
     byId[4] = iconButton(
-        5, cell4(1, liveTop), "Record", kRed,
+        5, cell4(1, liveTop), "Record (R)", kRed,
         [](IconPen& i, int s, int) {
             if (s == Down || s == DownHover) {
                 i.fill();
@@ -707,11 +726,11 @@ GroupArt toolGroup(int height) {
             if (a == 1)
                 warningBadge(p, r, s == Disabled ? kIconDisabled : kAmber);
         });
-    byId[5] = iconButton(0, cell3(0, viewTop), "Zoom in", kBlue,
+    byId[5] = iconButton(0, cell3(0, viewTop), "Zoom in (+ or the mouse wheel)", kBlue,
                          [](IconPen& i, int, int) { iconZoom(i, true); });
-    byId[6] = iconButton(0, cell3(1, viewTop), "Zoom out", kBlue,
+    byId[6] = iconButton(0, cell3(1, viewTop), "Zoom out (- or the mouse wheel)", kBlue,
                          [](IconPen& i, int, int) { iconZoom(i, false); });
-    byId[7] = iconButton(0, cell3(2, viewTop), "Full screen", kBlue,
+    byId[7] = iconButton(0, cell3(2, viewTop), "Full screen (F11; Esc leaves it)", kBlue,
                          [](IconPen& i, int, int) { iconFullScreen(i); });
     byId[8] = iconButton(5, cell3(0, alarmTop), "Motion alarm on or off", kAmber,
                          [](IconPen& i, int, int) { iconMotion(i); });
@@ -983,11 +1002,7 @@ QImage drawFrame() {
             p.drawLine(c + QPointF(3.6, -3.6), c + QPointF(-3.6, 3.6));
         }
     }
-    // Foot: a line of text and the function menu button.
-    p.setFont(uiFont(10, false, false, 0.4));
-    p.setPen(QColor(0x6a, 0x72, 0x82));
-    p.drawText(QRect(20, kHeight - kMonitorY + 1, 300, kMonitorY - 2),
-               Qt::AlignLeft | Qt::AlignVCenter, "Four-channel wireless camera viewer");
+    // Foot: the viewer writes its status band here; the function menu button.
     {
         const QRectF r(kMenuButton);
         p.setPen(QPen(QColor(0x3a, 0x40, 0x4b), 1));

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/settings.h"
+#include "engine/status_board.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -103,6 +104,11 @@ void AlarmPoll::tick() {
             if (auto status = readStatus_()) {
                 const bool sound = (*status & 0x20) == 0 && s && soundOn;
                 const bool motion = (*status & 0x10) == 0 && m && motionOn;
+                // An alarm begins where its bit rises; the status band counts and names it.
+                if (motion && !loadRelaxed(gState.motionAlarmActive))
+                    statusBoard().alarmRaised(channel, AlarmKind::Motion, clock_.localTime());
+                if (sound && !loadRelaxed(gState.soundAlarmActive))
+                    statusBoard().alarmRaised(channel, AlarmKind::Sound, clock_.localTime());
                 storeRelaxed(gState.soundAlarmActive, sound ? 1 : 0);
                 storeRelaxed(gState.motionAlarmActive, motion ? 1 : 0);
                 motionReported = motion;

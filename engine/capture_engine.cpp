@@ -1,5 +1,7 @@
 #include "engine/capture_engine.h"
 
+#include "engine/status_board.h"
+
 #include "app/bus.h"
 #include "app/live_config.h"
 #include "app/message_box.h"
@@ -7,6 +9,7 @@
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "app/storage.h"
+#include "engine/status_board.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/log/log.h"
@@ -145,7 +148,7 @@ std::function<void()> CaptureEngine::waitPump() const {
 int CaptureEngine::moduleStart() {
     enumerateReceivers();
     refreshClientSize();
-    buildGraph(0);
+    statusBoard().setLink(buildGraph(0) ? ReceiverLink::Connected : ReceiverLink::NotFound);
     setLayoutMode(loadRelaxed(gState.quadLayout) ? kLayoutQuad : kLayoutSingle);
     startLive();
     if (loadRelaxed(gState.autoCycleOn))
@@ -292,8 +295,19 @@ void CaptureEngine::connect() {
     std::lock_guard lock(engineLock_);
     if (graph_)
         return;
-    if (enumerateReceivers() && buildGraph(0))
+    StatusBoard& board = statusBoard();
+    // After an unplug the viewer is reconnecting until the graph stands again; a failed attempt
+    // leaves it unplugged (another device may have arrived).
+    const ReceiverLink before = board.link();
+    const bool again = before == ReceiverLink::Unplugged || before == ReceiverLink::Reconnecting;
+    if (again)
+        board.setLink(ReceiverLink::Reconnecting);
+    if (enumerateReceivers() && buildGraph(0)) {
+        board.setLink(ReceiverLink::Connected);
         startLive();
+    } else {
+        board.setLink(again ? ReceiverLink::Unplugged : ReceiverLink::NotFound);
+    }
 }
 
 void CaptureEngine::handleGraphEvents() {
@@ -315,6 +329,7 @@ void CaptureEngine::handleGraphEvents() {
     tellReceiver(ReceiverEvent::Unplugged);
     // The recording that stops with live view ends because the receiver went.
     recordingPort_->setRecordingEnd(RecordingEnd::Unplugged);
+    statusBoard().setLink(ReceiverLink::Unplugged);
     stopLive();
     teardownGraph();
     showMessage(kReceiverUnpluggedText, "");
@@ -496,6 +511,7 @@ int CaptureEngine::startRecording(CaptureReason reason) {
         }
         recording_ = true;
         storeRelaxed(gState.recordingOn, 1);
+        statusBoard().setRecordingStart(clock_.tickCount());
     }
     notify(NTF_RECORD_STATE);
     return 0;
@@ -509,6 +525,7 @@ void CaptureEngine::stopRecording() {
         recordingPort_->stopRecording();
         storeRelaxed(gState.recordingOn, 0);
         recording_ = false;
+        statusBoard().setRecordingStart(std::nullopt);
     }
     notify(NTF_RECORD_STATE);
 }
@@ -554,7 +571,7 @@ void CaptureEngine::settingsChanged() {
         const bool cycled = autoCycleThread_.alive();
         stopLive();
         teardownGraph();
-        buildGraph(0);
+        statusBoard().setLink(buildGraph(0) ? ReceiverLink::Connected : ReceiverLink::NotFound);
         startLive();
         if (cycled && live_)
             startAutoCycle();
@@ -598,7 +615,11 @@ void CaptureEngine::settingsChanged() {
 }
 
 void CaptureEngine::snapshot() {
-    if (const auto box = pictureFailureBox(takeSnapshot()))
+    const PictureWriteResult result = takeSnapshot();
+    // The user sees the snapshot's name; alarm and task photos are not announced one by one.
+    if (result)
+        statusBoard().snapshotTaken(result.path, clock_.tickCount());
+    if (const auto box = pictureFailureBox(result))
         services_.messageBox(box->text, box->caption, box->type);
 }
 

@@ -47,6 +47,7 @@ class RecordingBridge final : public RecordingPort {
     void setStallNotice(std::function<void()> notice) override;
     void recordFolderGone() override;
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override;
+    RecordFileInfo recordFile() override { return writer_.currentFile(); }
 
     RecordEncoder& encoder() { return encoder_; }
     AviRecordWriter& writer() { return writer_; }

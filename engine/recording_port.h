@@ -10,6 +10,7 @@
 
 #include "platform/result.h"
 #include "app/event_sink.h"
+#include "recording/record_file_info.h"
 #include "recording/snapshot.h"
 #include "recording/stream_format.h"
 
@@ -63,6 +64,8 @@ class RecordingPort {
     // the picture folder's limit (the caller tells about a file that could not be written).
     // The source is the video sink (its latest picture as a stored picture of a size kind).
     virtual PictureWriteResult takeSnapshot(StoredPictureSource& /*source*/) { return {}; }
+    // The file the running recording is written into, and its size so far (any thread).
+    virtual RecordFileInfo recordFile() { return {}; }
 };
 
 }  // namespace vidora

@@ -1,6 +1,7 @@
 #include "engine/video_transfer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -73,6 +74,9 @@ bool VideoTransfer::acceptVideoFormat(const media::VideoFormat& format) {
 }
 
 void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
+    const int64_t entered = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
     {
         std::lock_guard picture(pictureLock_);
         const std::size_t bytes = static_cast<std::size_t>(width_) * height_ * 2;
@@ -87,7 +91,7 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
             halfSizeFromHalfWidth(halfWidth_.get(), width_, height_, halfSize_.get());
             havePicture_ = true;
         }
-        present(data);
+        present(data, entered);
         pictures_.fetch_add(1, std::memory_order_relaxed);
         if (loadRelaxed(gState.recordingOn)) {
             switch (sizeMode_) {
@@ -129,7 +133,7 @@ void VideoTransfer::setLiveFeed(LiveFeed* feed) {
     liveFeed_ = feed;
 }
 
-void VideoTransfer::present(const uint8_t* data) {
+void VideoTransfer::present(const uint8_t* data, int64_t enteredNs) {
     LivePicture picture;
     VideoWindow* window = nullptr;
     {
@@ -157,6 +161,7 @@ void VideoTransfer::present(const uint8_t* data) {
         picture.destination = liveCell_;
     }
     picture.data = data;
+    picture.enteredNs = enteredNs;
     picture.width = width_;
     // A 720-wide picture is interlaced: show its first field only.
     picture.rows = interlaced_ ? height_ / 2 : height_;

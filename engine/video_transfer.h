@@ -59,7 +59,7 @@ class VideoTransfer final : public media::VideoTransferSink, public StoredPictur
 
   private:
     void ensureBuffers(std::size_t fullBytes);  // under both locks
-    void present(const uint8_t* data);
+    void present(const uint8_t* data, int64_t enteredNs);
 
     RecordingPort& port_;
 

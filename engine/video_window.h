@@ -24,6 +24,9 @@ struct LivePicture {
     int pitch = 0;
     VideoRect source;       // part of the picture to show, in the rows above
     VideoRect destination;  // the live cell in client coordinates
+    // When the picture entered the video transfer (steady clock, nanoseconds): the start of
+    // its capture-to-screen latency.
+    int64_t enteredNs = 0;
 };
 
 class VideoWindow {

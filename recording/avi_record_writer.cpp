@@ -228,6 +228,16 @@ Result AviRecordWriter::start() {
     return result;
 }
 
+RecordFileInfo AviRecordWriter::currentFile() const {
+    RecordFileInfo info;
+    {
+        std::lock_guard lock(fileInfoLock_);
+        info.path = filePath_;
+    }
+    info.bytes = info.path.empty() ? 0 : fileBytes_.load(std::memory_order_relaxed);
+    return info;
+}
+
 void AviRecordWriter::stop() {
     std::lock_guard lock(stateLock_);
     stopLocked();
@@ -254,6 +264,11 @@ void AviRecordWriter::threadBody() {
     if (int error = closeFile(static_cast<RecordingEnd>(ending_.load())))
         report(error);
     setStalled(false);
+    {
+        std::lock_guard lock(fileInfoLock_);
+        filePath_.clear();
+    }
+    fileBytes_.store(0, std::memory_order_relaxed);
     if (endedAtLimit())
         dropped_.fetch_add(discardQueue(), std::memory_order_relaxed);
     {
@@ -361,6 +376,7 @@ bool AviRecordWriter::handle(PacketCopy& item) {
     if (!written && (failing || writeFailed_))
         dropped_.fetch_add(1, std::memory_order_relaxed);
     bytesTaken_ += length;
+    fileBytes_.store(bytesTaken_, std::memory_order_relaxed);
     return true;
 }
 
@@ -487,6 +503,10 @@ bool AviRecordWriter::openFile() {
                                   << std::strerror(file_.lastError());
         writeFailed(file_.lastError());
         return false;
+    }
+    {
+        std::lock_guard lock(fileInfoLock_);
+        filePath_ = path;
     }
 
     AviStreamInfo info;

@@ -37,6 +37,7 @@
 #include "platform/worker_thread.h"
 #include "recording/avi_file.h"
 #include "recording/record_consumer.h"
+#include "recording/record_file_info.h"
 
 namespace vidora {
 
@@ -100,6 +101,8 @@ class AviRecordWriter final : public RecordConsumer {
     // Waits up to `limit` until the writer thread has handled every packet queued so far (or
     // has ended); false when time ran out. For tests and tools that read the file next.
     bool waitUntilWritten(std::chrono::milliseconds limit);
+    // The file being written and its size so far (any thread); empty once the thread ended.
+    RecordFileInfo currentFile() const;
 
   private:
     enum class Step { Idle, Handled, EndThread };
@@ -136,6 +139,11 @@ class AviRecordWriter final : public RecordConsumer {
     std::atomic<int32_t> cause_{static_cast<int32_t>(CaptureReason::Manual)};
     std::atomic<int32_t> ending_{static_cast<int32_t>(RecordingEnd::Closed)};
     MessagePoster poster_;
+
+    // What currentFile() reports: written by the writer thread, read by the status band.
+    mutable std::mutex fileInfoLock_;
+    std::string filePath_;  // under the file info lock
+    std::atomic<uint64_t> fileBytes_{0};
 
     std::mutex stateLock_;
     std::string folder_;                 // under the state lock

@@ -6,6 +6,8 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "settingsui/dark_theme.h"
+
 namespace vidora::settingsui {
 
 CParamSetSheet::CParamSetSheet(const PageContext& context, int startPage, QWidget* parent)
@@ -56,6 +58,8 @@ CParamSetSheet::CParamSetSheet(const PageContext& context, int startPage, QWidge
     stack_->setCurrentIndex(first);
     tabs_->setCurrentIndex(first);
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) { onTabChanged(index); });
+    // The main window's dark colours, whichever host opens the sheet.
+    applyDarkTheme(*this);
 }
 
 CParamSetSheet::~CParamSetSheet() {

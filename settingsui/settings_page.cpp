@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include "settingsui/dark_theme.h"
+
 #include "settingsui/field_text.h"
 #include "settingsui/up_down.h"
 #include "settingsui/user_dialogs.h"
@@ -25,6 +27,8 @@ void SettingsPage::ensureCreated() {
     }
     created_ = true;
     build();
+    // Built after the sheet was themed: its controls take the sheet's look too.
+    applyDarkTheme(*this);
 }
 
 std::intptr_t SettingsPage::callBack(int code, std::intptr_t value) const {

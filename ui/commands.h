@@ -15,7 +15,17 @@ enum : uint32_t {
     ID_CAPTURE_CONFIG = 32782,
     ID_RECORD_CONFIG = 32783,
     ID_MORE_SETTINGS = 32784,  // the viewer's own preferences (vidora.ini)
-    ID_RECORDINGS = 32785,     // R: the recordings window
+    // Keys and the picture's menu; each clicks the control panel's button of the same name.
+    ID_KEY_FULLSCREEN = 32790,  // F11: enters like the button, leaves like Esc
+    ID_KEY_CHANNEL_1 = 32791,   // 1..4: ID_KEY_CHANNEL_1 + channel
+    ID_KEY_CHANNEL_4 = 32794,
+    ID_KEY_RECORD = 32795,    // R
+    ID_KEY_SNAPSHOT = 32796,  // S
+    ID_KEY_QUAD = 32797,      // Q
+    ID_KEY_ZOOM_IN = 32798,   // +
+    ID_KEY_ZOOM_OUT = 32799,  // -
+    ID_ZOOM_ONE = 32800,      // the picture's menu: back to 1:1
+    ID_RECORDINGS = 32785,    // L: the recordings window
 };
 
 // WM_COMMAND's wParam: the id in the low half, 1 in the high half when an accelerator sent it.

@@ -9,6 +9,7 @@
 #include "engine/capture_engine.h"
 #include "platform/relaxed.h"
 #include "ui/commands.h"
+#include "ui/main_window.h"
 #include "ui/skin_group_panel.h"
 #include "ui/skin_loader.h"
 #include "ui/ui_services.h"
@@ -22,27 +23,6 @@ const WindowKindRegistration kControlPanelKind(CONTROL_PANEL_KIND, [](SkinWindow
                                                                       int width, int height) {
     return std::make_unique<ControlPanel>(parent, id, x, y, width, height);
 });
-
-// Controls of the three groups.
-enum : int32_t {
-    VOLUME_MUTE = 1,
-    VOLUME_TRACKER = 2,
-    TOOL_QUAD = 1,
-    TOOL_PAUSE = 2,
-    TOOL_SNAPSHOT = 3,
-    TOOL_RECORD = 4,
-    TOOL_ZOOM_IN = 5,
-    TOOL_ZOOM_OUT = 6,
-    TOOL_FULLSCREEN = 7,
-    TOOL_MOTION_SWITCH = 8,
-    TOOL_SOUND_SWITCH = 9,
-    TOOL_TASK_SWITCH = 10,
-    TOOL_MOTION_SETTINGS = 11,
-    TOOL_SOUND_SETTINGS = 12,
-    TOOL_TASK_SETTINGS = 13,
-    TOOL_RECORD_FOLDER = 14,
-    CHANNEL_CYCLE = 9,
-};
 
 bool isHighlighted(int32_t state) {
     return state == STATE_HIGHLIGHTED || state == STATE_DOWN_HIGHLIGHTED;
@@ -151,6 +131,23 @@ void ControlPanel::notify(const ControlNotification& n) {
         default:
             break;
     }
+    refreshStatusBand();
+}
+
+bool ControlPanel::pressControl(int32_t groupId, int32_t controlId) {
+    SkinGroupPanel* g = group(groupId);
+    return g && g->pressControl(controlId);
+}
+
+bool ControlPanel::controlEnabled(int32_t groupId, int32_t controlId) const {
+    const SkinGroupPanel* g = group(groupId);
+    const SkinControl* c = g ? g->control(controlId) : nullptr;
+    return c && c->state != STATE_DISABLED && c->state != STATE_HIDDEN;
+}
+
+void ControlPanel::refreshStatusBand() {
+    if (auto* main = dynamic_cast<MainWindow*>(parent()))
+        main->refreshStatusBand();
 }
 
 void ControlPanel::onChannelControl(int32_t control, bool down, bool released) {
@@ -400,6 +397,7 @@ void ControlPanel::onNotice(int32_t id) {
         default:
             break;
     }
+    refreshStatusBand();
 }
 
 }  // namespace vidora

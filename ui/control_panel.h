@@ -12,6 +12,27 @@ namespace vidora {
 
 class SkinGroupPanel;
 
+// Controls of the three groups.
+enum : int32_t {
+    VOLUME_MUTE = 1,
+    VOLUME_TRACKER = 2,
+    TOOL_QUAD = 1,
+    TOOL_PAUSE = 2,
+    TOOL_SNAPSHOT = 3,
+    TOOL_RECORD = 4,
+    TOOL_ZOOM_IN = 5,
+    TOOL_ZOOM_OUT = 6,
+    TOOL_FULLSCREEN = 7,
+    TOOL_MOTION_SWITCH = 8,
+    TOOL_SOUND_SWITCH = 9,
+    TOOL_TASK_SWITCH = 10,
+    TOOL_MOTION_SETTINGS = 11,
+    TOOL_SOUND_SETTINGS = 12,
+    TOOL_TASK_SETTINGS = 13,
+    TOOL_RECORD_FOLDER = 14,
+    CHANNEL_CYCLE = 9,
+};
+
 // Posted to the control panel when an engine notice arrives on another thread.
 enum : uint32_t { WM_BUS_NOTICE = 0x8005 };  // wParam: the notice id
 
@@ -42,6 +63,11 @@ class ControlPanel : public SkinWindow, public ControlListener {
     // NTF_LIVE_STATE, NTF_CHANNEL_CHANGED and NTF_RECORD_STATE (message-loop thread).
     void onNotice(int32_t id);
 
+    // Clicks a button as the mouse would (keys and the picture's menu): nothing when it is
+    // disabled or absent. True when it was clicked.
+    bool pressControl(int32_t groupId, int32_t controlId);
+    bool controlEnabled(int32_t groupId, int32_t controlId) const;
+
     // One of the three groups of the program, or null when the skin has none with that id.
     SkinGroupPanel* group(int32_t groupId) const;
 
@@ -50,6 +76,7 @@ class ControlPanel : public SkinWindow, public ControlListener {
     void onVolumeControl(int32_t control, bool down, bool released);
     void onToolControl(int32_t control, int32_t newState, bool down, bool released);
     void resizeToolGroup(int clientHeight);
+    void refreshStatusBand();
     void disableForIdle();
 };
 

@@ -1,6 +1,7 @@
 #include "ui/live_presenter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "app/bus.h"
@@ -10,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "ui/picture_convert.h"
+#include "ui/picture_feedback.h"
 #include "ui/skin_window.h"
 
 namespace vidora {
@@ -109,6 +111,7 @@ void LivePresenter::presentLivePicture(const LivePicture& picture) {
     f.width = size.width;
     f.height = size.height;
     f.destination = picture.destination;
+    f.enteredNs = picture.enteredNs;
     {
         std::lock_guard lock(mailboxLock_);
         std::swap(back_, ready_);
@@ -190,6 +193,7 @@ void LivePresenter::paint(Canvas& canvas) {
             std::swap(front_, ready_);
             readyFresh_ = false;
             haveFront_ = true;
+            frontFresh_ = true;
             presented_.fetch_add(1, std::memory_order_relaxed);
         }
     }
@@ -227,6 +231,23 @@ void LivePresenter::paintVideoArea(Canvas& canvas) {
     input.liveRunning = live;
     input.time = liveTime_;
     paintOverlay(canvas, input);
+    paintPictureFeedback(canvas, toRect(liveCell), pictureFeedbackNow(processClock().tickCount()));
+    if (frontFresh_) {
+        frontFresh_ = false;
+        if (keepLatencies_ && f.enteredNs != 0) {
+            const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count();
+            latenciesUs_.push_back(
+                static_cast<uint32_t>(std::max<int64_t>(0, now - f.enteredNs) / 1000));
+        }
+    }
+}
+
+void LivePresenter::keepLatencies(bool keep) {
+    keepLatencies_ = keep;
+    if (keep)
+        latenciesUs_.reserve(1 << 14);
 }
 
 void LivePresenter::paintFrozenCells(Canvas& canvas, const DisplayView& view) {

@@ -70,12 +70,19 @@ class LivePresenter final : public VideoWindow {
     uint64_t picturesReceived() const { return received_.load(std::memory_order_relaxed); }
     uint64_t picturesPresented() const { return presented_.load(std::memory_order_relaxed); }
 
+    // GUI thread: from now on keep, for every live picture painted, the time from its entry into
+    // the video transfer to the end of its paint (microseconds; for measurements).
+    void keepLatencies(bool keep);
+    const std::vector<uint32_t>& latenciesUs() const { return latenciesUs_; }
+    void clearLatencies() { latenciesUs_.clear(); }
+
   private:
     struct Frame {
         std::vector<uint32_t> pixels;
         int width = 0;
         int height = 0;
         VideoRect destination;
+        int64_t enteredNs = 0;
     };
     struct FrozenImage {
         const uint8_t* source = nullptr;  // the stored picture it was made from
@@ -108,6 +115,9 @@ class LivePresenter final : public VideoWindow {
     // GUI thread.
     std::unique_ptr<Frame> front_;
     bool haveFront_ = false;
+    bool frontFresh_ = false;  // the front picture has not been painted yet
+    bool keepLatencies_ = false;
+    std::vector<uint32_t> latenciesUs_;
     Canvas* activeCanvas_ = nullptr;  // the canvas of the paint in progress
     VideoRect lastLiveRect_;
     SystemTime liveTime_{};

@@ -1,13 +1,19 @@
 #include "ui/main_window.h"
 
+#include <algorithm>
+
 #include "app/bus.h"
+#include "app/live_state.h"
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "engine/video_window.h"
+#include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "ui/commands.h"
 #include "ui/control_panel.h"
 #include "ui/monitor_panel.h"
+#include "ui/picture_menu.h"
+#include "ui/skin_loader.h"
 #include "ui/ui_services.h"
 
 namespace vidora {
@@ -180,6 +186,7 @@ void MainWindow::onShown() {
         windowHost().moveWindow(
             handle(), Rect::fromSize(window.left, window.top, skin_.width, skin_.height), true);
     layout();
+    refreshStatusBand();
     windowHost().invalidate(handle());
 }
 
@@ -268,6 +275,37 @@ void MainWindow::paintFrame(Canvas& canvas) {
         }
         canvas.stretchBlit(skin_.frame, p.left, p.top, p.width, p.height, x, y, w, h);
     }
+    paintStatusBand(canvas, statusBandRect(), band_);
+}
+
+Rect MainWindow::statusBandRect() const {
+    if (fullScreen_)
+        return {};
+    const Rect window = windowRect();
+    const int ww = window.width(), wh = window.height();
+    const int left = skin_.monitorX + 12;
+    // Up to the "Menu" button, or where the control panel starts when the skin has none.
+    const int right = skin_.menu.width > 0 ? skin_.menu.left + (ww - skin_.width) - 12
+                                           : ww - skin_.rightBorderWidth - kPanelWidth;
+    if (right <= left || skin_.monitorY <= 2)
+        return {};
+    return {left, wh - skin_.monitorY + 1, right, wh - 1};
+}
+
+void MainWindow::refreshStatusBand() {
+    const ReceiverLink linkBefore = band_.link;
+    band_ = gatherStatusBand(processClock(), freeSpace_);
+    // Without a picture the monitor panel says how the receiver stands.
+    if (band_.link != linkBefore && monitorPanel_ && monitorPanel_->handle())
+        windowHost().invalidate(monitorPanel_->handle());
+    std::string line = statusBandLine(band_);
+    if (line == bandLine_)
+        return;
+    bandLine_ = std::move(line);
+    const Rect band = statusBandRect();
+    if (!band.empty() && handle())
+        windowHost().invalidateRect(handle(), {band.left - frameX_, band.top - frameY_,
+                                               band.right - frameX_, band.bottom - frameY_});
 }
 
 // ---- commands ---------------------------------------------------------------------------
@@ -279,6 +317,8 @@ void MainWindow::onCommand(uint32_t command, bool fromAccelerator) {
         postMessage(ENG_CHANNEL_NEXT);
     } else if (command == ID_RECORDINGS) {
         showRecordings(handle());
+    } else if (runViewerCommand(command)) {
+        // a key or the picture's menu clicked a button
     } else if (const int page = settingsPageOf(command); page >= 0) {
         openSettings(page);
     } else if (command == ID_MORE_SETTINGS) {
@@ -288,6 +328,97 @@ void MainWindow::onCommand(uint32_t command, bool fromAccelerator) {
     } else {
         defaultProc(WM_COMMAND, commandParam(command, fromAccelerator), 0);
     }
+}
+
+bool MainWindow::runViewerCommand(uint32_t command) {
+    const auto press = [this](int32_t group, int32_t control) {
+        if (controlPanel_)
+            controlPanel_->pressControl(group, control);
+    };
+    if (command >= ID_KEY_CHANNEL_1 && command <= ID_KEY_CHANNEL_4) {
+        press(CHANNEL_GROUP_ID, static_cast<int32_t>(command - ID_KEY_CHANNEL_1) + 1);
+        return true;
+    }
+    switch (command) {
+        case ID_KEY_FULLSCREEN:
+            // F11 enters full screen like its button and leaves it like Esc.
+            if (fullScreen_)
+                switchFullScreen(false);
+            else
+                press(TOOL_GROUP_ID, TOOL_FULLSCREEN);
+            return true;
+        case ID_KEY_RECORD:
+            press(TOOL_GROUP_ID, TOOL_RECORD);
+            return true;
+        case ID_KEY_SNAPSHOT:
+            press(TOOL_GROUP_ID, TOOL_SNAPSHOT);
+            return true;
+        case ID_KEY_QUAD:
+            press(TOOL_GROUP_ID, TOOL_QUAD);
+            return true;
+        case ID_KEY_ZOOM_IN:
+            press(TOOL_GROUP_ID, TOOL_ZOOM_IN);
+            return true;
+        case ID_KEY_ZOOM_OUT:
+            press(TOOL_GROUP_ID, TOOL_ZOOM_OUT);
+            return true;
+        case ID_ZOOM_ONE:
+            zoomToOne();
+            return true;
+        default:
+            return false;
+    }
+}
+
+PictureMenuState MainWindow::pictureMenuState() const {
+    PictureMenuState s;
+    if (controlPanel_) {
+        s.snapshot = controlPanel_->controlEnabled(TOOL_GROUP_ID, TOOL_SNAPSHOT);
+        s.record = controlPanel_->controlEnabled(TOOL_GROUP_ID, TOOL_RECORD);
+        s.quad = controlPanel_->controlEnabled(TOOL_GROUP_ID, TOOL_QUAD);
+        s.fullScreen = controlPanel_->controlEnabled(TOOL_GROUP_ID, TOOL_FULLSCREEN) &&
+                       (loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused));
+        const int channel = std::clamp(loadRelaxed(gState.currentChannel), 0, 3);
+        s.zoomOne = controlPanel_->controlEnabled(TOOL_GROUP_ID, TOOL_ZOOM_OUT) &&
+                    loadRelaxed(gState.channelZoom[channel]) > 1;
+    }
+    s.recording = loadRelaxed(gState.recordingOn) != 0;
+    s.quadLayout = loadRelaxed(gState.quadLayout) != 0;
+    s.inFullScreen = fullScreen_;
+    return s;
+}
+
+void MainWindow::showPictureMenu(Point screen) {
+    const uint32_t chosen = windowHost().trackPopupMenu(handle(), pictureMenu(pictureMenuState()),
+                                                        screen, TPM_LEFTALIGN);
+    if (chosen != 0)
+        onCommand(chosen, false);
+}
+
+void MainWindow::zoomToOne() {
+    // The zoom-out button's rule: only while it is enabled.
+    if (!pictureMenuState().zoomOne)
+        return;
+    const int channel = std::clamp(loadRelaxed(gState.currentChannel), 0, 3);
+    storeRelaxed(gState.channelZoom[channel], 1u);
+    storeChannelPan(channel, {0, 0});
+    storeRelaxed(gState.videoRepositionPending, 1);
+}
+
+void MainWindow::onDeviceArrival() {
+    // After an unplug the user sees "Reconnecting..." while the engine connects (which takes
+    // this thread for a moment), not the old "unplugged".
+    if (statusBoard().link() == ReceiverLink::Unplugged && monitorPanel_ &&
+        monitorPanel_->handle()) {
+        statusBoard().setLink(ReceiverLink::Reconnecting);
+        refreshStatusBand();
+        const WindowHandle panel = monitorPanel_->handle();
+        windowHost().paintNow(panel, [panel](Canvas& canvas) {
+            routeWindowMessage(panel, WM_PAINT, reinterpret_cast<uintptr_t>(&canvas), 0);
+        });
+    }
+    sendMessage(ENG_CONNECT);
+    refreshStatusBand();
 }
 
 void MainWindow::openSettings(int page) {
@@ -482,7 +613,7 @@ intptr_t MainWindow::windowProc(uint32_t message, uintptr_t wParam, intptr_t lPa
             return 0;
         case WM_DEVICECHANGE:
             if (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVNODES_CHANGED) {
-                sendMessage(ENG_CONNECT);
+                onDeviceArrival();
                 return 0;
             }
             return defaultProc(message, wParam, lParam);

@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "ui/picture_menu.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
+#include "ui/status_band.h"
 
 namespace vidora {
 
@@ -56,6 +58,17 @@ class MainWindow : public SkinWindow {
     ControlPanel* controlPanel() const { return controlPanel_; }
     MonitorPanel* monitorPanel() const { return monitorPanel_; }
 
+    // The right-click menu of the picture at a screen point, and what it offers now.
+    void showPictureMenu(Point screen);
+    PictureMenuState pictureMenuState() const;
+
+    // Reads the viewer's state again and repaints the status band when its text changed.
+    void refreshStatusBand();
+    const StatusBandState& statusBand() const { return band_; }
+    // The band in the foot, between the cut-away edge and the "Menu" button (window
+    // coordinates); empty in full-screen mode.
+    Rect statusBandRect() const;
+
   private:
     void onCreate();
     void onShown();
@@ -64,6 +77,10 @@ class MainWindow : public SkinWindow {
     void onCommand(uint32_t command, bool fromAccelerator);
     void switchFullScreen(bool fromAccelerator);
     void openSettings(int page);
+    void onDeviceArrival();
+    // Keys and the picture's menu: true when the command was one of theirs.
+    bool runViewerCommand(uint32_t command);
+    void zoomToOne();
 
     void onButtonDown(Point client);
     void onMouseMove(Point client);
@@ -83,6 +100,9 @@ class MainWindow : public SkinWindow {
     ControlPanel* controlPanel_ = nullptr;
     MonitorPanel* monitorPanel_ = nullptr;
     bool fullScreen_ = false;
+    StatusBandState band_;
+    std::string bandLine_;
+    FreeSpaceCache freeSpace_;
     int frameX_ = 0;
     int frameY_ = 0;
 

@@ -1,12 +1,17 @@
 #include "ui/monitor_panel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/bus.h"
 #include "app/live_state.h"
 #include "app/settings.h"
+#include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "ui/commands.h"
+#include "ui/control_panel.h"
+#include "ui/main_window.h"
+#include "ui/picture_feedback.h"
 
 namespace vidora {
 
@@ -46,6 +51,23 @@ PanOffset panAfterDrag(PanOffset start, Point press, Point point, uint32_t zoom,
         return start;
     return {panAxis(start.x, press.x, point.x, clientWidth, pictureWidth, z),
             panAxis(start.y, press.y, point.y, clientHeight, pictureHeight, z)};
+}
+
+PanOffset panForZoomAt(PanOffset pan, Point at, uint32_t before, uint32_t after, int cellWidth,
+                       int cellHeight, int pictureWidth, int pictureHeight) {
+    if (cellWidth <= 0 || cellHeight <= 0)
+        return pan;
+    const double z0 = clampZoom(before), z1 = clampZoom(after);
+    const auto axis = [&](int32_t start, int point, int cell, int picture) {
+        // The picture point under the pointer, then the offset that puts it there again.
+        const double under = start + static_cast<double>(point) * picture / cell / z0;
+        int32_t offset =
+            static_cast<int32_t>(under - static_cast<double>(point) * picture / cell / z1);
+        const int32_t most = picture - static_cast<int32_t>(picture / z1);
+        return std::clamp(offset, 0, std::max(0, most));
+    };
+    return {axis(pan.x, at.x, cellWidth, pictureWidth),
+            axis(pan.y, at.y, cellHeight, pictureHeight)};
 }
 
 MonitorPanel::MonitorPanel(SkinWindow* parent, int32_t id, int x, int y, int width, int height)
@@ -132,10 +154,51 @@ void MonitorPanel::endPanning() {
     storeRelaxed(gState.panDragActive, 0);
 }
 
+void MonitorPanel::onWheel(int x, int y, int delta) {
+    auto* main = dynamic_cast<MainWindow*>(parent());
+    ControlPanel* panel = main ? main->controlPanel() : nullptr;
+    if (!panel)
+        return;
+    wheelRest_ += delta;
+    if (wheelRest_ > -kWheelNotch && wheelRest_ < kWheelNotch)
+        return;
+    const bool in = wheelRest_ > 0;
+    wheelRest_ = 0;
+    const int channel = currentChannel();
+    const VideoRect cell = currentCell();
+    const uint32_t before = clampZoom(loadRelaxed(gState.channelZoom[channel]));
+    const ChannelPan stored = loadChannelPan(channel);
+    const PanOffset pan{stored.x, stored.y};
+    // The zoom buttons' command and their enable rule.
+    if (!panel->pressControl(TOOL_GROUP_ID, in ? TOOL_ZOOM_IN : TOOL_ZOOM_OUT))
+        return;
+    const uint32_t after = clampZoom(loadRelaxed(gState.channelZoom[channel]));
+    if (after == before || panning_ || !cell.contains(x, y))
+        return;
+    const PanOffset moved =
+        panForZoomAt(pan, {x - cell.x, y - cell.y}, before, after, cell.width, cell.height,
+                     loadRelaxed(gState.videoWidth), loadRelaxed(gState.videoHeight));
+    storeChannelPan(channel, {moved.x, moved.y});
+    storeRelaxed(gState.videoRepositionPending, 1);
+}
+
+void MonitorPanel::refreshStatusBand() {
+    // The band's clock (recording time, sizes) moves on with the pictures, a few times a second.
+    const uint32_t tick = processClock().tickCount();
+    if (bandRefreshed_ && tick - bandTick_ < kBandRefreshMs)
+        return;
+    bandRefreshed_ = true;
+    bandTick_ = tick;
+    if (auto* main = dynamic_cast<MainWindow*>(parent()))
+        main->refreshStatusBand();
+}
+
 void MonitorPanel::onPaint(Canvas& canvas) {
     if (!liveOrPaused()) {
         const Size size = canvas.size();
         canvas.fillRect({0, 0, size.width, size.height}, {0, 0, 0});
+        // Say why there is no picture instead of staying black.
+        paintIdlePanel(canvas, idlePanelText(statusBoard().link()));
         return;
     }
     presenter_->paint(canvas);
@@ -186,11 +249,20 @@ intptr_t MonitorPanel::windowProc(uint32_t message, uintptr_t wParam, intptr_t l
                                        0);
             }
             return 0;
+        case WM_MOUSEWHEEL:
+            onWheel(paramX(lParam), paramY(lParam),
+                    static_cast<int16_t>((static_cast<uint32_t>(wParam) >> 16) & 0xFFFF));
+            return 0;
+        case WM_CONTEXTMENU:
+            if (auto* main = dynamic_cast<MainWindow*>(parent()))
+                main->showPictureMenu({paramX(lParam), paramY(lParam)});
+            return 0;
         case WM_GRAPH_NOTIFY:
             sendMessage(ENG_GRAPH_EVENT);
             return 0;
         case WM_LIVE_PICTURE:
             presenter_->onPictureArrived();
+            refreshStatusBand();
             return 0;
         case WM_VIDEO_REPAINT:
             windowHost().invalidate(handle());

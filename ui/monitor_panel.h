@@ -20,6 +20,11 @@ namespace vidora {
 PanOffset panAfterDrag(PanOffset start, Point press, Point point, uint32_t zoom, int clientWidth,
                        int clientHeight, int pictureWidth, int pictureHeight);
 
+// Pan offsets that keep the picture point under `at` (cell coordinates) where it is when the
+// zoom changes from `before` to `after`; clamped like a drag.
+PanOffset panForZoomAt(PanOffset pan, Point at, uint32_t before, uint32_t after, int cellWidth,
+                       int cellHeight, int pictureWidth, int pictureHeight);
+
 class MonitorPanel : public SkinWindow {
   public:
     static constexpr const char* kClassName = "VD_MonitorPanel";
@@ -39,10 +44,17 @@ class MonitorPanel : public SkinWindow {
     void onButtonDown(int x, int y);
     void onMouseMove(int x, int y, bool leftButton);
     void endPanning();
+    void refreshStatusBand();
+    void onWheel(int x, int y, int delta);
     void updateCursor(int x, int y);
     VideoRect currentCell() const;
 
     std::unique_ptr<LivePresenter> presenter_;
+    static constexpr uint32_t kBandRefreshMs = 250;
+    static constexpr int kWheelNotch = 120;
+    bool bandRefreshed_ = false;
+    uint32_t bandTick_ = 0;
+    int wheelRest_ = 0;  // wheel movement short of a notch (touchpads send small steps)
     bool panning_ = false;
     Point press_;
     PanOffset panAtPress_;

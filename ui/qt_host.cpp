@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QThread>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 #include <cmath>
@@ -174,6 +175,13 @@ class HostWidget : public QWidget {
             return;
         trackingLeave_ = false;
         route(WM_MOUSELEAVE, 0, 0);
+    }
+    void wheelEvent(QWheelEvent* event) override {
+        const int delta = event->angleDelta().y();
+        if (delta == 0)
+            return;
+        route(WM_MOUSEWHEEL, static_cast<uintptr_t>(static_cast<uint16_t>(delta)) << 16,
+              point(event->position()));
     }
     void focusOutEvent(QFocusEvent*) override { route(WM_KILLFOCUS, 0, 0); }
     void contextMenuEvent(QContextMenuEvent* event) override {
@@ -594,21 +602,44 @@ void QtWindowHost::setAccelerators(WindowHandle window, std::vector<Accelerator>
         return;
     w->shortcuts().clear();
     for (const Accelerator& a : accelerators) {
-        int key = a.virtualKey;
-        if (key == VK_ESCAPE)
-            key = Qt::Key_Escape;
-        if (key == VK_SPACE)
-            key = Qt::Key_Space;
-        if (key == VK_R)
-            key = Qt::Key_R;
-        auto shortcut = std::make_unique<QShortcut>(QKeySequence(key), w);
-        shortcut->setContext(Qt::WindowShortcut);
+        // Digits and capitals are their own Qt keys; + and - count on the keypad too.
+        std::vector<QKeySequence> keys;
+        switch (a.virtualKey) {
+            case VK_ESCAPE:
+                keys = {QKeySequence(Qt::Key_Escape)};
+                break;
+            case VK_SPACE:
+                keys = {QKeySequence(Qt::Key_Space)};
+                break;
+            case VK_F11:
+                keys = {QKeySequence(Qt::Key_F11)};
+                break;
+            case VK_ADD:
+                keys = {QKeySequence(Qt::Key_Plus),
+                        QKeySequence(Qt::KeypadModifier | Qt::Key_Plus)};
+                break;
+            case VK_SUBTRACT:
+            case VK_OEM_MINUS:
+                keys = {QKeySequence(Qt::Key_Minus),
+                        QKeySequence(Qt::KeypadModifier | Qt::Key_Minus)};
+                break;
+            case VK_OEM_PLUS:
+                keys = {QKeySequence(Qt::Key_Equal)};
+                break;
+            default:
+                keys = {QKeySequence(a.virtualKey)};
+                break;
+        }
         const WindowHandle handle = window;
         const uint32_t command = a.command;
-        QObject::connect(shortcut.get(), &QShortcut::activated, w, [handle, command] {
-            routeWindowMessage(handle, WM_COMMAND, (uintptr_t{1} << 16) | command, 0);
-        });
-        w->shortcuts().push_back(std::move(shortcut));
+        for (const QKeySequence& key : keys) {
+            auto shortcut = std::make_unique<QShortcut>(key, w);
+            shortcut->setContext(Qt::WindowShortcut);
+            QObject::connect(shortcut.get(), &QShortcut::activated, w, [handle, command] {
+                routeWindowMessage(handle, WM_COMMAND, (uintptr_t{1} << 16) | command, 0);
+            });
+            w->shortcuts().push_back(std::move(shortcut));
+        }
     }
 }
 

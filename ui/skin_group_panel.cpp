@@ -367,6 +367,25 @@ void SkinGroupPanel::completeClick(SkinControl& c) {
     notify(c);
 }
 
+bool SkinGroupPanel::pressControl(int32_t controlId) {
+    SkinControl* c = control(controlId);
+    if (!c || c->state == STATE_DISABLED || c->state == STATE_HIDDEN ||
+        !(isButtonType(c->type) || c->type == CONTROL_LATCH))
+        return false;
+    // The highlight stays with the mouse: it is lit only if the mouse rests on it.
+    const bool lit = hot_ == controlId && !captured_;
+    const bool wasDown = c->state == STATE_DOWN || c->state == STATE_DOWN_HIGHLIGHTED;
+    if (c->type == CONTROL_TOGGLE)
+        c->appearance = c->appearance ? 0 : 1;
+    if (c->type == CONTROL_LATCH && !wasDown)
+        c->state = lit ? STATE_DOWN_HIGHLIGHTED : STATE_DOWN;
+    else
+        c->state = lit ? STATE_HIGHLIGHTED : STATE_NORMAL;
+    notify(*c);
+    refresh();
+    return true;
+}
+
 void SkinGroupPanel::notify(const SkinControl& c) {
     if (!listener_)
         return;

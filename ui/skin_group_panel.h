@@ -55,6 +55,10 @@ class SkinGroupPanel : public SkinWindow {
     // The tooltip of a control; empty when it has none.
     std::string tooltip(int32_t controlId) const;
     int32_t trackerValue(int32_t controlId) const;
+    // A click on a button from the keyboard or a menu: the same change of state and the same
+    // notification as a click of the mouse, and nothing for a control that is disabled, absent
+    // or a tracker. True when the click happened.
+    bool pressControl(int32_t controlId);
     // Control id at a client point; 0 for none, -1 outside the group.
     int32_t hitTest(int x, int y) const;
 

@@ -60,8 +60,7 @@ int UiModule::createWindows() {
     storeRelaxed(gState.notifyWindow, window);
     if (ControlPanel* panel = main->controlPanel())
         gNoticeWindow = panel->handle();
-    host.setAccelerators(
-        window, {{VK_ESCAPE, ID_FULLSCREEN}, {VK_SPACE, ID_NEXT_CHANNEL}, {VK_R, ID_RECORDINGS}});
+    host.setAccelerators(window, viewerAccelerators());
     host.showWindow(window, ShowCommand::Show);
     const Rect r = host.windowRect(window);
     const Rect screen = host.screenRect();
@@ -71,6 +70,18 @@ int UiModule::createWindows() {
                        screen.top + (screen.height() - r.height()) / 2, r.width(), r.height()),
         true);
     return 0;
+}
+
+std::vector<Accelerator> viewerAccelerators() {
+    return {
+        {VK_ESCAPE, ID_FULLSCREEN},       {VK_SPACE, ID_NEXT_CHANNEL},
+        {VK_F11, ID_KEY_FULLSCREEN},      {VK_1, ID_KEY_CHANNEL_1},
+        {VK_1 + 1, ID_KEY_CHANNEL_1 + 1}, {VK_1 + 2, ID_KEY_CHANNEL_1 + 2},
+        {VK_1 + 3, ID_KEY_CHANNEL_4},     {VK_R, ID_KEY_RECORD},
+        {VK_S, ID_KEY_SNAPSHOT},          {VK_Q, ID_KEY_QUAD},
+        {VK_ADD, ID_KEY_ZOOM_IN},         {VK_OEM_PLUS, ID_KEY_ZOOM_IN},
+        {VK_SUBTRACT, ID_KEY_ZOOM_OUT},   {VK_L, ID_RECORDINGS},
+    };
 }
 
 void UiModule::receive(BusMessage& message) {

@@ -6,6 +6,7 @@
 // from other threads are posted to the control panel.
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "app/bus.h"
 #include "ui/window_host.h"
@@ -40,6 +41,9 @@ class UiModule final : public UiPartner {
     ViewerApp* app_ = nullptr;
     std::thread::id uiThread_;
 };
+
+// The main window's keys: Esc and Space as ever, then F11, 1 to 4, R, S, Q, + (or =) and -.
+std::vector<Accelerator> viewerAccelerators();
 
 // Routes userMessageBox from every thread to the main window (WM_SHOW_MESSAGE), whose box the
 // window host shows; before the main window exists, boxes have no owner. `wakeUi` is called from

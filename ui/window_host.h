@@ -64,7 +64,20 @@ struct Accelerator {
     int virtualKey = 0;  // VK_ESCAPE, VK_SPACE
     uint32_t command = 0;
 };
-enum : int { VK_SPACE = 0x20, VK_ESCAPE = 0x1B, VK_R = 0x52 };
+enum : int {
+    VK_SPACE = 0x20,
+    VK_ESCAPE = 0x1B,
+    VK_1 = 0x31,  // VK_1 .. VK_4 = 0x31 .. 0x34, as their characters
+    VK_Q = 0x51,
+    VK_R = 0x52,
+    VK_S = 0x53,
+    VK_ADD = 0x6B,  // the keypad's +, and + wherever the layout has it
+    VK_SUBTRACT = 0x6D,
+    VK_L = 0x4C,
+    VK_F11 = 0x7A,
+    VK_OEM_PLUS = 0xBB,  // the key that carries = and +
+    VK_OEM_MINUS = 0xBD,
+};
 
 // Native windows live in a 16-bit coordinate space, as they do on Windows; whatever a skin
 // asks for is kept inside it.

@@ -29,6 +29,8 @@ enum : uint32_t {
     WM_LBUTTONDOWN = 0x0201,
     WM_LBUTTONUP = 0x0202,
     WM_LBUTTONDBLCLK = 0x0203,
+    WM_MOUSEWHEEL =
+        0x020A,          // wParam: high 16 bits signed delta (120 a notch); lParam: client point
     WM_SIZING = 0x0214,  // wParam: WMSZ_* edge; lParam: Rect* proposed window rectangle
     WM_DEVICECHANGE = 0x0219,
     WM_MOUSELEAVE = 0x02A3,

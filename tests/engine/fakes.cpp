@@ -210,6 +210,7 @@ PictureWriteResult SpyRecordingPort::takeSnapshot(StoredPictureSource& source) {
     lastSnapshot = source.makeStoredPicture(1);
     PictureWriteResult taken;
     taken.ok = true;
+    taken.path = "./SNAPSHOT/spy.jpg";
     return taken;
 }
 

@@ -156,6 +156,7 @@ struct RecordingLog {
     std::atomic<std::size_t> lastPictureLength{0};
     std::atomic<int> soundBlocks{0};
     std::atomic<bool> stalled{false};  // what recordingStalled() answers
+    RecordFileInfo file;               // what recordFile() answers (under the mutex)
     std::atomic<std::size_t> soundBytes{0};
     std::string folder;
     uint64_t maxFileBytes = 0;
@@ -192,6 +193,10 @@ class SpyRecordingPort final : public RecordingPort {
     Result startRecording() override;
     void stopRecording() override { add("stop"); }
     bool recordingStalled() override { return log_->stalled.load(); }
+    RecordFileInfo recordFile() override {
+        std::lock_guard lock(log_->mutex);
+        return log_->file;
+    }
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override;
 
     StoredPicture lastSnapshot;

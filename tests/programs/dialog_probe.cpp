@@ -182,7 +182,7 @@ void openRecordings(QWidget* mainWindow) {
     mainWindow->activateWindow();
     if (!QTest::qWaitForWindowActive(mainWindow))
         report("main window not active");
-    QTest::keyClick(mainWindow, Qt::Key_R);
+    QTest::keyClick(mainWindow, Qt::Key_L);
     when([] { return recordingsWindow() != nullptr; }, 10s,
          [] {
              QWidget* window = recordingsWindow();

@@ -155,7 +155,7 @@ TEST(Program, TheDemosUnplugKeyShowsTheMessageAndPluggingBackInReconnects) {
     EXPECT_NE(seen.find("exit 0"), std::string::npos) << seen;
 }
 
-TEST(Program, TheRKeyOpensTheRecordingsOfTheRecordFolder) {
+TEST(Program, TheLKeyOpensTheRecordingsOfTheRecordFolder) {
     RunFolder dir;
     // Two recordings and a snapshot of a past day where the program keeps them by default, and a
     // file that is not one of ours.

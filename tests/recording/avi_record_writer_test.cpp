@@ -194,6 +194,28 @@ TEST_F(AviRecordWriterTest, CutsJustBeforeTheKeyFrameThatReachesTheFileSize) {
     EXPECT_EQ(pictures, static_cast<int>(p.encoder.encodedPictures()));
 }
 
+// What the status band shows: the file being written, its bytes so far, and nothing once the
+// recording ended.
+TEST_F(AviRecordWriterTest, TellsTheFileBeingWrittenAcrossCuts) {
+    Pipeline p(folder.path(), 352, 288, 1);
+    EXPECT_TRUE(p.writer.currentFile().path.empty());
+    ASSERT_EQ(p.start(400 * 1024), 1);
+    p.feed(12.0, 25);
+    // The writer thread takes what is queued in its own time.
+    for (int i = 0; i < 2000 && p.writer.queuedPackets() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(p.writer.queuedPackets(), 0u);
+    const RecordFileInfo open = p.writer.currentFile();
+    const std::vector<std::string> files = recordings();
+    ASSERT_GE(files.size(), 3u) << "the recording was cut";
+    EXPECT_EQ(open.path, path(files.back())) << "the newest file after the cuts";
+    EXPECT_GT(open.bytes, 0u);
+    EXPECT_LT(open.bytes, 400u * 1024 + 64 * 1024);
+    p.stop();
+    EXPECT_TRUE(p.writer.currentFile().path.empty());
+    EXPECT_EQ(p.writer.currentFile().bytes, 0u);
+}
+
 // The chunks of a closed file as its index lists them, in file order.
 struct IndexedChunk {
     bool video = false;

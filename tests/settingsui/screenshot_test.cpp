@@ -1,16 +1,19 @@
-// Offscreen pictures of the seven pages, saved for a person to look at, with checks that every
-// control is on the page, inside its group and clear of its neighbours.
+// Offscreen pictures of the seven pages in the dark style, saved for a person to look at, with
+// checks that every control is on the page, inside its group and clear of its neighbours, and
+// that every text stands out from its background.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
+#include <cmath>
 
 #include "settingsui/param_set_sheet.h"
 #include "settingsui/up_down.h"
@@ -46,6 +49,39 @@ bool isAncestor(QWidget* a, QWidget* b) {
         }
     }
     return false;
+}
+
+// WCAG's relative luminance and contrast ratio.
+double luminance(const QColor& c) {
+    const auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor commonestColour(const QImage& image, const QRect& area) {
+    QHash<QRgb, int> counts;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    QRgb best = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    }
+    return QColor(best);
 }
 
 class Screenshots : public ::testing::TestWithParam<int> {
@@ -143,20 +179,57 @@ TEST_P(Screenshots, PageIsLaidOutAndSaved) {
         QStringLiteral(VIDORA_SCREENSHOT_DIR "/settings-%1.png").arg(kFileNames[index]);
     ASSERT_TRUE(image.save(file)) << qPrintable(file);
 
-    // The picture shows text and controls, not an empty page: the page area holds dark
-    // (text) pixels and several colours.
+    // The picture shows text and controls, not an empty page: the dark page holds light
+    // (text) pixels and several colours, and mostly dark ones.
     const QRect area(page->mapTo(&sheet, QPoint(0, 0)), page->size());
+    int light = 0;
     int dark = 0;
     QSet<QRgb> colours;
     for (int y = area.top(); y <= area.bottom(); y += 2) {
         for (int x = area.left(); x <= area.right(); x += 2) {
             const QRgb px = image.pixel(x, y);
             colours.insert(px);
-            dark += qGray(px) < 96;
+            light += qGray(px) > 160;
+            dark += qGray(px) < 64;
         }
     }
-    EXPECT_GT(dark, 20);
+    EXPECT_GT(light, 20);
+    EXPECT_GT(dark, (area.width() / 2) * (area.height() / 2) / 2) << "the page is dark";
     EXPECT_GT(colours.size(), 4);
+
+    // Every text reads against what is behind it: the text colour of each label, button, box
+    // and field against the commonest colour of its own area in the picture (its background),
+    // at a contrast ratio of at least 4.5 : 1.
+    int checked = 0;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->width() < 4 || w->height() < 4) {
+            continue;
+        }
+        QPalette::ColorRole role = QPalette::NoRole;
+        if (qobject_cast<QLabel*>(w) && !qobject_cast<QLabel*>(w)->text().isEmpty()) {
+            role = w->foregroundRole();
+        } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) {
+            role = QPalette::Text;
+            if (qobject_cast<QComboBox*>(w) && !qobject_cast<QComboBox*>(w)->isEditable()) {
+                role = QPalette::ButtonText;
+            }
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty()) {
+            role = w->foregroundRole();
+        }
+        if (role == QPalette::NoRole) {
+            continue;
+        }
+        const QColor ink =
+            w->palette().color(w->isEnabled() ? QPalette::Active : QPalette::Disabled, role);
+        const QRect r(w->mapTo(&sheet, QPoint(0, 0)), w->size());
+        const QColor background = commonestColour(image, r.adjusted(2, 2, -2, -2));
+        const double ratio = contrastRatio(ink, background);
+        EXPECT_GE(ratio, 4.5) << w->metaObject()->className() << " '" << qPrintable(w->objectName())
+                              << "' on page " << index << ": " << qPrintable(ink.name()) << " on "
+                              << qPrintable(background.name());
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
 }
 
 TEST(AboutScreenshot, VersionTextSitsInTheMiddle) {
@@ -169,12 +242,13 @@ TEST(AboutScreenshot, VersionTextSitsInTheMiddle) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
     SettingsPage* page = sheet.page(CParamSetSheet::kAbout);
     const QImage image = page->grab().toImage();
-    // Dark pixels only in a band around the centre, none in the top and bottom quarters.
+    // Text (light on the dark page) only in a band around the centre, none in the top and
+    // bottom quarters.
     int centreDark = 0;
     int edgeDark = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (qGray(image.pixel(x, y)) >= 96) {
+            if (qGray(image.pixel(x, y)) <= 160) {
                 continue;
             }
             const bool nearCentre = std::abs(y - image.height() / 2) < image.height() / 8 &&

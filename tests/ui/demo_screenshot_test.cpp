@@ -152,11 +152,12 @@ TEST_F(DemoScreenshot, ShowsTheFrameTheLiveCameraAndTheOnScreenDisplay) {
     const QImage shot = takeScreenshot("vidora-demo-single.png");
     ASSERT_EQ(shot.width(), 1030);
     ASSERT_EQ(shot.height(), 725);
-    // The skin's frame, piece by piece where it is not covered.
+    // The skin's frame, piece by piece where it is not covered (the foot above the status
+    // band's line of text).
     const auto frame = Bitmap24::loadBmp("UI/frame.bmp");
     ASSERT_TRUE(frame.has_value());
     for (const Point p : {Point{30, 34}, Point{120, 30}, Point{968, 35}, Point{1008, 35},
-                          Point{960, 700}, Point{200, 700}, Point{7, 300}})
+                          Point{960, 700}, Point{200, 680}, Point{7, 300}})
         EXPECT_EQ(at(shot, p.x, p.y), frame->pixel(p.x, p.y)) << p.x << "," << p.y;
     // The cut-away outline on the left is transparent.
     EXPECT_EQ(qAlpha(shot.pixel(0, 300)), 0);
@@ -180,6 +181,20 @@ TEST_F(DemoScreenshot, ShowsTheFrameTheLiveCameraAndTheOnScreenDisplay) {
         Rect::fromSize(kMonitorX + kMonitorW - 150, kMonitorY + kMonitorH - 25, 150, 16);
     EXPECT_GT(count(shot, date, text), 60);
     EXPECT_GT(count(shot, date, shadow), 60);
+
+    // The status band in the foot says the receiver is live, in green, and something after it
+    // (the record folder's space) in light text.
+    const Rect band = Rect::fromSize(22, 725 - kMonitorY + 1, 560, kMonitorY - 2);
+    int green = 0, light = 0;
+    for (int y = band.top; y < band.bottom; ++y) {
+        for (int x = band.left; x < band.right; ++x) {
+            const Rgb c = at(shot, x, y);
+            green += c.g > 150 && c.g > c.r + 50 && c.g > c.b + 30;
+            light += c.r > 110 && c.g > 110 && c.b > 110;
+        }
+    }
+    EXPECT_GT(green, 20) << "\"Live on CH1\"";
+    EXPECT_GT(light, 20);
 }
 
 TEST_F(DemoScreenshot, QuadLayoutWithAutoCycleShowsFrozenChannels) {

@@ -13,6 +13,7 @@
 #include "app/task_list.h"
 #include "engine/engine_module.h"
 #include "engine/osd.h"
+#include "engine/status_board.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "tests/app/temp_dir.h"
@@ -20,7 +21,9 @@
 #include "tests/engine/fakes.h"
 #include "tests/support/headless_host.h"
 #include "ui/control_panel.h"
+#include "ui/main_window.h"
 #include "ui/monitor_panel.h"
+#include "ui/picture_feedback.h"
 #include "ui/skin_group_panel.h"
 #include "ui/ui_module.h"
 #include "ui/ui_services.h"
@@ -89,9 +92,11 @@ class LiveViewTest : public ::testing::Test {
         registerEngineModule(factories);
         setUiServices({[](WindowHandle, int) {}, [](const std::string&, std::function<void()>) {},
                        [](WindowHandle) {}, [](WindowHandle) {}});
+        statusBoard().reset();
     }
 
     ~LiveViewTest() override {
+        statusBoard().reset();
         if (app)
             sendMessage(APP_QUIT);  // stops the engine and tears the windows down
         app.reset();
@@ -315,7 +320,8 @@ TEST_F(LiveViewTest, MarksBlinkWhileLiveAndAPausedPictureKeepsItsTime) {
     storeRelaxed(gState.recordingOn, 0);
     clock.advanceMs(60'500);
     const Bitmap24 shown = paint(&texts);
-    EXPECT_TRUE(bluish(shown.pixel(420, 300))) << "the last picture stays";
+    // (the middle carries the "PAUSED" label)
+    EXPECT_TRUE(bluish(shown.pixel(200, 150))) << "the last picture stays";
     EXPECT_TRUE(hasText(texts, liveTime, 841 - 150, 627 - 25, kLiveText)) << "its time stops";
     storeRelaxed(gState.lastAlarmTick, clock.tickCount() - 100);
     paint(&texts);
@@ -336,7 +342,7 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->state, STATE_DOWN);
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(tool->tooltip(4), "Record");
+    EXPECT_EQ(tool->tooltip(4), "Record (R)");
 
     clock.advanceMs(1000 - clock.tickCount() % 1000 + 100);  // 100 ms into a second
     feed(solid(kBlue));
@@ -367,7 +373,7 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     sendMessage(NTF_RECORD_STATE);
     host.dispatchPosted();
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(tool->tooltip(4), "Record");
+    EXPECT_EQ(tool->tooltip(4), "Record (R)");
     paint(&texts);
     EXPECT_FALSE(hasText(texts, kRecNotWrittenText));
 
@@ -376,7 +382,7 @@ TEST_F(LiveViewTest, ARecordingThatIsNotBeingWrittenShowsOnTheRecordButtonAndThe
     sendMessage(ENG_RECORD_STOP);
     host.dispatchPosted();
     EXPECT_EQ(record->appearance, 0);
-    EXPECT_EQ(tool->tooltip(4), "Record");
+    EXPECT_EQ(tool->tooltip(4), "Record (R)");
 }
 
 TEST_F(LiveViewTest, AGuiThatFallsBehindPaintsOnlyTheLatestPicture) {
@@ -425,6 +431,155 @@ TEST_F(LiveViewTest, PicturesFromTheStreamingThreadWhileTheGuiPaints) {
     EXPECT_GE(presenter.picturesPresented(), 1u);
     EXPECT_LE(presenter.picturesPresented(), presenter.picturesReceived());
     EXPECT_GT(paints, 0);
+}
+
+// ---- the status band and the feedback over the picture, driven by the engine ----------------
+
+class StatusFeedbackTest : public LiveViewTest {
+  protected:
+    // The band's text now, as the main window has it.
+    std::string band() {
+        host.dispatchPosted();
+        MainWindow* main = UiModule::obtain().mainWindow();
+        main->refreshStatusBand();
+        return statusBandLine(main->statusBand());
+    }
+    static bool contains(const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    }
+};
+
+TEST_F(StatusFeedbackTest, RecordingTimeAdvancesAndTheFileNameFollowsTheCut) {
+    storeRelaxed(gConfig.recordLimitMB, 2048u);
+    start(false);
+    EXPECT_EQ(band().rfind("Live on CH1", 0), 0u) << band();
+    EXPECT_TRUE(contains(band(), "of 2048 MB")) << band();
+    sendMessage(ENG_CHANNEL_SELECT, 2);
+    EXPECT_EQ(band().rfind("Live on CH3", 0), 0u) << band();
+
+    {
+        std::lock_guard lock(recordings->mutex);
+        recordings->file = {folder.path().string() + "/RECORD/20261206120000.avi", 3 << 20};
+    }
+    sendMessage(ENG_RECORD_START);
+    ASSERT_EQ(gState.recordingOn, 1);
+    EXPECT_TRUE(contains(band(), "REC 00:00:00  20261206120000.avi  3.0 MB")) << band();
+    clock.advanceMs(65'000);
+    EXPECT_TRUE(contains(band(), "REC 00:01:05  20261206120000.avi")) << band();
+    // The writer cut to a new file.
+    {
+        std::lock_guard lock(recordings->mutex);
+        recordings->file = {folder.path().string() + "/RECORD/20261206120105.avi", 1 << 20};
+    }
+    clock.advanceMs(2'000);
+    EXPECT_TRUE(contains(band(), "REC 00:01:07  20261206120105.avi  1.0 MB")) << band();
+    // Not being written: the band says so instead of the file.
+    recordings->stalled = true;
+    EXPECT_TRUE(contains(band(), "REC 00:01:07  Recording is not being written")) << band();
+    recordings->stalled = false;
+    sendMessage(ENG_RECORD_STOP);
+    EXPECT_FALSE(contains(band(), "REC")) << band();
+}
+
+TEST_F(StatusFeedbackTest, UnplugAndReconnectShowInTheBandAndThePanel) {
+    start(false);
+    receiver->events.push_back({media::kEventDeviceLost, true, true});
+    sendMessage(ENG_GRAPH_EVENT);
+    ASSERT_EQ(gState.liveViewOn, 0);
+    EXPECT_EQ(band().rfind("Receiver unplugged", 0), 0u) << band();
+    std::vector<BitmapCanvas::TextItem> texts;
+    paint(&texts);
+    EXPECT_TRUE(hasText(texts, kUnpluggedPanelText)) << "the panel says why it is black";
+
+    // The receiver comes back: the main window connects again, and live view runs.
+    routeWindowMessage(UiModule::obtain().mainWindowHandle(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                       0);
+    EXPECT_EQ(gState.liveViewOn, 1);
+    EXPECT_EQ(band().rfind("Live on CH1", 0), 0u) << band();
+
+    // Unplugged again, and an arrival that finds no receiver: still unplugged.
+    receiver->events.push_back({media::kEventDeviceLost, true, true});
+    sendMessage(ENG_GRAPH_EVENT);
+    receiver->devices.clear();
+    routeWindowMessage(UiModule::obtain().mainWindowHandle(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                       0);
+    EXPECT_EQ(band().rfind("Receiver unplugged", 0), 0u) << band();
+    // While the engine is at it, the band and the panel say it reconnects.
+    statusBoard().setLink(ReceiverLink::Reconnecting);
+    EXPECT_EQ(band().rfind("Reconnecting...", 0), 0u) << band();
+    paint(&texts);
+    EXPECT_TRUE(hasText(texts, kReconnectingPanelText));
+}
+
+TEST_F(StatusFeedbackTest, WithoutAReceiverThePanelAsksForIt) {
+    receiver->devices.clear();
+    storeRelaxed(gState.quadLayout, 0);
+    ViewerApp::Services services;
+    services.obtainUi = [] { return static_cast<UiPartner*>(&UiModule::obtain()); };
+    app = std::make_unique<ViewerApp>(std::move(services));
+    ASSERT_EQ(app->run(), 0);
+    monitor = UiModule::obtain().monitorPanel();
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(band().rfind("No receiver found", 0), 0u) << band();
+    std::vector<BitmapCanvas::TextItem> texts;
+    paint(&texts);
+    EXPECT_TRUE(hasText(texts, "No receiver connected. Plug in the receiver."));
+}
+
+TEST_F(StatusFeedbackTest, AnAlarmNamesItsChannelAndKindInTheBannerAndTheBand) {
+    storeRelaxed(gState.motionAlarmOn, 1);
+    storeRelaxed(gConfig.motionAlarmChannel[0], 1);
+    start(false);
+    feed(solid(kBlue));
+    {
+        std::lock_guard lock(receiver->mutex);
+        receiver->status = 0xEF;  // the motion bit (active low)
+    }
+    ASSERT_TRUE(test::waitFor([] { return statusBoard().lastAlarm().has_value(); }));
+    EXPECT_TRUE(contains(band(), "Alarm: motion on CH1 at 12:00:00 (1 today)")) << band();
+    std::vector<BitmapCanvas::TextItem> texts;
+    paint(&texts);
+    EXPECT_TRUE(hasText(texts, "ALARM: motion on CH1"));
+    // Five seconds after the last report the banner goes; the band keeps the last alarm.
+    {
+        std::lock_guard lock(receiver->mutex);
+        receiver->status = 0xFF;
+    }
+    ASSERT_TRUE(test::waitFor([] { return loadRelaxed(gState.motionAlarmActive) == 0; }));
+    clock.advanceMs(kAlarmIndicationMs + 1);
+    feed(solid(kBlue));
+    paint(&texts);
+    EXPECT_FALSE(hasText(texts, "ALARM: motion on CH1"));
+    EXPECT_TRUE(contains(band(), "Alarm: motion on CH1")) << band();
+}
+
+TEST_F(StatusFeedbackTest, SnapshotFlashesAndNamesItsFilePausedSaysSo) {
+    start(false);
+    feed(solid(kBlue));
+    paint();
+    sendMessage(ENG_SNAPSHOT);
+    ASSERT_EQ(statusBoard().lastSnapshot().sequence, 1u);
+    feed(solid(kBlue));
+    Bitmap24 shown = paint();
+    EXPECT_TRUE(whitish(shown.pixel(2, 300))) << "the flash frames the picture";
+    EXPECT_TRUE(whitish(shown.pixel(838, 5)));
+    EXPECT_TRUE(bluish(shown.pixel(420, 300)));
+    EXPECT_TRUE(contains(band(), "Snapshot spy.jpg")) << band();
+    clock.advanceMs(kSnapshotFlashMs + 1);
+    feed(solid(kBlue));
+    shown = paint();
+    EXPECT_TRUE(bluish(shown.pixel(2, 300))) << "the flash is short";
+    clock.advanceMs(kSnapshotNoticeMs);
+    EXPECT_FALSE(contains(band(), "Snapshot ")) << band();
+
+    sendMessage(ENG_LIVE_PAUSE);
+    std::vector<BitmapCanvas::TextItem> texts;
+    paint(&texts);
+    EXPECT_TRUE(hasText(texts, "PAUSED"));
+    EXPECT_EQ(band().rfind("Paused on CH1", 0), 0u) << band();
+    sendMessage(ENG_LIVE_START);
+    paint(&texts);
+    EXPECT_FALSE(hasText(texts, "PAUSED"));
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST_F(MainWindowTest, OpensCentredAtTheSkinSizeWithItsPanelsAndOutline) {
     EXPECT_EQ(host.window(w)->params.caption, "Vidora V1.0.4");
     EXPECT_EQ(host.style(w) & MainWindow::kStyle, MainWindow::kStyle);
     EXPECT_EQ(gState.notifyWindow, w);
-    ASSERT_EQ(host.window(w)->accelerators.size(), 3u);
+    ASSERT_EQ(host.window(w)->accelerators.size(), viewerAccelerators().size());
     EXPECT_EQ(host.window(w)->accelerators[0].virtualKey, VK_ESCAPE);
     EXPECT_EQ(host.window(w)->accelerators[0].command, ID_FULLSCREEN);
     EXPECT_EQ(host.window(w)->accelerators[1].virtualKey, VK_SPACE);
@@ -296,7 +296,7 @@ TEST_F(MainWindowTest, TheFunctionMenuOpensTheSettingsPageOnlyWhileLiveViewRuns)
     EXPECT_EQ(settingsCalls.size(), 7u);
     EXPECT_TRUE(commands().empty());
 
-    // "Recordings" opens the recordings window over the main window, as its key R does; the
+    // "Recordings" opens the recordings window over the main window, as its key L does; the
     // engine is not involved.
     host.queueMenuAnswer(ID_RECORDINGS);
     clickMenuButton();

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -20,6 +21,7 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/task_list.h"
+#include "engine/status_board.h"
 #include "platform/relaxed.h"
 #include "test_support.h"
 #include "tests/app/temp_dir.h"
@@ -253,6 +255,72 @@ TEST_F(ViewerQtTest, EscapeLeavesFullScreenAndSpaceMovesToTheNextChannel) {
     takeCommands();
     QTest::keyClick(window, Qt::Key_Space);
     EXPECT_EQ(takeCommands(), (std::vector<Command>{posted(ENG_CHANNEL_NEXT)}));
+}
+
+TEST_F(ViewerQtTest, RealKeysReachTheirButtonsCommands) {
+    start();
+    storeRelaxed(gState.liveViewOn, 1);
+    main->controlPanel()->onNotice(NTF_LIVE_STATE);
+    takeCommands();
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, Qt::Key_Q);
+    QTest::keyClick(window, Qt::Key_S);
+    QTest::keyClick(window, Qt::Key_R);
+    QTest::keyClick(window, Qt::Key_2);
+    EXPECT_EQ(takeCommands(),
+              (std::vector<Command>{sent(ENG_TOGGLE_QUAD), sent(ENG_SNAPSHOT),
+                                    sent(ENG_RECORD_START), sent(ENG_CHANNEL_SELECT, 1)}));
+    QTest::keyClick(window, Qt::Key_Plus);
+    EXPECT_EQ(gState.channelZoom[0], 2u);
+    QTest::keyClick(window, Qt::Key_Equal);
+    QTest::keyClick(window, Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(gState.channelZoom[0], 4u);
+    QTest::keyClick(window, Qt::Key_Minus);
+    EXPECT_EQ(gState.channelZoom[0], 3u);
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_TRUE(main->fullScreen());
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_FALSE(main->fullScreen());
+}
+
+// Screenshots for a person to look at (in <build>/screenshots/), with checks that the band and
+// the panel say something.
+TEST_F(ViewerQtTest, TheBandAndThePanelSayWhatIsGoingOn) {
+    statusBoard().reset();
+    start();
+    statusBoard().setLink(ReceiverLink::NotFound);
+    main->refreshStatusBand();
+    QCoreApplication::processEvents();
+    QImage shot = window->grab().toImage();
+    QDir().mkpath(VIDORA_TEST_SCREENSHOT_DIR);
+    EXPECT_TRUE(shot.save(VIDORA_TEST_SCREENSHOT_DIR "/viewer-no-receiver.png"));
+    const auto lightIn = [](const QImage& image, const QRect& r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += qGray(image.pixel(x, y)) > 140;
+        return n;
+    };
+    // "No receiver connected. Plug in the receiver." in the middle of the black video area.
+    EXPECT_GT(lightIn(shot, QRect(60, 340, 740, 50)), 100);
+    EXPECT_EQ(lightIn(shot, QRect(60, 100, 740, 100)), 0);
+    // "No receiver found" in amber at the left of the foot.
+    int amber = 0;
+    for (int y = 680; y < 722; ++y)
+        for (int x = 20; x < 200; ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            amber += c.red() > 180 && c.green() > 120 && c.blue() < 110;
+        }
+    EXPECT_GT(amber, 20);
+
+    // Unplugged while recording was on: the panel says so.
+    statusBoard().setLink(ReceiverLink::Unplugged);
+    main->refreshStatusBand();
+    QCoreApplication::processEvents();
+    shot = window->grab().toImage();
+    EXPECT_TRUE(shot.save(VIDORA_TEST_SCREENSHOT_DIR "/viewer-unplugged.png"));
+    EXPECT_GT(lightIn(shot, QRect(200, 340, 460, 50)), 50);
+    statusBoard().reset();
 }
 
 }  // namespace
