@@ -9,3 +9,16 @@ namespace vidora {
 inline constexpr IntPreference kPreAlarmSeconds{"alarm", "preAlarmSeconds", 5, 0, 30};
 
 }  // namespace vidora
+
+namespace vidora {
+
+// [stream] The network stream (RTSP): off until switched on; the port and the client limit; other
+// computers only when allowed, and then only with the user name and password (Digest).
+inline constexpr BoolPreference kStreamEnabled{"stream", "enabled", false};
+inline constexpr IntPreference kStreamPort{"stream", "port", 8554, 1, 65535};
+inline constexpr BoolPreference kStreamAllowOthers{"stream", "allowOthers", false};
+inline constexpr StringPreference kStreamUser{"stream", "user", ""};
+inline constexpr StringPreference kStreamPassword{"stream", "password", ""};
+inline constexpr IntPreference kStreamMaxClients{"stream", "maxClients", 4, 1, 64};
+
+}  // namespace vidora

@@ -33,10 +33,17 @@ void AudioTransfer::renderAudio(const uint8_t* data, std::size_t length) {
         blocks_.fetch_add(1, std::memory_order_relaxed);
         if (data && length > 0 && loadRelaxed(gState.recordingOn))
             port_.onSound(data, length);
+        if (liveFeed_ && data && length > 0 && formatKnown_)
+            liveFeed_->onLiveSound(data, length, format_.rate, format_.channels);
     }
     const int64_t pause = pacingUs_.load(std::memory_order_relaxed);
     if (pause > 0)
         std::this_thread::sleep_for(std::chrono::microseconds(pause));
+}
+
+void AudioTransfer::setLiveFeed(LiveFeed* feed) {
+    std::lock_guard lock(soundLock_);
+    liveFeed_ = feed;
 }
 
 void AudioTransfer::passFormat() {

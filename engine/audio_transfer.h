@@ -7,6 +7,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "engine/live_feed.h"
 #include "engine/recording_port.h"
 #include "platform/media/capture_graph.h"
 #include "recording/stream_format.h"
@@ -20,6 +21,9 @@ class AudioTransfer final : public media::AudioTransferSink {
     bool acceptAudioFormat(const media::AudioFormat& format) override;
     void renderAudio(const uint8_t* data, std::size_t length) override;
 
+    // Every sound block from now on also goes to `feed`, or to none. Once this returns, the
+    // previous feed is no longer called.
+    void setLiveFeed(LiveFeed* feed);
     // Passes the format to the recording port again (record settings changed).
     void passFormat();
     bool formatKnown() const;
@@ -33,6 +37,7 @@ class AudioTransfer final : public media::AudioTransferSink {
     mutable std::mutex soundLock_;
     bool formatKnown_ = false;
     StreamFormat format_{};
+    LiveFeed* liveFeed_ = nullptr;  // under the sound lock
     std::atomic<int64_t> pacingUs_{2000};
     std::atomic<uint64_t> blocks_{0};
 };

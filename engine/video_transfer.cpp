@@ -1,5 +1,6 @@
 #include "engine/video_transfer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -105,10 +106,31 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
                     break;
             }
         }
+        if (liveFeed_) {
+            // The network stream shows what a recording would hold: the record size and rate.
+            const int fps = std::max(1, loadRelaxed(gConfig.recordFps));
+            switch (sizeMode_) {
+                case 1:
+                    liveFeed_->onLivePicture(full_.get(), bytes, width_, height_, fps);
+                    break;
+                case 2:
+                    liveFeed_->onLivePicture(halfWidth_.get(), bytes / 2, width_ / 2, height_, fps);
+                    break;
+                default:
+                    liveFeed_->onLivePicture(halfSize_.get(), bytes / 4, width_ / 2, height_ / 2,
+                                             fps);
+                    break;
+            }
+        }
     }
     const int64_t pause = pacingUs_.load(std::memory_order_relaxed);
     if (pause > 0)
         std::this_thread::sleep_for(std::chrono::microseconds(pause));
+}
+
+void VideoTransfer::setLiveFeed(LiveFeed* feed) {
+    std::lock_guard picture(pictureLock_);
+    liveFeed_ = feed;
 }
 
 void VideoTransfer::present(const uint8_t* data, int64_t enteredNs) {

@@ -13,6 +13,7 @@
 
 #include "app/record_values.h"
 #include "engine/layout.h"
+#include "engine/live_feed.h"
 #include "engine/recording_port.h"
 #include "engine/video_window.h"
 #include "platform/media/capture_graph.h"
@@ -43,6 +44,9 @@ class VideoTransfer final : public media::VideoTransferSink, public StoredPictur
     // Moves the live picture into `cell` of the video window, showing `channel`'s zoom.
     void setLiveCell(const VideoRect& cell, int channel);
     VideoRect liveCell() const;
+    // Every picture from now on also goes to `feed` (in the record size, at recordFps), or to
+    // none. Once this returns, the previous feed is no longer called.
+    void setLiveFeed(LiveFeed* feed);
     // Passes the format (and recordImageSize as the size mode) to the recording port again.
     void passFormat();
     // Pause after each picture, leaving time to the other threads (5 ms; 0 in benchmarks).
@@ -78,6 +82,7 @@ class VideoTransfer final : public media::VideoTransferSink, public StoredPictur
     std::unique_ptr<uint8_t[]> halfWidth_;
     std::unique_ptr<uint8_t[]> halfSize_;
     bool havePicture_ = false;
+    LiveFeed* liveFeed_ = nullptr;  // under the picture lock
 
     // Presentation: where the live picture goes and what part of it is shown.
     mutable std::mutex positionLock_;

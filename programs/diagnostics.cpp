@@ -14,6 +14,7 @@
 #include <libusb.h>
 
 #include "app/paths.h"
+#include "app/preferences.h"
 #include "app/records.h"
 #include "app/settings.h"
 #include "app/storage.h"
@@ -23,6 +24,7 @@
 #include "platform/media/gst_support.h"
 #include "platform/usb/libusb_device.h"
 #include "platform/usb/sysfs_lookup.h"
+#include "stream/stream_settings.h"
 
 namespace vidora {
 
@@ -305,6 +307,46 @@ void checkFolders(Report& report, const std::optional<fs::path>& workdir) {
     }
 }
 
+// The network stream: its address and whether its port is free, and the elements its pipeline
+// is built from. Only a stream that is switched on can have a problem.
+void checkNetworkStream(Report& report, const std::optional<fs::path>& workdir) {
+    report.section("Network stream:");
+    Preferences prefs;
+    prefs.load(chooseWorkFolder(workdir).path / kPreferencesFileName);
+    const StreamSettings stream = readStreamSettings(prefs);
+    const bool free = streamPortFree(stream.port, stream.allowOthers);
+    report.line(std::string(stream.enabled ? "on" : "off ([stream] enabled=false)") + ", " +
+                streamAddress(stream, thisHostName()) + ", port " + std::to_string(stream.port) +
+                (free ? " free" : " IN USE (by a running viewer or another program)"));
+    if (stream.enabled && !free)
+        report.problem("port " + std::to_string(stream.port) +
+                       " of the network stream is in use; close the program that holds it or "
+                       "choose another port in More settings.");
+    if (const std::string problem = streamSettingsProblem(stream);
+        stream.enabled && !problem.empty())
+        report.problem(problem);
+    struct Needed {
+        const char* factory;
+        const char* package;
+    };
+    for (const Needed& element : {Needed{"x264enc", "gstreamer1.0-plugins-ugly"},
+                                  Needed{"rtph264pay", "gstreamer1.0-plugins-good"},
+                                  Needed{"alawenc", "gstreamer1.0-plugins-good"},
+                                  Needed{"rtppcmapay", "gstreamer1.0-plugins-good"}}) {
+        media::GstPtr<GstElementFactory> factory =
+            media::adoptRef(gst_element_factory_find(element.factory));
+        std::ostringstream row;
+        row << std::left << std::setw(15) << element.factory << (factory ? "ok" : "MISSING");
+        if (!factory)
+            row << " (install " << element.package << ")";
+        report.line(row.str());
+        if (!factory && stream.enabled)
+            report.problem(std::string("the GStreamer element ") + element.factory +
+                           " of the network stream is missing: sudo apt-get install " +
+                           element.package);
+    }
+}
+
 }  // namespace
 
 int runDiagnostics(std::ostream& out, ReceiverKind program,
@@ -316,6 +358,7 @@ int runDiagnostics(std::ostream& out, ReceiverKind program,
     checkElements(report, program);
     checkSoundOutput(report);
     checkFolders(report, workdir);
+    checkNetworkStream(report, workdir);
     return report.finish();
 }
 

@@ -30,6 +30,8 @@
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "engine/engine_module.h"
+#include "engine/osd_stamp.h"
 #include "events/program_catalog.h"
 #include "platform/instance_guard.h"
 #include "platform/log/log.h"
@@ -41,6 +43,7 @@
 #include "recording/relaxed_string.h"
 #include "review/folder_catalog.h"
 #include "review/recordings_window.h"
+#include "stream/stream_service.h"
 #include "ui/qt_host.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
@@ -350,6 +353,16 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
                             closeMainWindow);
         if (viewer.run() == 0) {
             quit.afterStartUp();
+            // The network stream follows the [stream] keys from now on; it goes before the
+            // engine whose pictures it takes.
+            std::unique_ptr<StreamService> stream;
+            if (auto* engine = dynamic_cast<EngineModule*>(viewer.module(kEngineModuleNumber))) {
+                CaptureEngine& capture = engine->engine();
+                stream =
+                    std::make_unique<StreamService>(preferences(), capture.videoTransfer(),
+                                                    capture.audioTransfer(), osdPictureStamp());
+                stream->apply();
+            }
             QWidget* mainWidget = host.widget(UiModule::obtain().mainWindowHandle());
             installSimulatedReceiverKeys(mainWidget, simulated);
             if (hooks && hooks->whenRunning)

@@ -14,6 +14,8 @@ packages=(
     # the event log (events.db) and the sqlite3 program its tests read it with
     libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the network stream: GStreamer's RTSP server, x264 (plugins-ugly)
+    libgstrtspserver-1.0-dev gstreamer1.0-rtsp gstreamer1.0-plugins-ugly
     ffmpeg xvfb fonts-dejavu-core clang-format
     # the Debian package: built by CPack (dpkg-shlibdeps, file) and checked as distributions
     # check one (scripts/check-package.sh, python3 for its pixel check); xdg-user-dirs is a

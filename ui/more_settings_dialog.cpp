@@ -1,8 +1,10 @@
 #include "ui/more_settings_dialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -10,6 +12,7 @@
 
 #include "app/message_box.h"
 #include "app/preference_keys.h"
+#include "stream/stream_settings.h"
 
 namespace vidora {
 namespace {
@@ -45,11 +48,92 @@ class AlarmRecordingPage final : public MoreSettingsPage {
     QSpinBox* seconds_ = nullptr;
 };
 
+// The network stream: whether the live picture is served over RTSP, on which port, to whom.
+class NetworkStreamPage final : public MoreSettingsPage {
+  public:
+    QString title() const override { return "Network stream"; }
+
+    QWidget* build(const Preferences& prefs) override {
+        const StreamSettings s = readStreamSettings(prefs);
+        auto* page = new QWidget;
+        auto* form = new QFormLayout(page);
+        enabled_ = new QCheckBox("Share the live picture on the network", page);
+        enabled_->setObjectName("streamEnabled");
+        enabled_->setChecked(s.enabled);
+        form->addRow(enabled_);
+        port_ = new QSpinBox(page);
+        port_->setObjectName("streamPort");
+        port_->setRange(kStreamPort.min, kStreamPort.max);
+        port_->setValue(s.port);
+        form->addRow("Port:", port_);
+        allowOthers_ = new QCheckBox("Allow other computers", page);
+        allowOthers_->setObjectName("streamAllowOthers");
+        allowOthers_->setChecked(s.allowOthers);
+        form->addRow(allowOthers_);
+        user_ = new QLineEdit(QString::fromStdString(s.user), page);
+        user_->setObjectName("streamUser");
+        form->addRow("User name:", user_);
+        password_ = new QLineEdit(QString::fromStdString(s.password), page);
+        password_->setObjectName("streamPassword");
+        password_->setEchoMode(QLineEdit::Password);
+        form->addRow("Password:", password_);
+        maxClients_ = new QSpinBox(page);
+        maxClients_->setObjectName("streamMaxClients");
+        maxClients_->setRange(kStreamMaxClients.min, kStreamMaxClients.max);
+        maxClients_->setValue(s.maxClients);
+        form->addRow("Viewers at once:", maxClients_);
+        address_ = new QLabel(page);
+        address_->setObjectName("streamAddress");
+        address_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        form->addRow("Address:", address_);
+        auto* note = new QLabel(
+            "Players and network video recorders take the live channel, with its sound, from "
+            "this address. Without \"Allow other computers\" only this computer can.",
+            page);
+        note->setWordWrap(true);
+        form->addRow(note);
+        const auto refresh = [this] {
+            address_->setText(QString::fromStdString(streamAddress(current(), thisHostName())));
+        };
+        QObject::connect(port_, &QSpinBox::valueChanged, page, refresh);
+        QObject::connect(allowOthers_, &QCheckBox::toggled, page, refresh);
+        refresh();
+        return page;
+    }
+
+    QString problem() const override {
+        return QString::fromStdString(streamSettingsProblem(current()));
+    }
+
+    void store(Preferences& prefs) const override { storeStreamSettings(prefs, current()); }
+
+  private:
+    StreamSettings current() const {
+        StreamSettings s;
+        s.enabled = enabled_->isChecked();
+        s.port = port_->value();
+        s.allowOthers = allowOthers_->isChecked();
+        s.user = user_->text().toStdString();
+        s.password = password_->text().toStdString();
+        s.maxClients = maxClients_->value();
+        return s;
+    }
+
+    QCheckBox* enabled_ = nullptr;
+    QSpinBox* port_ = nullptr;
+    QCheckBox* allowOthers_ = nullptr;
+    QLineEdit* user_ = nullptr;
+    QLineEdit* password_ = nullptr;
+    QSpinBox* maxClients_ = nullptr;
+    QLabel* address_ = nullptr;
+};
+
 }  // namespace
 
 std::vector<std::unique_ptr<MoreSettingsPage>> moreSettingsPages() {
     std::vector<std::unique_ptr<MoreSettingsPage>> pages;
     pages.push_back(std::make_unique<AlarmRecordingPage>());
+    pages.push_back(std::make_unique<NetworkStreamPage>());
     return pages;
 }
 

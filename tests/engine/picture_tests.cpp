@@ -216,6 +216,62 @@ TEST_F(TransferTest, StoredPictureIsBlackUntilAPictureArrivesWhileTheGraphRuns) 
                             [](uint8_t b) { return b == 0; }));
 }
 
+// Takes what the network stream would: the size, rate and bytes of every picture.
+struct LiveFeedSpy final : LiveFeed {
+    void onLivePicture(const uint8_t* data, std::size_t length, int w, int h, int r) override {
+        pixels.assign(data, data + length);
+        width = w;
+        height = h;
+        rate = r;
+        ++pictures;
+    }
+    void onLiveSound(const uint8_t*, std::size_t length, int samplesPerSecond,
+                     int channels) override {
+        soundBytes += length;
+        soundRate = samplesPerSecond;
+        soundChannels = channels;
+    }
+    std::vector<uint8_t> pixels;
+    int width = 0, height = 0, rate = 0, pictures = 0;
+    std::size_t soundBytes = 0;
+    int soundRate = 0, soundChannels = 0;
+};
+
+TEST_F(TransferTest, LiveFeedGetsEveryPictureInTheRecordSizeAndRateWhetherOrNotRecording) {
+    LiveFeedSpy feed;
+    transfer.setLiveFeed(&feed);
+    storeRelaxed(gConfig.recordFps, 10);
+    storeRelaxed(gState.recordingOn, 0);
+    const auto picture = randomPicture(720, 576, 5);
+    for (int mode = 1; mode <= 3; ++mode) {
+        storeRelaxed(gConfig.recordImageSize, mode);
+        accept(720, 576);
+        transfer.renderVideo(picture.data(), picture.size());
+        EXPECT_EQ(feed.pictures, mode);
+        EXPECT_EQ(feed.width, mode == 1 ? 720 : 360);
+        EXPECT_EQ(feed.height, mode == 3 ? 288 : 576);
+        EXPECT_EQ(feed.rate, 10);
+        const std::vector<uint8_t> expected =
+            mode == 1 ? picture : referenceHalfWidth(picture, 720, 576, mode == 2 ? 1 : 2);
+        EXPECT_EQ(feed.pixels, expected) << mode;
+    }
+    transfer.setLiveFeed(nullptr);
+    transfer.renderVideo(picture.data(), picture.size());
+    EXPECT_EQ(feed.pictures, 3);
+
+    AudioTransfer audio(port);
+    audio.setPacing(std::chrono::microseconds(0));
+    audio.setLiveFeed(&feed);
+    const std::vector<uint8_t> block(1024, 1);
+    audio.renderAudio(block.data(), block.size());
+    EXPECT_EQ(feed.soundBytes, 0u) << "sound passed on before its format was known";
+    ASSERT_TRUE(audio.acceptAudioFormat({44100, 16, 2, 176400}));
+    audio.renderAudio(block.data(), block.size());
+    EXPECT_EQ(feed.soundBytes, 1024u);
+    EXPECT_EQ(feed.soundRate, 44100);
+    EXPECT_EQ(feed.soundChannels, 2);
+}
+
 TEST_F(TransferTest, RecordingGetsTheBufferOfTheSizeMode) {
     const auto picture = randomPicture(720, 480, 3);
     for (int mode = 1; mode <= 3; ++mode) {

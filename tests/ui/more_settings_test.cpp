@@ -2,6 +2,9 @@
 // writes, and what the user is told when the file cannot be written.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <filesystem>
@@ -45,7 +48,7 @@ TEST_F(MoreSettingsTest, ShowsTheStoredValueAndOkWritesTheFileAndTellsTheViewer)
 
     MoreSettingsDialog dialog(prefs, moreSettingsPages());
     EXPECT_EQ(dialog.windowTitle(), "More settings");
-    ASSERT_EQ(dialog.tabs()->count(), 1);
+    ASSERT_GE(dialog.tabs()->count(), 2);
     EXPECT_EQ(dialog.tabs()->tabText(0), "Alarm recording");
     ASSERT_NE(seconds(dialog), nullptr);
     EXPECT_EQ(seconds(dialog)->value(), 12);
@@ -82,6 +85,54 @@ TEST_F(MoreSettingsTest, AFileThatCannotBeWrittenIsReportedAndTheDialogStaysOpen
     EXPECT_EQ(boxes[0].caption, "Vidora");
     EXPECT_EQ(boxes[0].type, MB_OK | MB_ICONWARNING);
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(MoreSettingsTest, NetworkStreamPageRefusesOtherComputersWithoutALoginAndStoresTheKeys) {
+    Preferences prefs;
+    prefs.load(dir.path() / "vidora.ini");
+    int heard = 0;
+    prefs.addListener([&heard] { ++heard; });
+    MoreSettingsDialog dialog(prefs, moreSettingsPages());
+    int page = -1;
+    for (int i = 0; i < dialog.tabs()->count(); ++i) {
+        if (dialog.tabs()->tabText(i) == "Network stream")
+            page = i;
+    }
+    ASSERT_GE(page, 0);
+    auto* enabled = dialog.findChild<QCheckBox*>("streamEnabled");
+    auto* others = dialog.findChild<QCheckBox*>("streamAllowOthers");
+    auto* user = dialog.findChild<QLineEdit*>("streamUser");
+    auto* password = dialog.findChild<QLineEdit*>("streamPassword");
+    auto* port = dialog.findChild<QSpinBox*>("streamPort");
+    auto* address = dialog.findChild<QLabel*>("streamAddress");
+    ASSERT_TRUE(enabled && others && user && password && port && address);
+    // Off by default, on 8554, loopback only, and the password never shown.
+    EXPECT_FALSE(enabled->isChecked());
+    EXPECT_EQ(port->value(), 8554);
+    EXPECT_FALSE(others->isChecked());
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(address->text(), "rtsp://127.0.0.1:8554/live");
+
+    enabled->setChecked(true);
+    others->setChecked(true);
+    user->setText("anna");
+    EXPECT_FALSE(dialog.confirm());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Allowing other computers needs a user name and a password.");
+    EXPECT_EQ(dialog.tabs()->currentIndex(), page);
+    EXPECT_EQ(heard, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "vidora.ini"));
+
+    password->setText("s3cret");
+    port->setValue(9554);
+    EXPECT_TRUE(dialog.confirm());
+    EXPECT_EQ(heard, 1);
+    std::ifstream in(dir.path() / "vidora.ini");
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const char* line : {"enabled=true", "port=9554", "allowOthers=true", "user=anna",
+                             "password=s3cret", "maxClients=4"})
+        EXPECT_NE(text.str().find(line), std::string::npos) << line << " in " << text.str();
 }
 
 }  // namespace
