@@ -75,7 +75,14 @@ CaptureEngine::CaptureEngine(EngineServices services)
       videoTransfer_(*recordingPort_),
       audioTransfer_(*recordingPort_),
       alarmSound_(std::move(services_.soundPlayer), services_.alarmSoundPath),
-      alarmPoll_([this] { return receiver_.readStatus(); }, alarmSound_, clock_),
+      alarmPoll_(
+          [this] {
+              std::optional<uint8_t> status = receiver_.readStatus();
+              if (!status && receiver_.noPermission())
+                  tellNoReceiverPermission();
+              return status;
+          },
+          alarmSound_, clock_),
       autoCycle_([this] { switchChannel(kNextChannel); }, clock_) {
     if (!services_.notify)
         services_.notify = [](int32_t id) { sendMessage(id, 0); };
@@ -413,6 +420,12 @@ bool CaptureEngine::alarmThreadsAlive() const {
 void CaptureEngine::switchChannel(int target) {
     if (!live_)
         return;
+    // Told after the switch lock is released: the box waits for the user.
+    if (switchChannelLocked(target) == SelectResult::NoPermission)
+        tellNoReceiverPermission();
+}
+
+SelectResult CaptureEngine::switchChannelLocked(int target) {
     PumpingLock switchLock(switchLock_);
     const int left = current_;
     int n = target;
@@ -421,24 +434,32 @@ void CaptureEngine::switchChannel(int target) {
         while (n != left && !loadRelaxed(gState.channelEnabled[n]))
             n = (n + 1) & 3;
         if (n == left)
-            return;  // no other enabled channel
+            return SelectResult::Selected;  // no other enabled channel
     } else if (target < 0 || target > 3) {
-        return;
+        return SelectResult::Selected;
     }
     if (n == left && !forceReselect_)
-        return;
+        return SelectResult::Selected;
     forceReselect_ = false;
-    current_ = n;
     if (!graphBuilt_ || layoutMode_ == kLayoutNone) {
+        current_ = n;
         storeRelaxed(gState.currentChannel, n);
-        return;
+        return SelectResult::Selected;
     }
+    const SelectResult selected = receiver_.selectChannel(n);
+    if (selected != SelectResult::Selected) {
+        // The receiver stays where it was, and so do the channel, its label and the pictures
+        // and recordings named after it.
+        qCWarning(log::engine) << "the receiver was not switched to CH" << n + 1
+                               << "and stays on CH" << left + 1;
+        return selected;
+    }
+    current_ = n;
     {
         std::lock_guard display(displayLock_);
         frozen_[left] = videoTransfer_.makeStoredPicture(3);
         frozenTime_[left] = clock_.localTime();
     }
-    receiver_.selectChannel(n);
     clock_.sleepMs(kSettleAfterSelectMs);
 
     // The alarm and the work bound to other channels end with the switch, in one step against
@@ -449,6 +470,14 @@ void CaptureEngine::switchChannel(int target) {
     paint();
     notify(NTF_CHANNEL_CHANGED);
     clock_.sleepMs(kPauseAfterSwitchMs);
+    return SelectResult::Selected;
+}
+
+void CaptureEngine::tellNoReceiverPermission() {
+    if (toldNoPermission_.exchange(true))
+        return;
+    qCWarning(log::engine) << kNoReceiverPermissionText;
+    showMessage(kNoReceiverPermissionText, "");
 }
 
 void CaptureEngine::holdingChannel(const std::function<void()>& work) {

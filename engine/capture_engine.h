@@ -55,6 +55,11 @@ inline constexpr const char* kReceiverBusyText =
     "Vidora.";
 inline constexpr const char* kReceiverUnpluggedText =
     "USB Receiver was unpluged from your computer,please reconnect it.";
+inline constexpr const char* kNoReceiverPermissionText =
+    "Channel select and alarms are unavailable: you have no permission to send requests to the "
+    "USB receiver. Install the udev rules file 70-halcap.rules (the vidora package installs it "
+    "in /usr/lib/udev/rules.d, vidora-installer in /etc/udev/rules.d), then unplug the receiver "
+    "and plug it in again. The picture stays on the channel the receiver is tuned to.";
 
 // What the engine is built from. Empty members get the program's defaults.
 struct EngineServices {
@@ -176,6 +181,9 @@ class CaptureEngine {
 
   private:
     void notify(int32_t id);
+    SelectResult switchChannelLocked(int target);
+    // Tells the user, once per run, that the receiver refuses its requests and what mends it.
+    void tellNoReceiverPermission();
     int showMessage(const std::string& text, const std::string& caption);
     std::function<void()> waitPump() const;
     void positionLive();
@@ -211,6 +219,7 @@ class CaptureEngine {
     std::atomic<bool> live_{false};
     std::atomic<bool> paused_{false};
     std::atomic<bool> forceReselect_{false};
+    std::atomic<bool> toldNoPermission_{false};
     std::atomic<bool> recording_{false};
     std::atomic<int32_t> standardInEffect_{0};
     std::atomic<int> clientWidth_{0};

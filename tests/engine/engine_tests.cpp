@@ -10,6 +10,7 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "engine/engine_module.h"
+#include "engine/osd.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -162,6 +163,59 @@ TEST_F(EngineTest, SelectingAChannelSendsItsBitsAndFreezesTheLeftChannel) {
         EXPECT_EQ(view.frozenTime[2].year, 0);  // never left yet
         EXPECT_EQ(view.currentChannel, 2);
     });
+}
+
+TEST_F(EngineTest, AFailedSelectLeavesTheChannelAndItsLabelAsTheyWere) {
+    start();
+    receiver->clearCommands();
+    {
+        std::lock_guard lock(receiver->mutex);
+        receiver->vendorResult = -1;
+    }
+    EXPECT_EQ(send(ENG_CHANNEL_SELECT, 2), 0);
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(0)}));
+    EXPECT_EQ(gState.currentChannel, 0);
+    EXPECT_EQ(engine().currentChannel(), 0);
+    EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 1) << "only the start's own selection";
+    engine().withDisplay([&](const DisplayView& view) {
+        EXPECT_EQ(view.currentChannel, 0);
+        EXPECT_EQ(channelLabel(view.currentChannel), "CH1");
+    });
+    // An ordinary failure is not a permission problem: nothing to tell the user.
+    EXPECT_TRUE(shownMessages().empty());
+
+    {
+        std::lock_guard lock(receiver->mutex);
+        receiver->vendorResult = 0;
+    }
+    receiver->clearCommands();
+    EXPECT_EQ(send(ENG_CHANNEL_SELECT, 2), 0);
+    EXPECT_EQ(gState.currentChannel, 2);
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(0)}));
+}
+
+TEST_F(EngineTest, WithoutPermissionTheUserIsToldOnceAndNoChannelIsMislabelled) {
+    receiver->vendorResult = media::kVendorNoPermission;
+    gState.currentChannel = 1;
+    start();
+    EXPECT_EQ(gState.currentChannel, 1) << "the start's selection failed; the channel stays";
+    const std::vector<std::pair<std::string, std::string>> once{{kNoReceiverPermissionText, ""}};
+    EXPECT_EQ(shownMessages(), once);
+
+    for (int channel : {2, 3, 0}) {
+        EXPECT_EQ(send(ENG_CHANNEL_SELECT, channel), 0);
+        EXPECT_EQ(gState.currentChannel, 1);
+        EXPECT_EQ(engine().currentChannel(), 1);
+    }
+    send(ENG_CHANNEL_NEXT);
+    EXPECT_EQ(gState.currentChannel, 1);
+    // The alarm poll meets the same refusal and says nothing more.
+    storeRelaxed(gState.motionAlarmOn, 1);
+    storeRelaxed(gConfig.motionAlarmChannel[1], 1);
+    engine().alarmPoll().tick();
+    EXPECT_EQ(loadRelaxed(gState.motionAlarmActive), 0);
+    EXPECT_EQ(shownMessages(), once);
+    EXPECT_NE(std::string(kNoReceiverPermissionText).find("70-halcap.rules"), std::string::npos);
 }
 
 TEST_F(EngineTest, NextSkipsDisabledChannelsAndDoesNothingWithOneEnabled) {
