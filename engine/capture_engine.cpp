@@ -1,9 +1,12 @@
 #include "engine/capture_engine.h"
 
+#include <filesystem>
+
 #include "app/bus.h"
 #include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/preference_keys.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "app/storage.h"
@@ -166,8 +169,38 @@ void CaptureEngine::moduleStop() {
 // ---------------------------------------------------------------------------------------------
 // Receivers and graph
 
+std::vector<media::DeviceInfo> matchReceivers(const std::vector<media::DeviceInfo>& devices,
+                                              const std::string& chosenPath) {
+    std::vector<media::DeviceInfo> matched;
+    if (!chosenPath.empty()) {
+        for (const media::DeviceInfo& device : devices) {
+            std::error_code ec;
+            if (device.path == chosenPath ||
+                std::filesystem::equivalent(device.path, chosenPath, ec))
+                matched.push_back(device);
+        }
+        if (!matched.empty())
+            return matched;
+        qCWarning(log::engine) << "the chosen receiver" << chosenPath.c_str()
+                               << "is not among the capture devices; looking for"
+                               << media::kReceiverName;
+    }
+    for (const media::DeviceInfo& device : devices) {
+        if (device.name == media::kReceiverName)
+            matched.push_back(device);
+    }
+    return matched;
+}
+
+std::vector<media::DeviceInfo> CaptureEngine::listCaptureDevices() {
+    if (!services_.backend)
+        return {};
+    return services_.backend->enumerateVideoInputs().value_or(std::vector<media::DeviceInfo>{});
+}
+
 bool CaptureEngine::enumerateReceivers() {
     devices_.clear();
+    seen_.clear();
     if (!services_.backend)
         return false;
     auto inputs = services_.backend->enumerateVideoInputs();
@@ -175,14 +208,21 @@ bool CaptureEngine::enumerateReceivers() {
         qCWarning(log::engine) << "video capture devices cannot be listed";
         return false;
     }
-    for (auto& device : *inputs) {
+    seen_ = *inputs;
+    for (const auto& device : seen_) {
         qCInfo(log::engine) << "video capture device" << device.path.c_str() << "named"
                             << device.name.c_str();
-        if (device.name == media::kReceiverName)
-            devices_.push_back(std::move(device));
     }
-    if (devices_.empty())
-        qCInfo(log::engine) << "no capture device is named" << media::kReceiverName;
+    devices_ = matchReceivers(seen_, preferences().get(kReceiverDevice));
+    if (devices_.empty()) {
+        std::string seen;
+        for (const auto& device : seen_)
+            seen += (seen.empty() ? "" : ", ") + device.path + " \"" + device.name + "\"";
+        qCWarning(log::engine).noquote()
+            << "no receiver among the capture devices (" << (seen.empty() ? "none" : seen.c_str())
+            << "): none is named" << media::kReceiverName
+            << "and none was chosen in More settings or with --device";
+    }
     enumerated_ = true;
     return !devices_.empty();
 }

@@ -61,6 +61,12 @@ inline constexpr const char* kNoReceiverPermissionText =
     "in /usr/lib/udev/rules.d, vidora-installer in /etc/udev/rules.d), then unplug the receiver "
     "and plug it in again. The picture stays on the channel the receiver is tuned to.";
 
+// The receivers among the video capture devices: the chosen node (a path naming the same device
+// counts, such as a /dev/v4l/by-id link) when it is there, otherwise every device named
+// "Halcap Capture". Real receivers may report another name; the user then chooses the node.
+std::vector<media::DeviceInfo> matchReceivers(const std::vector<media::DeviceInfo>& devices,
+                                              const std::string& chosenPath);
+
 // What the engine is built from. Empty members get the program's defaults.
 struct EngineServices {
     std::unique_ptr<media::MediaBackend> backend;
@@ -168,6 +174,10 @@ class CaptureEngine {
     bool alarmThreadsAlive() const;
     bool alarmSoundPlaying() const { return alarmSound_.playing(); }
     const std::vector<media::DeviceInfo>& devices() const { return devices_; }
+    // The video capture devices there are now, receiver or not (UI thread).
+    std::vector<media::DeviceInfo> listCaptureDevices();
+    // Every video capture device the last enumeration saw, receiver or not (UI thread).
+    const std::vector<media::DeviceInfo>& seenDevices() const { return seen_; }
 
     // Parts, for the recording and schedule layers and for tests.
     VideoTransfer& videoTransfer() { return videoTransfer_; }
@@ -210,6 +220,7 @@ class CaptureEngine {
     std::mutex recordingLock_;  // recording start and stop
 
     std::vector<media::DeviceInfo> devices_;
+    std::vector<media::DeviceInfo> seen_;
     bool enumerated_ = false;
     std::unique_ptr<media::CaptureGraph> graph_;  // UI thread only
 

@@ -8,6 +8,7 @@
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/preference_keys.h"
 #include "app/settings.h"
 #include "engine/engine_module.h"
 #include "engine/osd.h"
@@ -216,6 +217,44 @@ TEST_F(EngineTest, WithoutPermissionTheUserIsToldOnceAndNoChannelIsMislabelled) 
     EXPECT_EQ(loadRelaxed(gState.motionAlarmActive), 0);
     EXPECT_EQ(shownMessages(), once);
     EXPECT_NE(std::string(kNoReceiverPermissionText).find("70-halcap.rules"), std::string::npos);
+}
+
+TEST(MatchReceivers, TheChosenNodeWinsOverTheNameWhenItIsThere) {
+    const std::vector<media::DeviceInfo> seen{{"Integrated Camera", "/dev/video0"},
+                                              {"USB2.0 Capture", "/dev/video2"},
+                                              {media::kReceiverName, "/dev/video4"}};
+    auto paths = [](const std::vector<media::DeviceInfo>& devices) {
+        std::vector<std::string> p;
+        for (const auto& d : devices)
+            p.push_back(d.path);
+        return p;
+    };
+    EXPECT_EQ(paths(matchReceivers(seen, "")), std::vector<std::string>{"/dev/video4"});
+    EXPECT_EQ(paths(matchReceivers(seen, "/dev/video2")), std::vector<std::string>{"/dev/video2"});
+    // Chosen but gone: the name match still finds a receiver.
+    EXPECT_EQ(paths(matchReceivers(seen, "/dev/video9")), std::vector<std::string>{"/dev/video4"});
+    EXPECT_TRUE(matchReceivers({seen[0], seen[1]}, "").empty());
+    // Two providers offering the same node under different names.
+    const std::vector<media::DeviceInfo> twice{{"USB2.0 Capture", "/dev/video2"},
+                                               {"USB2.0 Capture: uvc", "/dev/video2"}};
+    EXPECT_EQ(matchReceivers(twice, "/dev/video2").size(), 2u);
+}
+
+TEST_F(EngineTest, AReceiverWithAnotherNameIsUsedOnceChosenAndOtherwiseNotFound) {
+    receiver->devices = {{"USB2.0 Capture", "/dev/fake2"}};
+    start();
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(shownMessages(),
+              (std::vector<std::pair<std::string, std::string>>{{kNoReceiverText, ""}}));
+    ASSERT_EQ(engine().seenDevices().size(), 1u);
+    EXPECT_EQ(engine().seenDevices()[0].path, "/dev/fake2");
+
+    preferences().set(kReceiverDevice, "/dev/fake2");
+    engine().connect();
+    preferences().set(kReceiverDevice, "");
+    EXPECT_TRUE(engine().graphBuilt());
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(shownMessages().size(), 1u);
 }
 
 TEST_F(EngineTest, NextSkipsDisabledChannelsAndDoesNothingWithOneEnabled) {
