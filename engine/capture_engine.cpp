@@ -136,6 +136,10 @@ void CaptureEngine::notify(int32_t id) {
 }
 
 int CaptureEngine::showMessage(const std::string& text, const std::string& caption) {
+    if (deferringThread_.load() == std::this_thread::get_id()) {
+        deferred_.emplace_back(text, caption);
+        return IDOK;
+    }
     return services_.messageBox(text, caption, MB_OK);
 }
 
@@ -331,11 +335,21 @@ void CaptureEngine::teardownGraph() {
 }
 
 void CaptureEngine::connect() {
-    std::lock_guard lock(engineLock_);
-    if (graph_)
-        return;
-    if (enumerateReceivers() && buildGraph(0))
-        startLive();
+    // A message box runs an event loop, which may deliver a device arrival that connects again
+    // on this same thread: the messages of a connect are shown once its lock is released.
+    std::vector<std::pair<std::string, std::string>> messages;
+    {
+        std::lock_guard lock(engineLock_);
+        if (graph_)
+            return;
+        deferringThread_.store(std::this_thread::get_id());
+        if (enumerateReceivers() && buildGraph(0))
+            startLive();
+        deferringThread_.store(std::thread::id());
+        messages.swap(deferred_);
+    }
+    for (const auto& [text, caption] : messages)
+        services_.messageBox(text, caption, MB_OK);
 }
 
 void CaptureEngine::handleGraphEvents() {

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/alarm.h"
@@ -214,7 +215,11 @@ class CaptureEngine {
     AlarmPoll alarmPoll_;
     AutoCycle autoCycle_;
 
-    std::mutex engineLock_;     // connect: enumeration, build, live start
+    std::mutex engineLock_;  // connect: enumeration, build, live start
+    // While a connect holds the engine lock, its thread's messages wait in deferred_ (touched
+    // by that thread only) until the lock is released.
+    std::atomic<std::thread::id> deferringThread_{};
+    std::vector<std::pair<std::string, std::string>> deferred_;
     std::mutex switchLock_;     // the whole channel switch
     std::mutex displayLock_;    // frozen pictures
     std::mutex recordingLock_;  // recording start and stop

@@ -57,8 +57,12 @@ class EngineTest : public ::testing::Test {
         };
         services.messageBox = [this](const std::string& text, const std::string& caption,
                                      uint32_t) {
-            std::lock_guard lock(mutex);
-            messages.emplace_back(text, caption);
+            {
+                std::lock_guard lock(mutex);
+                messages.emplace_back(text, caption);
+            }
+            if (duringMessage)
+                duringMessage();
             return 1;
         };
         services.clock = &clock;
@@ -103,6 +107,8 @@ class EngineTest : public ::testing::Test {
     std::mutex mutex;
     std::vector<int32_t> notices;
     std::vector<std::pair<std::string, std::string>> messages;
+    // What the event loop of a shown message box delivers meanwhile (UI thread).
+    std::function<void()> duringMessage;
     std::unique_ptr<EngineModule> module;
 };
 
@@ -503,6 +509,33 @@ TEST_F(EngineTest, RecordSettingsChangePassesTheFormatsAgainAndRestartsARecordin
     EXPECT_EQ(recordingLog->count("stop"), 1);
     EXPECT_EQ(recordingLog->count("start"), 2);
     EXPECT_EQ(gState.recordingOn, 1);
+}
+
+TEST_F(EngineTest, ArrivalsDeliveredWhileAFailedBuildIsReportedConnectAgain) {
+    using Messages = std::vector<std::pair<std::string, std::string>>;
+    receiver->buildResult = media::BuildResult::BindFailed;
+    start();
+    ASSERT_EQ(shownMessages(), (Messages{{kBindFailedText, "error"}}));
+    // The message box's event loop delivers two arrival notices, each connecting again on this
+    // thread; by the second one the device can be bound.
+    int arrivals = 0;
+    duringMessage = [&] {
+        if (arrivals == 2)
+            return;
+        if (++arrivals == 2) {
+            std::lock_guard lock(receiver->mutex);
+            receiver->buildResult = media::BuildResult::Ok;
+        }
+        send(ENG_CONNECT);
+    };
+    send(ENG_CONNECT);
+    EXPECT_EQ(arrivals, 2);
+    EXPECT_EQ(shownMessages(), (Messages{{kBindFailedText, "error"},
+                                         {kBindFailedText, "error"},
+                                         {kBindFailedText, "error"}}));
+    EXPECT_TRUE(engine().graphBuilt());
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(receiver->graphsAlive, 1);
 }
 
 TEST_F(EngineTest, UnplugShowsTheMessageAndConnectRebuildsWithoutTheAutoCycle) {
