@@ -1,5 +1,6 @@
 #include "engine/capture_engine.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/bus.h"
@@ -296,14 +297,36 @@ bool CaptureEngine::buildGraph(int device) {
 void CaptureEngine::readAndApplyAdjustments() {
     media::AdjustTable table{};
     if (graph_->readAdjustments(table)) {
-        updateConfig([&table](VidoraConfig& c) {
+        std::array<std::optional<std::pair<int32_t, int32_t>>, 4> replaced;  // stored, new
+        updateConfig([&table, &replaced](VidoraConfig& c) {
             for (int k = 0; k < 4; ++k) {
                 c.adjustMin[k] = table[k].minimum;
                 c.adjustMax[k] = table[k].maximum;
                 c.adjustDefault[k] = table[k].defaultValue;
             }
             c.adjustDefault[1] = 0;  // sharpness defaults to off
+            // A stored value this device cannot take (the first defaults suit the original
+            // receiver's range; another device would clamp them to full brightness, contrast
+            // and saturation) becomes the device's default, applied and stored.
+            int32_t* values[4] = {&c.brightness, &c.sharpness, &c.contrast, &c.saturation};
+            for (int k = 0; k < 4; ++k) {
+                if (c.adjustMin[k] > c.adjustMax[k])
+                    continue;  // no usable range
+                if (*values[k] >= c.adjustMin[k] && *values[k] <= c.adjustMax[k])
+                    continue;
+                const int32_t fallback =
+                    std::clamp(c.adjustDefault[k], c.adjustMin[k], c.adjustMax[k]);
+                replaced[k] = std::pair(*values[k], fallback);
+                *values[k] = fallback;
+            }
         });
+        for (int k = 0; k < 4; ++k) {
+            if (replaced[k]) {
+                qCInfo(log::engine)
+                    << "adjustment" << k + 1 << "stored as" << replaced[k]->first
+                    << "lies outside the device's range and becomes" << replaced[k]->second;
+            }
+        }
     }
     graph_->setAdjustment(1, loadRelaxed(gConfig.brightness));
     graph_->setAdjustment(2, loadRelaxed(gConfig.sharpness));

@@ -126,17 +126,34 @@ TEST_F(EngineTest, StartBuildsRunsAndSendsTheSavedChannelToTheReceiver) {
     EXPECT_EQ(receiver->volumes, std::vector<int32_t>{-2500});
     EXPECT_TRUE(engine().alarmThreadsAlive());
     EXPECT_EQ(engine().layoutMode(), kLayoutSingle);
-    // The receiver's adjustment ranges reach the settings (sharpness default forced to 0) and
-    // the four stored values are applied.
+    // The receiver's adjustment ranges reach the settings (sharpness default forced to 0); the
+    // stored first values (2119, 4667, 3765) lie outside this device's ranges and become its
+    // defaults, applied and stored; the sharpness of 0 fits and stays.
     EXPECT_EQ(gConfig.adjustMin[0], -100);
     EXPECT_EQ(gConfig.adjustMax[3], 400);
     EXPECT_EQ(gConfig.adjustDefault[1], 0);
     EXPECT_EQ(gConfig.adjustDefault[2], 30);
     EXPECT_EQ(receiver->adjustments,
-              (std::vector<std::pair<int, int32_t>>{{1, 2119}, {2, 0}, {3, 4667}, {4, 3765}}));
+              (std::vector<std::pair<int, int32_t>>{{1, 10}, {2, 0}, {3, 30}, {4, 40}}));
+    EXPECT_EQ(gConfig.brightness, 10);
+    EXPECT_EQ(gConfig.sharpness, 0);
+    EXPECT_EQ(gConfig.contrast, 30);
+    EXPECT_EQ(gConfig.saturation, 40);
     EXPECT_EQ(recordingLog->count("attach"), 1);
     EXPECT_TRUE(receiver->eventNotifySet);
     EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(EngineTest, StoredAdjustmentsWithinTheDevicesRangeAreKept) {
+    gConfig.brightness = -50;   // range -100..100
+    gConfig.sharpness = 200;    // range -200..200, at its edge
+    gConfig.contrast = 300;     // range -300..300, at its edge
+    gConfig.saturation = -401;  // range -400..400, just outside
+    start();
+    EXPECT_EQ(receiver->adjustments,
+              (std::vector<std::pair<int, int32_t>>{{1, -50}, {2, 200}, {3, 300}, {4, 40}}));
+    EXPECT_EQ(gConfig.brightness, -50);
+    EXPECT_EQ(gConfig.saturation, 40);
 }
 
 TEST_F(EngineTest, SelectingAChannelSendsItsBitsAndFreezesTheLeftChannel) {
