@@ -38,7 +38,9 @@ class RecordingBridge final : public RecordingPort {
     void setWriterSettings(const std::string& recordFolder, uint64_t maxFileBytes) override;
     void attachWriter() override;
     void detachWriter() override;
-    int startRecording() override;
+    void setRecordingCause(CaptureReason reason) override;
+    void setRecordingEnd(RecordingEnd how) override;
+    Result startRecording() override;
     void stopRecording() override;
     bool recordingEndedAtLimit() override;
     bool recordingStalled() override;

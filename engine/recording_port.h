@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/result.h"
+#include "app/event_sink.h"
 #include "recording/snapshot.h"
 #include "recording/stream_format.h"
 
@@ -35,9 +37,14 @@ class RecordingPort {
     // Live start hands the writer to the encoder; the graph teardown takes it back.
     virtual void attachWriter() {}
     virtual void detachWriter() {}
-    // Starts the encoder, then the writer: 1 when recording runs, -1 when the writer refused
-    // (it has shown its message; the encoder is stopped again).
-    virtual int startRecording() { return 1; }
+    // Why the next recording runs (each of its files is logged with it). Before startRecording.
+    virtual void setRecordingCause(CaptureReason /*reason*/) {}
+    // How the running recording's file ends when it is next stopped (the receiver went away);
+    // files otherwise end as closed, cut by size or failed, as the writer sees them.
+    virtual void setRecordingEnd(RecordingEnd /*how*/) {}
+    // Starts the encoder, then the writer: success when recording runs, the writer's failure
+    // when it refused (it has shown its message; the encoder is stopped again).
+    virtual Result startRecording() { return Result::success(); }
     // Stops the encoder, then the writer.
     virtual void stopRecording() {}
     // The running recording's writer gave up at the record folder's limit (it could not make
