@@ -8,6 +8,10 @@ namespace vidora {
 // [alarm] Seconds of live picture and sound kept before an alarm recording starts; 0 keeps none.
 inline constexpr IntPreference kPreAlarmSeconds{"alarm", "preAlarmSeconds", 5, 0, 30};
 
+// [device] The receiver's video node (/dev/videoN) chosen by the user; empty: the device named
+// "Halcap Capture".
+inline constexpr StringPreference kReceiverDevice{"device", "path", ""};
+
 }  // namespace vidora
 
 namespace vidora {

@@ -1,11 +1,14 @@
 #include "engine/capture_engine.h"
 
+#include <algorithm>
+#include <filesystem>
 #include "engine/status_board.h"
 
 #include "app/bus.h"
 #include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/preference_keys.h"
 #include "app/record_values.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
@@ -86,7 +89,14 @@ CaptureEngine::CaptureEngine(EngineServices services)
       videoTransfer_(*recordingPort_),
       audioTransfer_(*recordingPort_),
       alarmSound_(std::move(services_.soundPlayer), services_.alarmSoundPath),
-      alarmPoll_([this] { return receiver_.readStatus(); }, alarmSound_, clock_),
+      alarmPoll_(
+          [this] {
+              std::optional<uint8_t> status = receiver_.readStatus();
+              if (!status && receiver_.noPermission())
+                  tellNoReceiverPermission();
+              return status;
+          },
+          alarmSound_, clock_),
       autoCycle_([this] { switchChannel(kNextChannel); }, clock_) {
     if (!services_.notify)
         services_.notify = [](int32_t id) { sendMessage(id, 0); };
@@ -143,6 +153,10 @@ void CaptureEngine::notify(int32_t id) {
 }
 
 int CaptureEngine::showMessage(const std::string& text, const std::string& caption) {
+    if (deferringThread_.load() == std::this_thread::get_id()) {
+        deferred_.emplace_back(text, caption);
+        return IDOK;
+    }
     return services_.messageBox(text, caption, MB_OK);
 }
 
@@ -178,8 +192,38 @@ void CaptureEngine::moduleStop() {
 // ---------------------------------------------------------------------------------------------
 // Receivers and graph
 
+std::vector<media::DeviceInfo> matchReceivers(const std::vector<media::DeviceInfo>& devices,
+                                              const std::string& chosenPath) {
+    std::vector<media::DeviceInfo> matched;
+    if (!chosenPath.empty()) {
+        for (const media::DeviceInfo& device : devices) {
+            std::error_code ec;
+            if (device.path == chosenPath ||
+                std::filesystem::equivalent(device.path, chosenPath, ec))
+                matched.push_back(device);
+        }
+        if (!matched.empty())
+            return matched;
+        qCWarning(log::engine) << "the chosen receiver" << chosenPath.c_str()
+                               << "is not among the capture devices; looking for"
+                               << media::kReceiverName;
+    }
+    for (const media::DeviceInfo& device : devices) {
+        if (device.name == media::kReceiverName)
+            matched.push_back(device);
+    }
+    return matched;
+}
+
+std::vector<media::DeviceInfo> CaptureEngine::listCaptureDevices() {
+    if (!services_.backend)
+        return {};
+    return services_.backend->enumerateVideoInputs().value_or(std::vector<media::DeviceInfo>{});
+}
+
 bool CaptureEngine::enumerateReceivers() {
     devices_.clear();
+    seen_.clear();
     if (!services_.backend)
         return false;
     auto inputs = services_.backend->enumerateVideoInputs();
@@ -187,14 +231,21 @@ bool CaptureEngine::enumerateReceivers() {
         qCWarning(log::engine) << "video capture devices cannot be listed";
         return false;
     }
-    for (auto& device : *inputs) {
+    seen_ = *inputs;
+    for (const auto& device : seen_) {
         qCInfo(log::engine) << "video capture device" << device.path.c_str() << "named"
                             << device.name.c_str();
-        if (device.name == media::kReceiverName)
-            devices_.push_back(std::move(device));
     }
-    if (devices_.empty())
-        qCInfo(log::engine) << "no capture device is named" << media::kReceiverName;
+    devices_ = matchReceivers(seen_, preferences().get(kReceiverDevice));
+    if (devices_.empty()) {
+        std::string seen;
+        for (const auto& device : seen_)
+            seen += (seen.empty() ? "" : ", ") + device.path + " \"" + device.name + "\"";
+        qCWarning(log::engine).noquote()
+            << "no receiver among the capture devices (" << (seen.empty() ? "none" : seen.c_str())
+            << "): none is named" << media::kReceiverName
+            << "and none was chosen in More settings or with --device";
+    }
     enumerated_ = true;
     return !devices_.empty();
 }
@@ -267,14 +318,36 @@ Result CaptureEngine::buildGraph(int device) {
 void CaptureEngine::readAndApplyAdjustments() {
     media::AdjustTable table{};
     if (graph_->readAdjustments(table)) {
-        updateConfig([&table](VidoraConfig& c) {
+        std::array<std::optional<std::pair<int32_t, int32_t>>, 4> replaced;  // stored, new
+        updateConfig([&table, &replaced](VidoraConfig& c) {
             for (int k = 0; k < 4; ++k) {
                 c.adjustMin[k] = table[k].minimum;
                 c.adjustMax[k] = table[k].maximum;
                 c.adjustDefault[k] = table[k].defaultValue;
             }
             c.adjustDefault[1] = 0;  // sharpness defaults to off
+            // A stored value this device cannot take (the first defaults suit the original
+            // receiver's range; another device would clamp them to full brightness, contrast
+            // and saturation) becomes the device's default, applied and stored.
+            int32_t* values[4] = {&c.brightness, &c.sharpness, &c.contrast, &c.saturation};
+            for (int k = 0; k < 4; ++k) {
+                if (c.adjustMin[k] > c.adjustMax[k])
+                    continue;  // no usable range
+                if (*values[k] >= c.adjustMin[k] && *values[k] <= c.adjustMax[k])
+                    continue;
+                const int32_t fallback =
+                    std::clamp(c.adjustDefault[k], c.adjustMin[k], c.adjustMax[k]);
+                replaced[k] = std::pair(*values[k], fallback);
+                *values[k] = fallback;
+            }
         });
+        for (int k = 0; k < 4; ++k) {
+            if (replaced[k]) {
+                qCInfo(log::engine)
+                    << "adjustment" << k + 1 << "stored as" << replaced[k]->first
+                    << "lies outside the device's range and becomes" << replaced[k]->second;
+            }
+        }
     }
     graph_->setAdjustment(media::AdjustmentKind::Brightness, loadRelaxed(gConfig.brightness));
     graph_->setAdjustment(media::AdjustmentKind::Sharpness, loadRelaxed(gConfig.sharpness));
@@ -306,22 +379,33 @@ void CaptureEngine::teardownGraph() {
 }
 
 void CaptureEngine::connect() {
-    std::lock_guard lock(engineLock_);
-    if (graph_)
-        return;
-    StatusBoard& board = statusBoard();
-    // After an unplug the viewer is reconnecting until the graph stands again; a failed attempt
-    // leaves it unplugged (another device may have arrived).
-    const ReceiverLink before = board.link();
-    const bool again = before == ReceiverLink::Unplugged || before == ReceiverLink::Reconnecting;
-    if (again)
-        board.setLink(ReceiverLink::Reconnecting);
-    if (enumerateReceivers() && buildGraph(0)) {
-        board.setLink(ReceiverLink::Connected);
-        logIfFailed(startLive(), "live view");
-    } else {
-        board.setLink(again ? ReceiverLink::Unplugged : ReceiverLink::NotFound);
+    // A message box runs an event loop, which may deliver a device arrival that connects again
+    // on this same thread: the messages of a connect are shown once its lock is released.
+    std::vector<std::pair<std::string, std::string>> messages;
+    {
+        std::lock_guard lock(engineLock_);
+        if (graph_)
+            return;
+        deferringThread_.store(std::this_thread::get_id());
+        StatusBoard& board = statusBoard();
+        // After an unplug the viewer is reconnecting until the graph stands again; a failed
+        // attempt leaves it unplugged (another device may have arrived).
+        const ReceiverLink before = board.link();
+        const bool again =
+            before == ReceiverLink::Unplugged || before == ReceiverLink::Reconnecting;
+        if (again)
+            board.setLink(ReceiverLink::Reconnecting);
+        if (enumerateReceivers() && buildGraph(0)) {
+            board.setLink(ReceiverLink::Connected);
+            logIfFailed(startLive(), "live view");
+        } else {
+            board.setLink(again ? ReceiverLink::Unplugged : ReceiverLink::NotFound);
+        }
+        deferringThread_.store(std::thread::id());
+        messages.swap(deferred_);
     }
+    for (const auto& [text, caption] : messages)
+        services_.messageBox(text, caption, MB_OK);
 }
 
 void CaptureEngine::handleGraphEvents() {
@@ -452,6 +536,12 @@ bool CaptureEngine::alarmThreadsAlive() const {
 void CaptureEngine::switchChannel(int target) {
     if (!live_)
         return;
+    // Told after the switch lock is released: the box waits for the user.
+    if (switchChannelLocked(target) == SelectResult::NoPermission)
+        tellNoReceiverPermission();
+}
+
+SelectResult CaptureEngine::switchChannelLocked(int target) {
     PumpingLock switchLock(switchLock_);
     const int left = current_;
     int n = target;
@@ -460,24 +550,32 @@ void CaptureEngine::switchChannel(int target) {
         while (n != left && !loadRelaxed(gState.channelEnabled[n]))
             n = (n + 1) & 3;
         if (n == left)
-            return;  // no other enabled channel
+            return SelectResult::Selected;  // no other enabled channel
     } else if (target < 0 || target > 3) {
-        return;
+        return SelectResult::Selected;
     }
     if (n == left && !forceReselect_)
-        return;
+        return SelectResult::Selected;
     forceReselect_ = false;
-    current_ = n;
     if (!graphBuilt_ || layoutMode_ == LayoutMode::None) {
+        current_ = n;
         storeRelaxed(gState.currentChannel, n);
-        return;
+        return SelectResult::Selected;
     }
+    const SelectResult selected = receiver_.selectChannel(n);
+    if (selected != SelectResult::Selected) {
+        // The receiver stays where it was, and so do the channel, its label and the pictures
+        // and recordings named after it.
+        qCWarning(log::engine) << "the receiver was not switched to CH" << n + 1
+                               << "and stays on CH" << left + 1;
+        return selected;
+    }
+    current_ = n;
     {
         std::lock_guard display(displayLock_);
         frozen_[left] = videoTransfer_.makeStoredPicture(SizeMode::HalfSize);
         frozenTime_[left] = clock_.localTime();
     }
-    receiver_.selectChannel(n);
     clock_.sleepMs(kSettleAfterSelectMs);
 
     // The alarm and the work bound to other channels end with the switch, in one step against
@@ -488,6 +586,14 @@ void CaptureEngine::switchChannel(int target) {
     paint();
     notify(NTF_CHANNEL_CHANGED);
     clock_.sleepMs(kPauseAfterSwitchMs);
+    return SelectResult::Selected;
+}
+
+void CaptureEngine::tellNoReceiverPermission() {
+    if (toldNoPermission_.exchange(true))
+        return;
+    qCWarning(log::engine) << kNoReceiverPermissionText;
+    showMessage(kNoReceiverPermissionText, "");
 }
 
 void CaptureEngine::holdingChannel(const std::function<void()>& work) {

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/event_sink.h"
@@ -59,6 +60,17 @@ inline constexpr const char* kReceiverBusyText =
     "Vidora.";
 inline constexpr const char* kReceiverUnpluggedText =
     "USB Receiver was unpluged from your computer,please reconnect it.";
+inline constexpr const char* kNoReceiverPermissionText =
+    "Channel select and alarms are unavailable: you have no permission to send requests to the "
+    "USB receiver. Install the udev rules file 70-halcap.rules (the vidora package installs it "
+    "in /usr/lib/udev/rules.d, vidora-installer in /etc/udev/rules.d), then unplug the receiver "
+    "and plug it in again. The picture stays on the channel the receiver is tuned to.";
+
+// The receivers among the video capture devices: the chosen node (a path naming the same device
+// counts, such as a /dev/v4l/by-id link) when it is there, otherwise every device named
+// "Halcap Capture". Real receivers may report another name; the user then chooses the node.
+std::vector<media::DeviceInfo> matchReceivers(const std::vector<media::DeviceInfo>& devices,
+                                              const std::string& chosenPath);
 
 // What the engine is built from. Empty members get the program's defaults.
 struct EngineServices {
@@ -171,6 +183,10 @@ class CaptureEngine {
     bool alarmThreadsAlive() const;
     bool alarmSoundPlaying() const { return alarmSound_.playing(); }
     const std::vector<media::DeviceInfo>& devices() const { return devices_; }
+    // The video capture devices there are now, receiver or not (UI thread).
+    std::vector<media::DeviceInfo> listCaptureDevices();
+    // Every video capture device the last enumeration saw, receiver or not (UI thread).
+    const std::vector<media::DeviceInfo>& seenDevices() const { return seen_; }
 
     // Parts, for the recording and schedule layers and for tests.
     VideoTransfer& videoTransfer() { return videoTransfer_; }
@@ -184,6 +200,9 @@ class CaptureEngine {
 
   private:
     void notify(int32_t id);
+    SelectResult switchChannelLocked(int target);
+    // Tells the user, once per run, that the receiver refuses its requests and what mends it.
+    void tellNoReceiverPermission();
     int showMessage(const std::string& text, const std::string& caption);
     std::function<void()> waitPump() const;
     void positionLive();
@@ -204,12 +223,17 @@ class CaptureEngine {
     AlarmPoll alarmPoll_;
     AutoCycle autoCycle_;
 
-    std::mutex engineLock_;     // connect: enumeration, build, live start
+    std::mutex engineLock_;  // connect: enumeration, build, live start
+    // While a connect holds the engine lock, its thread's messages wait in deferred_ (touched
+    // by that thread only) until the lock is released.
+    std::atomic<std::thread::id> deferringThread_{};
+    std::vector<std::pair<std::string, std::string>> deferred_;
     std::mutex switchLock_;     // the whole channel switch
     std::mutex displayLock_;    // frozen pictures
     std::mutex recordingLock_;  // recording start and stop
 
     std::vector<media::DeviceInfo> devices_;
+    std::vector<media::DeviceInfo> seen_;
     bool enumerated_ = false;
     std::unique_ptr<media::CaptureGraph> graph_;  // UI thread only
 
@@ -219,6 +243,7 @@ class CaptureEngine {
     std::atomic<bool> live_{false};
     std::atomic<bool> paused_{false};
     std::atomic<bool> forceReselect_{false};
+    std::atomic<bool> toldNoPermission_{false};
     std::atomic<bool> recording_{false};
     std::atomic<int32_t> standardInEffect_{0};
     std::atomic<int> clientWidth_{0};

@@ -33,6 +33,8 @@ std::mutex& ReceiverControl::commandLock() {
 
 void ReceiverControl::setGraph(media::CaptureGraph* graph) {
     std::lock_guard lock(commandLock());
+    if (graph != graph_)
+        noPermission_.store(false, std::memory_order_relaxed);
     graph_ = graph;
 }
 
@@ -42,7 +44,10 @@ int32_t ReceiverControl::receiverCommand(uint8_t* block, int32_t length) {
         return -1;
     try {
         int32_t len = length;
-        return graph_->vendorCmdRW(block, &len);
+        const int32_t result = graph_->vendorCmdRW(block, &len);
+        if (result == media::kVendorNoPermission)
+            noPermission_.store(true, std::memory_order_relaxed);
+        return result;
     } catch (const std::exception& error) {
         // A select must never wait on a failed request: it fails, and the log says why.
         qCWarning(log::engine) << "receiver request failed:" << error.what();
@@ -88,7 +93,8 @@ void ReceiverControl::highBody(WorkerThread& self) {
         highRequest_.wait();
         const bool last = !self.running();
         auto block = selectHighRequest(pendingHigh_.load(std::memory_order_relaxed));
-        (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
+        highResult_.store(receiverCommand(block.data(), static_cast<int32_t>(block.size())),
+                          std::memory_order_relaxed);
         if (last)
             lastRound_.store(true, std::memory_order_release);
         lowRequest_.set();
@@ -102,7 +108,8 @@ void ReceiverControl::lowBody(WorkerThread&) {
         lowRequest_.wait();
         const bool last = lastRound_.exchange(false, std::memory_order_acq_rel);
         auto block = selectLowRequest(pendingLow_.load(std::memory_order_relaxed));
-        (void)receiverCommand(block.data(), static_cast<int32_t>(block.size()));
+        lowResult_.store(receiverCommand(block.data(), static_cast<int32_t>(block.size())),
+                         std::memory_order_relaxed);
         storeRelaxed(gState.motionAlarmActive, 0);
         storeRelaxed(gState.soundAlarmActive, 0);
         storeRelaxed(gState.lastAlarmTick, 0);
@@ -112,22 +119,33 @@ void ReceiverControl::lowBody(WorkerThread&) {
     }
 }
 
-bool ReceiverControl::selectChannel(int channel) {
+SelectResult ReceiverControl::selectChannel(int channel) {
     std::lock_guard lock(selectLock_);
+    const int previousHigh = pendingHigh_.load(std::memory_order_relaxed);
+    const int previousLow = pendingLow_.load(std::memory_order_relaxed);
     if (channel >= 0 && channel <= 3) {
         pendingHigh_.store((channel >> 1) & 1, std::memory_order_relaxed);
         pendingLow_.store(channel & 1, std::memory_order_relaxed);
     }
     if (!high_.running() || !low_.running())
-        return false;
+        return SelectResult::NotRunning;
     highRequest_.set();
     // The select threads always signal, whatever the receiver answered; the periodic check only
     // guards against threads that were stopped while this selection was on its way.
     while (!selectDone_.waitFor(std::chrono::milliseconds(100))) {
         if (!high_.alive() || !low_.alive())
-            return false;
+            return SelectResult::NotRunning;
     }
-    return true;
+    // "select done" orders the threads' results before these reads.
+    const int32_t high = highResult_.load(std::memory_order_relaxed);
+    const int32_t low = lowResult_.load(std::memory_order_relaxed);
+    if (high == 0 && low == 0)
+        return SelectResult::Selected;
+    pendingHigh_.store(previousHigh, std::memory_order_relaxed);
+    pendingLow_.store(previousLow, std::memory_order_relaxed);
+    if (high == media::kVendorNoPermission || low == media::kVendorNoPermission)
+        return SelectResult::NoPermission;
+    return SelectResult::Failed;
 }
 
 }  // namespace vidora

@@ -25,6 +25,14 @@ std::array<uint8_t, 8> selectHighRequest(int highBit);
 std::array<uint8_t, 8> selectLowRequest(int lowBit);
 std::array<uint8_t, 8> readStatusRequest();
 
+// What became of a channel selection.
+enum class SelectResult {
+    Selected,      // both requests reached the receiver
+    Failed,        // a request failed: the receiver may still be on the channel it was on
+    NoPermission,  // the user may not send requests to the receiver's USB device
+    NotRunning,    // the select threads are not running: nothing was sent
+};
+
 class ReceiverControl {
   public:
     ReceiverControl();
@@ -36,8 +44,13 @@ class ReceiverControl {
     static std::mutex& commandLock();
 
     // The graph whose device receives the requests; nullptr while there is none. Changing it
-    // waits for a request in flight, so a graph can be destroyed once it is detached.
+    // waits for a request in flight, so a graph can be destroyed once it is detached. A new
+    // graph (the receiver arrived again) clears a refused permission.
     void setGraph(media::CaptureGraph* graph);
+
+    // A request was refused for lack of permission on the receiver's USB device since the
+    // graph was set. Any thread.
+    bool noPermission() const { return noPermission_.load(std::memory_order_relaxed); }
 
     // Sends one request block to the receiver; 0 = success, anything else = failure (no
     // graph, or the request failed or threw). For a read the data comes back in the block.
@@ -56,9 +69,10 @@ class ReceiverControl {
     bool selectThreadsAlive() const { return high_.alive() || low_.alive(); }
 
     // Tunes the receiver to channel n (0..3; other values resend the previous bits) and returns
-    // when both requests were sent. Returns false without waiting when the select threads are
-    // not running.
-    bool selectChannel(int channel);
+    // when both requests were sent. A selection that failed leaves the bits of the channel
+    // before it pending (the stop round resends those). Returns NotRunning without waiting when
+    // the select threads are not running.
+    SelectResult selectChannel(int channel);
 
   private:
     void highBody(WorkerThread& self);
@@ -69,6 +83,10 @@ class ReceiverControl {
     std::atomic<int> pendingHigh_{0};
     std::atomic<int> pendingLow_{0};
     std::atomic<bool> lastRound_{false};  // the high thread's final round is on its way
+    // Each select thread's result for the round under way; read after "select done".
+    std::atomic<int32_t> highResult_{0};
+    std::atomic<int32_t> lowResult_{0};
+    std::atomic<bool> noPermission_{false};
     AutoResetEvent highRequest_;
     AutoResetEvent lowRequest_;
     AutoResetEvent selectDone_;

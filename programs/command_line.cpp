@@ -42,10 +42,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments,
         "diagnose",
         "Check the receiver, its USB access, the GStreamer elements, the sound output and the "
         "folders; print what was found and end with 0 when all is well.");
+    const QCommandLineOption device(
+        "device",
+        "Use the video capture device <node> (such as /dev/video2) as the receiver, whatever "
+        "name it reports; the choice is kept in vidora.ini (More settings, Receiver).",
+        "node");
     const QCommandLineOption verbose(
         "verbose", "Log what every layer does (the categories vidora.*) to standard error.");
     for (const QCommandLineOption& option :
-         {help, version, workdir, screenshot, quitAfter, diagnose, verbose})
+         {help, version, workdir, screenshot, quitAfter, diagnose, device, verbose})
         parser.addOption(option);
 
     QStringList list;
@@ -103,6 +108,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments,
         options.screenshot = std::filesystem::absolute(file.toStdString(), ec);
         if (ec)
             return fail("--screenshot: " + QString::fromStdString(ec.message()));
+    }
+    if (parser.isSet(device)) {
+        const std::string node = parser.value(device).toStdString();
+        if (!node.starts_with("/dev/"))
+            return fail("--device needs the path of a video node, such as /dev/video0.");
+        options.device = node;
     }
     options.diagnose = parser.isSet(diagnose);
     options.verbose = parser.isSet(verbose);

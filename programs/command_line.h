@@ -7,6 +7,8 @@
 //   --quit-after SECONDS          end the run after SECONDS, as if the user closed the window
 //   --diagnose                    check the receiver, the GStreamer elements, the sound output
 //                                 and the folders, print the findings and end
+//   --device NODE                 use the video node NODE (/dev/videoN) as the receiver and
+//                                 keep the choice in vidora.ini
 //   --verbose                     switch every log category on
 // Anything else ends the program with its usage on standard error and exit code 2. Parsed on
 // the main thread before any Qt application object exists.
@@ -21,6 +23,7 @@ struct ProgramOptions {
     std::optional<std::filesystem::path> workdir;
     std::optional<std::filesystem::path> screenshot;  // absolute: taken against the start folder
     std::optional<int> quitAfterMs;
+    std::optional<std::string> device;  // a /dev/ path
     bool diagnose = false;
     bool verbose = false;
 };

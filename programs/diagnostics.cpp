@@ -18,6 +18,7 @@
 #include "app/records.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "engine/capture_engine.h"
 #include "platform/media/capture_graph.h"
 #include "platform/media/graph_elements.h"
 #include "platform/media/gst_backend.h"
@@ -163,7 +164,23 @@ void checkUsbAccess(Report& report, const media::DeviceInfo& device) {
     }
 }
 
-void checkDevices(Report& report) {
+// The kernel's video nodes this user cannot open. The device monitor leaves them out, so a
+// receiver behind one of them is never found.
+void checkNodeAccess(Report& report) {
+    std::error_code ec;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(kSysfsRoot) / "class/video4linux", ec)) {
+        const std::string path = "/dev/" + entry.path().filename().string();
+        if (::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), R_OK | W_OK) == 0)
+            continue;
+        report.problem(path + " cannot be opened (" + std::strerror(errno) +
+                       "), so it is not listed. Add yourself to the group \"video\" (sudo "
+                       "adduser $USER video) and log in again, or log in at the machine's own "
+                       "seat (the uaccess rule gives its devices to that user).");
+    }
+}
+
+void checkDevices(Report& report, const std::string& chosenDevice) {
     report.section("Video capture devices (as the viewer finds them):");
     std::unique_ptr<media::MediaBackend> backend = media::createGstBackend();
     std::optional<std::vector<media::DeviceInfo>> devices = backend->enumerateVideoInputs();
@@ -173,11 +190,12 @@ void checkDevices(Report& report) {
     } else if (devices->empty()) {
         report.line("none");
     } else {
+        receivers = matchReceivers(*devices, chosenDevice);
         for (const media::DeviceInfo& d : *devices) {
-            report.line(d.path + " " + inQuotes(d.name) +
-                        (d.name == media::kReceiverName ? "  <- the receiver" : ""));
-            if (d.name == media::kReceiverName)
-                receivers.push_back(d);
+            bool receiver = false;
+            for (const media::DeviceInfo& r : receivers)
+                receiver = receiver || r.path == d.path;
+            report.line(d.path + " " + inQuotes(d.name) + (receiver ? "  <- the receiver" : ""));
         }
     }
     if (!devices || devices->empty()) {
@@ -187,16 +205,24 @@ void checkDevices(Report& report) {
         for (const std::string& node : nodes)
             report.line("  " + node);
     }
+    checkNodeAccess(report);
 
     report.section("Receiver:");
+    if (!chosenDevice.empty())
+        report.line("chosen in More settings or with --device: " + chosenDevice);
     if (receivers.empty()) {
         report.problem(std::string("the receiver is missing: no video capture device is named ") +
                        inQuotes(media::kReceiverName) +
-                       ". Plug the MR220 receiver in (lsusb lists it; dmesg shows its driver).");
+                       (chosenDevice.empty()
+                            ? std::string()
+                            : " and the chosen " + chosenDevice + " is not listed") +
+                       ". Plug the MR220 receiver in (lsusb lists it; dmesg shows its driver). A "
+                       "receiver that reports another name can be chosen with --device "
+                       "/dev/videoN or in More settings.");
         return;
     }
     for (const media::DeviceInfo& receiver : receivers) {
-        report.line(inQuotes(media::kReceiverName) + " at " + receiver.path);
+        report.line(inQuotes(receiver.name) + " at " + receiver.path);
         checkUsbAccess(report, receiver);
     }
 }
@@ -349,12 +375,12 @@ void checkNetworkStream(Report& report, const std::optional<fs::path>& workdir) 
 
 }  // namespace
 
-int runDiagnostics(std::ostream& out, ReceiverKind program,
-                   const std::optional<fs::path>& workdir) {
+int runDiagnostics(std::ostream& out, ReceiverKind program, const std::optional<fs::path>& workdir,
+                   const std::string& chosenDevice) {
     Report report(out);
     out << (program == ReceiverKind::Real ? "vidora" : "vidora-demo") << " " VIDORA_VERSION
         << " diagnostics\n";
-    checkDevices(report);
+    checkDevices(report, chosenDevice);
     checkElements(report, program);
     checkSoundOutput(report);
     checkFolders(report, workdir);

@@ -8,13 +8,16 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
+#include <string>
 
 #include "programs/program.h"
 
 namespace vidora {
 
 // Prints the findings; returns 0 when all is well, 1 when something the viewer needs is missing.
+// `chosenDevice` is the receiver's node chosen by the user (--device or vidora.ini), or empty.
 int runDiagnostics(std::ostream& out, ReceiverKind program,
-                   const std::optional<std::filesystem::path>& workdir);
+                   const std::optional<std::filesystem::path>& workdir,
+                   const std::string& chosenDevice = {});
 
 }  // namespace vidora

@@ -26,6 +26,7 @@
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/paths.h"
+#include "app/preference_keys.h"
 #include "app/preferences.h"
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
@@ -264,8 +265,17 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     const ProgramOptions& options = commandLine.options;
     if (options.verbose)
         log::enableAll();
-    if (options.diagnose)
-        return runDiagnostics(std::cout, receiver, options.workdir);
+    if (options.diagnose) {
+        // The receiver chosen on this command line, or the one kept in vidora.ini.
+        std::string chosen = options.device.value_or("");
+        if (chosen.empty()) {
+            Preferences kept;
+            const auto folder = options.workdir.value_or(std::filesystem::current_path());
+            if (kept.load(folder / kPreferencesFileName).empty())
+                chosen = kept.get(kReceiverDevice);
+        }
+        return runDiagnostics(std::cout, receiver, options.workdir, chosen);
+    }
 
     // Qt sees no arguments of ours (nor takes options of its own from the command line).
     int qtArgc = 1;
@@ -311,12 +321,19 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     };
     // The event log lives until the modules (every thread that reports to it) have stopped.
     std::optional<ProgramEvents> events;
-    services.loadSettings = [hooks, &events] {
+    services.loadSettings = [hooks, &events, device = options.device] {
         loadSettings();
         // vidora.ini beside the settings file; a file that cannot be read leaves the defaults.
         const auto ini = std::filesystem::current_path() / kPreferencesFileName;
         if (const std::string failure = preferences().load(ini); !failure.empty())
             qCWarning(log::app) << "preferences" << ini.c_str() << "not read:" << failure.c_str();
+        // A receiver named on the command line stays chosen for the runs after this one.
+        if (device) {
+            preferences().set(kReceiverDevice, *device);
+            if (const std::string failure = preferences().save(); !failure.empty())
+                qCWarning(log::app) << "the chosen receiver" << device->c_str()
+                                    << "is used but not kept:" << failure.c_str();
+        }
         if (hooks && hooks->afterSettingsLoaded)
             hooks->afterSettingsLoaded();
         events.emplace();

@@ -1,6 +1,7 @@
 #include "ui/more_settings_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -12,6 +13,7 @@
 
 #include "app/message_box.h"
 #include "app/preference_keys.h"
+#include "engine/capture_engine.h"
 #include "stream/stream_settings.h"
 
 namespace vidora {
@@ -128,12 +130,66 @@ class NetworkStreamPage final : public MoreSettingsPage {
     QLabel* address_ = nullptr;
 };
 
+// Receiver: which video capture device is the receiver, for receivers that report a name other
+// than the one looked for.
+class ReceiverPage final : public MoreSettingsPage {
+  public:
+    explicit ReceiverPage(CaptureDeviceLister lister) : lister_(std::move(lister)) {}
+
+    QString title() const override { return "Receiver"; }
+
+    QWidget* build(const Preferences& prefs) override {
+        auto* page = new QWidget;
+        auto* form = new QFormLayout(page);
+        device_ = new QComboBox(page);
+        device_->setObjectName("receiverDevice");
+        device_->addItem(QString("Any device named \"%1\"").arg(media::kReceiverName), QString());
+        const std::string stored = prefs.get(kReceiverDevice);
+        bool storedListed = stored.empty();
+        for (const media::DeviceInfo& d : lister_ ? lister_() : std::vector<media::DeviceInfo>{}) {
+            device_->addItem(QString::fromStdString(d.name + " (" + d.path + ")"),
+                             QString::fromStdString(d.path));
+            storedListed = storedListed || d.path == stored;
+        }
+        if (!storedListed) {
+            device_->addItem(QString::fromStdString(stored + " (not connected)"),
+                             QString::fromStdString(stored));
+        }
+        device_->setCurrentIndex(std::max(0, device_->findData(QString::fromStdString(stored))));
+        form->addRow("Capture device:", device_);
+        auto* note = new QLabel(
+            "The receiver is the capture device chosen here. A receiver that reports another "
+            "name can be chosen by its node. The choice takes effect when the receiver is "
+            "connected again or at the next start.",
+            page);
+        note->setWordWrap(true);
+        form->addRow(note);
+        return page;
+    }
+
+    void store(Preferences& prefs) const override {
+        prefs.set(kReceiverDevice, device_->currentData().toString().toStdString());
+    }
+
+  private:
+    CaptureDeviceLister lister_;
+    QComboBox* device_ = nullptr;
+};
+
 }  // namespace
+
+std::unique_ptr<MoreSettingsPage> receiverPage(CaptureDeviceLister lister) {
+    return std::make_unique<ReceiverPage>(std::move(lister));
+}
 
 std::vector<std::unique_ptr<MoreSettingsPage>> moreSettingsPages() {
     std::vector<std::unique_ptr<MoreSettingsPage>> pages;
     pages.push_back(std::make_unique<AlarmRecordingPage>());
     pages.push_back(std::make_unique<NetworkStreamPage>());
+    pages.push_back(receiverPage([] {
+        CaptureEngine* engine = CaptureEngine::instance();
+        return engine ? engine->listCaptureDevices() : std::vector<media::DeviceInfo>{};
+    }));
     return pages;
 }
 

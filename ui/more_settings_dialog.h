@@ -5,11 +5,13 @@
 // running viewer (Preferences::changed). Runs modally on the user-interface thread.
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/preferences.h"
+#include "platform/media/capture_graph.h"
 
 class QTabWidget;
 
@@ -25,6 +27,10 @@ class MoreSettingsPage {
     virtual QString problem() const { return {}; }
     virtual void store(Preferences& prefs) const = 0;
 };
+
+// The "Receiver" page, listing the capture devices `lister` gives (name and node).
+using CaptureDeviceLister = std::function<std::vector<media::DeviceInfo>()>;
+std::unique_ptr<MoreSettingsPage> receiverPage(CaptureDeviceLister lister);
 
 // The pages, in the order the dialog shows them.
 std::vector<std::unique_ptr<MoreSettingsPage>> moreSettingsPages();

@@ -127,9 +127,13 @@ class CaptureGraph {
     virtual void setEventNotify(std::function<void()> notify) = 0;
     virtual bool nextEvent(GraphEvent& event) = 0;
 
-    // The receiver's vendor control requests (8-byte setup block, length 8; 0 = success).
+    // The receiver's vendor control requests (8-byte setup block, length 8; 0 = success,
+    // kVendorNoPermission when the user may not send them, any other value another failure).
     virtual int32_t vendorCmdRW(uint8_t* block, int32_t* length) = 0;
 };
+
+// vendorCmdRW's answer when the user has no permission on the receiver's USB device.
+inline constexpr int32_t kVendorNoPermission = -2;
 
 class MediaBackend {
   public:

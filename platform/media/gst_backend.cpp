@@ -11,11 +11,14 @@
 #include "platform/media/gst_capture_graph.h"
 #include "platform/media/gst_support.h"
 #include "platform/media/v4l2_controls.h"
+#include "platform/usb/control_link.h"
 #include "platform/usb/libusb_device.h"
 #include "platform/usb/sysfs_lookup.h"
 #include "platform/usb/vendor_request.h"
 
 namespace vidora::media {
+
+static_assert(kVendorNoPermission == usb::kVendorRequestNoPermission);
 
 namespace {
 
@@ -102,28 +105,21 @@ class V4l2CaptureSource final : public CaptureSource {
     }
 
     int32_t vendorCmdRW(uint8_t* block, int32_t* length) override {
-        std::lock_guard lock(usbMutex_);
-        if (!usbDevice_) {
-            auto address = usb::usbAddressOfVideoNode(kSysfsRoot, node_);
-            if (address)
-                usbDevice_ = usb::LibusbControlDevice::open(*address);
-            if (!usbDevice_)
-                return -1;
-        }
-        const int32_t result = usb::sendVendorRequest(*usbDevice_, block, length);
-        // A failed transfer may mean the device was replugged under a new address: look it up
-        // again next time.
-        if (result != 0)
-            usbDevice_.reset();
-        return result;
+        return usbLink_.send(block, length);
     }
 
   private:
     std::string path_;
     std::string node_;
     std::unique_ptr<V4l2Controls> controls_;
-    std::mutex usbMutex_;
-    std::unique_ptr<usb::LibusbControlDevice> usbDevice_;
+    // One source per graph, and a new graph each time the receiver arrives: a refused access is
+    // tried again only then.
+    usb::ControlLink usbLink_{[this] {
+        usb::OpenedTransport opened{nullptr, LIBUSB_ERROR_NOT_FOUND};
+        if (auto address = usb::usbAddressOfVideoNode(kSysfsRoot, node_))
+            opened.transport = usb::LibusbControlDevice::open(*address, &opened.error);
+        return opened;
+    }};
 };
 
 class GstMediaBackend final : public MediaBackend {

@@ -6,7 +6,8 @@ namespace vidora::usb {
 
 namespace {
 constexpr unsigned kTimeoutMs = 1000;
-}
+static_assert(kTransportAccessDenied == LIBUSB_ERROR_ACCESS);
+}  // namespace
 
 LibusbDeviceList::LibusbDeviceList(libusb_context* context) {
     count_ = libusb_get_device_list(context, &devices_);

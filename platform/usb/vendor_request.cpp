@@ -21,24 +21,26 @@ SetupBlock parseSetupBlock(const uint8_t* block) {
 int32_t sendVendorRequest(ControlTransport& transport, uint8_t* block, const int32_t* length) {
     constexpr int kBlockSize = 8;
     if (!block || !length || *length != kBlockSize)
-        return -1;
+        return kVendorRequestFailed;
     try {
         const SetupBlock setup = parseSetupBlock(block);
         if (setup.deviceToHost() ? setup.length > kBlockSize : setup.length != 0)
-            return -1;
+            return kVendorRequestFailed;
         std::array<uint8_t, kBlockSize> data{};
         const int transferred = transport.controlTransfer(setup, data.data());
         // A read that comes back short is a failure: the block would still hold the request's
         // own bytes where the answer belongs (0xC0 reads as a status with both alarm bits clear).
+        if (transferred == kTransportAccessDenied)
+            return kVendorRequestNoPermission;
         if (transferred < 0 || transferred != setup.length)
-            return -1;
+            return kVendorRequestFailed;
         if (setup.deviceToHost())
             std::memcpy(block, data.data(), std::size_t(transferred));
-        return 0;
+        return kVendorRequestOk;
     } catch (const std::exception& error) {
         // The select and alarm threads must go on: the request fails, and the log says why.
         qCWarning(log::usb) << "vendor request failed:" << error.what();
-        return -1;
+        return kVendorRequestFailed;
     }
 }
 

@@ -8,8 +8,10 @@
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/preference_keys.h"
 #include "app/settings.h"
 #include "engine/engine_module.h"
+#include "engine/osd.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -56,8 +58,12 @@ class EngineTest : public ::testing::Test {
         };
         services.messageBox = [this](const std::string& text, const std::string& caption,
                                      uint32_t) {
-            std::lock_guard lock(mutex);
-            messages.emplace_back(text, caption);
+            {
+                std::lock_guard lock(mutex);
+                messages.emplace_back(text, caption);
+            }
+            if (duringMessage)
+                duringMessage();
             return 1;
         };
         services.clock = &clock;
@@ -102,6 +108,8 @@ class EngineTest : public ::testing::Test {
     std::mutex mutex;
     std::vector<int32_t> notices;
     std::vector<std::pair<std::string, std::string>> messages;
+    // What the event loop of a shown message box delivers meanwhile (UI thread).
+    std::function<void()> duringMessage;
     std::unique_ptr<EngineModule> module;
 };
 
@@ -119,17 +127,34 @@ TEST_F(EngineTest, StartBuildsRunsAndSendsTheSavedChannelToTheReceiver) {
     EXPECT_EQ(receiver->volumes, std::vector<int32_t>{-2500});
     EXPECT_TRUE(engine().alarmThreadsAlive());
     EXPECT_EQ(engine().layoutMode(), LayoutMode::Single);
-    // The receiver's adjustment ranges reach the settings (sharpness default forced to 0) and
-    // the four stored values are applied.
+    // The receiver's adjustment ranges reach the settings (sharpness default forced to 0); the
+    // stored first values (2119, 4667, 3765) lie outside this device's ranges and become its
+    // defaults, applied and stored; the sharpness of 0 fits and stays.
     EXPECT_EQ(gConfig.adjustMin[0], -100);
     EXPECT_EQ(gConfig.adjustMax[3], 400);
     EXPECT_EQ(gConfig.adjustDefault[1], 0);
     EXPECT_EQ(gConfig.adjustDefault[2], 30);
     EXPECT_EQ(receiver->adjustments,
-              (std::vector<std::pair<int, int32_t>>{{1, 2119}, {2, 0}, {3, 4667}, {4, 3765}}));
+              (std::vector<std::pair<int, int32_t>>{{1, 10}, {2, 0}, {3, 30}, {4, 40}}));
+    EXPECT_EQ(gConfig.brightness, 10);
+    EXPECT_EQ(gConfig.sharpness, 0);
+    EXPECT_EQ(gConfig.contrast, 30);
+    EXPECT_EQ(gConfig.saturation, 40);
     EXPECT_EQ(recordingLog->count("attach"), 1);
     EXPECT_TRUE(receiver->eventNotifySet);
     EXPECT_TRUE(shownMessages().empty());
+}
+
+TEST_F(EngineTest, StoredAdjustmentsWithinTheDevicesRangeAreKept) {
+    gConfig.brightness = -50;   // range -100..100
+    gConfig.sharpness = 200;    // range -200..200, at its edge
+    gConfig.contrast = 300;     // range -300..300, at its edge
+    gConfig.saturation = -401;  // range -400..400, just outside
+    start();
+    EXPECT_EQ(receiver->adjustments,
+              (std::vector<std::pair<int, int32_t>>{{1, -50}, {2, 200}, {3, 300}, {4, 40}}));
+    EXPECT_EQ(gConfig.brightness, -50);
+    EXPECT_EQ(gConfig.saturation, 40);
 }
 
 TEST_F(EngineTest, SelectingAChannelSendsItsBitsAndFreezesTheLeftChannel) {
@@ -163,6 +188,97 @@ TEST_F(EngineTest, SelectingAChannelSendsItsBitsAndFreezesTheLeftChannel) {
         EXPECT_EQ(view.frozenTime[2].year, 0);  // never left yet
         EXPECT_EQ(view.currentChannel, 2);
     });
+}
+
+TEST_F(EngineTest, AFailedSelectLeavesTheChannelAndItsLabelAsTheyWere) {
+    start();
+    receiver->clearCommands();
+    {
+        std::lock_guard lock(receiver->mutex);
+        receiver->vendorResult = -1;
+    }
+    EXPECT_EQ(send(ENG_CHANNEL_SELECT, 2), 0);
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(0)}));
+    EXPECT_EQ(gState.currentChannel, 0);
+    EXPECT_EQ(engine().currentChannel(), 0);
+    EXPECT_EQ(noticeCount(NTF_CHANNEL_CHANGED), 1) << "only the start's own selection";
+    engine().withDisplay([&](const DisplayView& view) {
+        EXPECT_EQ(view.currentChannel, 0);
+        EXPECT_EQ(channelLabel(view.currentChannel), "CH1");
+    });
+    // An ordinary failure is not a permission problem: nothing to tell the user.
+    EXPECT_TRUE(shownMessages().empty());
+
+    {
+        std::lock_guard lock(receiver->mutex);
+        receiver->vendorResult = 0;
+    }
+    receiver->clearCommands();
+    EXPECT_EQ(send(ENG_CHANNEL_SELECT, 2), 0);
+    EXPECT_EQ(gState.currentChannel, 2);
+    EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(1), low(0)}));
+}
+
+TEST_F(EngineTest, WithoutPermissionTheUserIsToldOnceAndNoChannelIsMislabelled) {
+    receiver->vendorResult = media::kVendorNoPermission;
+    gState.currentChannel = 1;
+    start();
+    EXPECT_EQ(gState.currentChannel, 1) << "the start's selection failed; the channel stays";
+    const std::vector<std::pair<std::string, std::string>> once{{kNoReceiverPermissionText, ""}};
+    EXPECT_EQ(shownMessages(), once);
+
+    for (int channel : {2, 3, 0}) {
+        EXPECT_EQ(send(ENG_CHANNEL_SELECT, channel), 0);
+        EXPECT_EQ(gState.currentChannel, 1);
+        EXPECT_EQ(engine().currentChannel(), 1);
+    }
+    send(ENG_CHANNEL_NEXT);
+    EXPECT_EQ(gState.currentChannel, 1);
+    // The alarm poll meets the same refusal and says nothing more.
+    storeRelaxed(gState.motionAlarmOn, 1);
+    storeRelaxed(gConfig.motionAlarmChannel[1], 1);
+    engine().alarmPoll().tick();
+    EXPECT_EQ(loadRelaxed(gState.motionAlarmActive), 0);
+    EXPECT_EQ(shownMessages(), once);
+    EXPECT_NE(std::string(kNoReceiverPermissionText).find("70-halcap.rules"), std::string::npos);
+}
+
+TEST(MatchReceivers, TheChosenNodeWinsOverTheNameWhenItIsThere) {
+    const std::vector<media::DeviceInfo> seen{{"Integrated Camera", "/dev/video0"},
+                                              {"USB2.0 Capture", "/dev/video2"},
+                                              {media::kReceiverName, "/dev/video4"}};
+    auto paths = [](const std::vector<media::DeviceInfo>& devices) {
+        std::vector<std::string> p;
+        for (const auto& d : devices)
+            p.push_back(d.path);
+        return p;
+    };
+    EXPECT_EQ(paths(matchReceivers(seen, "")), std::vector<std::string>{"/dev/video4"});
+    EXPECT_EQ(paths(matchReceivers(seen, "/dev/video2")), std::vector<std::string>{"/dev/video2"});
+    // Chosen but gone: the name match still finds a receiver.
+    EXPECT_EQ(paths(matchReceivers(seen, "/dev/video9")), std::vector<std::string>{"/dev/video4"});
+    EXPECT_TRUE(matchReceivers({seen[0], seen[1]}, "").empty());
+    // Two providers offering the same node under different names.
+    const std::vector<media::DeviceInfo> twice{{"USB2.0 Capture", "/dev/video2"},
+                                               {"USB2.0 Capture: uvc", "/dev/video2"}};
+    EXPECT_EQ(matchReceivers(twice, "/dev/video2").size(), 2u);
+}
+
+TEST_F(EngineTest, AReceiverWithAnotherNameIsUsedOnceChosenAndOtherwiseNotFound) {
+    receiver->devices = {{"USB2.0 Capture", "/dev/fake2"}};
+    start();
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(shownMessages(),
+              (std::vector<std::pair<std::string, std::string>>{{kNoReceiverText, ""}}));
+    ASSERT_EQ(engine().seenDevices().size(), 1u);
+    EXPECT_EQ(engine().seenDevices()[0].path, "/dev/fake2");
+
+    preferences().set(kReceiverDevice, "/dev/fake2");
+    engine().connect();
+    preferences().set(kReceiverDevice, "");
+    EXPECT_TRUE(engine().graphBuilt());
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(shownMessages().size(), 1u);
 }
 
 TEST_F(EngineTest, NextSkipsDisabledChannelsAndDoesNothingWithOneEnabled) {
@@ -411,6 +527,33 @@ TEST_F(EngineTest, RecordSettingsChangePassesTheFormatsAgainAndRestartsARecordin
     EXPECT_EQ(recordingLog->count("stop"), 1);
     EXPECT_EQ(recordingLog->count("start"), 2);
     EXPECT_EQ(gState.recordingOn, 1);
+}
+
+TEST_F(EngineTest, ArrivalsDeliveredWhileAFailedBuildIsReportedConnectAgain) {
+    using Messages = std::vector<std::pair<std::string, std::string>>;
+    receiver->buildResult = media::BuildResult::BindFailed;
+    start();
+    ASSERT_EQ(shownMessages(), (Messages{{kBindFailedText, "error"}}));
+    // The message box's event loop delivers two arrival notices, each connecting again on this
+    // thread; by the second one the device can be bound.
+    int arrivals = 0;
+    duringMessage = [&] {
+        if (arrivals == 2)
+            return;
+        if (++arrivals == 2) {
+            std::lock_guard lock(receiver->mutex);
+            receiver->buildResult = media::BuildResult::Ok;
+        }
+        send(ENG_CONNECT);
+    };
+    send(ENG_CONNECT);
+    EXPECT_EQ(arrivals, 2);
+    EXPECT_EQ(shownMessages(), (Messages{{kBindFailedText, "error"},
+                                         {kBindFailedText, "error"},
+                                         {kBindFailedText, "error"}}));
+    EXPECT_TRUE(engine().graphBuilt());
+    EXPECT_EQ(graphState(), "running");
+    EXPECT_EQ(receiver->graphsAlive, 1);
 }
 
 TEST_F(EngineTest, UnplugShowsTheMessageAndConnectRebuildsWithoutTheAutoCycle) {

@@ -50,7 +50,7 @@ TEST_F(ReceiverTest, SelectSendsHighBitThenLowBitAndClearsTheAlarm) {
     storeRelaxed(gState.motionAlarmActive, 1);
     storeRelaxed(gState.soundAlarmActive, 1);
     storeRelaxed(gState.lastAlarmTick, 1234);
-    ASSERT_TRUE(control.selectChannel(2));
+    ASSERT_EQ(SelectResult::Selected, control.selectChannel(2));
     EXPECT_EQ(receiver->commandsCopy(),
               (std::vector<test::Block>{block({0x40, 0x03, 0x02, 0x01, 0x01, 0, 0, 0}),
                                         block({0x40, 0x03, 0x03, 0x01, 0x00, 0, 0, 0})}));
@@ -59,10 +59,10 @@ TEST_F(ReceiverTest, SelectSendsHighBitThenLowBitAndClearsTheAlarm) {
     EXPECT_EQ(gState.lastAlarmTick, 0u);
 
     receiver->clearCommands();
-    ASSERT_TRUE(control.selectChannel(1));
-    ASSERT_TRUE(control.selectChannel(3));
+    ASSERT_EQ(SelectResult::Selected, control.selectChannel(1));
+    ASSERT_EQ(SelectResult::Selected, control.selectChannel(3));
     // A value outside 0..3 sends the previous bits again.
-    ASSERT_TRUE(control.selectChannel(9));
+    ASSERT_EQ(SelectResult::Selected, control.selectChannel(9));
     EXPECT_EQ(receiver->commandsCopy(),
               (std::vector<test::Block>{
                   block({0x40, 3, 2, 1, 0, 0, 0, 0}), block({0x40, 3, 3, 1, 1, 0, 0, 0}),
@@ -70,28 +70,62 @@ TEST_F(ReceiverTest, SelectSendsHighBitThenLowBitAndClearsTheAlarm) {
                   block({0x40, 3, 2, 1, 1, 0, 0, 0}), block({0x40, 3, 3, 1, 1, 0, 0, 0})}));
 }
 
-TEST_F(ReceiverTest, FailingOrThrowingRequestsNeverBlockASelection) {
+TEST_F(ReceiverTest, FailingOrThrowingRequestsNeverBlockASelectionAndAreReported) {
     control.startSelectThreads();
     set([&] { receiver->vendorResult = -5; });
-    EXPECT_TRUE(control.selectChannel(1));
+    EXPECT_EQ(control.selectChannel(1), SelectResult::Failed);
     set([&] {
         receiver->vendorResult = 0;
         receiver->vendorThrows = true;
     });
-    EXPECT_TRUE(control.selectChannel(3));
+    EXPECT_EQ(control.selectChannel(3), SelectResult::Failed);
     EXPECT_EQ(receiver->commandsCopy().size(), 4u);
     EXPECT_FALSE(control.readStatus());
     // Without a graph every request fails at once.
     set([&] { receiver->vendorThrows = false; });
     control.setGraph(nullptr);
-    EXPECT_TRUE(control.selectChannel(0));
+    EXPECT_EQ(control.selectChannel(0), SelectResult::Failed);
     EXPECT_EQ(receiver->commandsCopy().size(), 5u);
+    control.setGraph(&graph);
+    EXPECT_FALSE(control.noPermission());
+}
+
+TEST_F(ReceiverTest, AFailedSelectionLeavesTheBitsOfTheChannelBefore) {
+    control.startSelectThreads();
+    ASSERT_EQ(control.selectChannel(2), SelectResult::Selected);
+    set([&] { receiver->vendorResult = -1; });
+    EXPECT_EQ(control.selectChannel(1), SelectResult::Failed);
+    set([&] { receiver->vendorResult = 0; });
+    receiver->clearCommands();
+    // "Resend the previous bits" sends channel 2's, not the failed channel 1's.
+    ASSERT_EQ(control.selectChannel(9), SelectResult::Selected);
+    EXPECT_EQ(receiver->commandsCopy(),
+              (std::vector<test::Block>{block({0x40, 3, 2, 1, 1, 0, 0, 0}),
+                                        block({0x40, 3, 3, 1, 0, 0, 0, 0})}));
+}
+
+TEST_F(ReceiverTest, ARefusedPermissionIsToldApartAndClearedByANewGraph) {
+    control.startSelectThreads();
+    set([&] { receiver->vendorResult = media::kVendorNoPermission; });
+    EXPECT_EQ(control.selectChannel(3), SelectResult::NoPermission);
+    EXPECT_TRUE(control.noPermission());
+    EXPECT_FALSE(control.readStatus());
+    EXPECT_TRUE(control.noPermission());
+
+    // The same graph again changes nothing; the receiver's next graph starts afresh.
+    control.setGraph(&graph);
+    EXPECT_TRUE(control.noPermission());
+    set([&] { receiver->vendorResult = 0; });
+    FakeGraph replugged{receiver};
+    control.setGraph(&replugged);
+    EXPECT_FALSE(control.noPermission());
+    EXPECT_EQ(control.selectChannel(3), SelectResult::Selected);
     control.setGraph(&graph);
 }
 
 TEST_F(ReceiverTest, StoppingSendsEachRequestOnceMoreAndARestartWaitsForNewRequests) {
     control.startSelectThreads();
-    ASSERT_TRUE(control.selectChannel(3));
+    ASSERT_EQ(SelectResult::Selected, control.selectChannel(3));
     receiver->clearCommands();
     control.requestStopSelectThreads();
     control.waitSelectThreadsEnded(std::chrono::milliseconds(5), {});
@@ -100,13 +134,13 @@ TEST_F(ReceiverTest, StoppingSendsEachRequestOnceMoreAndARestartWaitsForNewReque
               (std::vector<test::Block>{block({0x40, 3, 2, 1, 1, 0, 0, 0}),
                                         block({0x40, 3, 3, 1, 1, 0, 0, 0})}));
     // With the threads gone a selection returns at once instead of waiting forever.
-    EXPECT_FALSE(control.selectChannel(0));
+    EXPECT_EQ(control.selectChannel(0), SelectResult::NotRunning);
 
     // The last round left "select done" signalled; after a restart a selection must still wait
     // for its own two requests.
     receiver->clearCommands();
     control.startSelectThreads();
-    ASSERT_TRUE(control.selectChannel(2));
+    ASSERT_EQ(SelectResult::Selected, control.selectChannel(2));
     EXPECT_EQ(receiver->commandsCopy().size(), 2u);
 }
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/usb/control_link.h"
 #include "platform/usb/sysfs_lookup.h"
 #include "platform/usb/vendor_request.h"
 
@@ -116,6 +117,97 @@ TEST(VendorRequest, FailuresAreReportedAsNonZero) {
         EXPECT_NE(sendVendorRequest(t, writeWithData, &length), 0);
         EXPECT_TRUE(t.calls.empty());
     }
+}
+
+// Opens FakeTransports that share one script; counts the opens.
+struct FakeOpener {
+    int opens = 0;
+    int openError = 0;  // non-zero: the open fails with it
+    int transferResult = 0;
+    ControlLink::Opener opener() {
+        return [this] {
+            ++opens;
+            if (openError != 0)
+                return OpenedTransport{nullptr, openError};
+            auto t = std::make_unique<ScriptedTransport>(*this);
+            return OpenedTransport{std::move(t), 0};
+        };
+    }
+    struct ScriptedTransport : ControlTransport {
+        explicit ScriptedTransport(FakeOpener& o) : owner(o) {}
+        int controlTransfer(const SetupBlock&, uint8_t*) override { return owner.transferResult; }
+        FakeOpener& owner;
+    };
+};
+
+const uint8_t kSelectLow[8] = {0x40, 0x03, 0x03, 0x01, 0x01, 0x00, 0x00, 0x00};
+
+int32_t sendSelect(ControlLink& link) {
+    uint8_t block[8];
+    std::memcpy(block, kSelectLow, 8);
+    const int32_t length = 8;
+    return link.send(block, &length);
+}
+
+TEST(ControlLink, OpensOnceAndKeepsTheDeviceWhileRequestsSucceed) {
+    FakeOpener o;
+    ControlLink link(o.opener());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(sendSelect(link), kVendorRequestOk);
+    EXPECT_EQ(o.opens, 1);
+    EXPECT_FALSE(link.accessDenied());
+}
+
+TEST(ControlLink, ARefusedOpenIsRememberedAndNeverTriedAgain) {
+    FakeOpener o;
+    o.openError = kTransportAccessDenied;
+    ControlLink link(o.opener());
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(sendSelect(link), kVendorRequestNoPermission);
+    EXPECT_EQ(o.opens, 1) << "libusb is started once, not for every request";
+    EXPECT_TRUE(link.accessDenied());
+    // The rules were installed and the receiver plugged in again: its new link tries afresh.
+    o.openError = 0;
+    ControlLink again(o.opener());
+    EXPECT_EQ(sendSelect(again), kVendorRequestOk);
+    EXPECT_EQ(o.opens, 2);
+}
+
+TEST(ControlLink, ATransferRefusedForPermissionIsRemembered) {
+    FakeOpener o;
+    o.transferResult = kTransportAccessDenied;
+    ControlLink link(o.opener());
+    EXPECT_EQ(sendSelect(link), kVendorRequestNoPermission);
+    o.transferResult = 0;
+    EXPECT_EQ(sendSelect(link), kVendorRequestNoPermission);
+    EXPECT_EQ(o.opens, 1);
+}
+
+TEST(ControlLink, OtherFailuresOpenTheDeviceAgainAtTheNextRequest) {
+    FakeOpener o;
+    o.openError = -4;  // LIBUSB_ERROR_NO_DEVICE: not there yet
+    ControlLink link(o.opener());
+    EXPECT_EQ(sendSelect(link), kVendorRequestFailed);
+    EXPECT_EQ(sendSelect(link), kVendorRequestFailed);
+    EXPECT_EQ(o.opens, 2);
+    o.openError = 0;
+    o.transferResult = -7;  // LIBUSB_ERROR_TIMEOUT
+    EXPECT_EQ(sendSelect(link), kVendorRequestFailed);
+    o.transferResult = 0;
+    EXPECT_EQ(sendSelect(link), kVendorRequestOk);
+    EXPECT_EQ(o.opens, 4) << "a failed transfer drops the device; the next request reopens it";
+    EXPECT_FALSE(link.accessDenied());
+}
+
+TEST(VendorRequest, AnAccessRefusalIsToldApartFromOtherFailures) {
+    FakeTransport t;
+    t.result = kTransportAccessDenied;
+    uint8_t block[8];
+    std::memcpy(block, kSelectLow, 8);
+    int32_t length = 8;
+    EXPECT_EQ(sendVendorRequest(t, block, &length), kVendorRequestNoPermission);
+    t.result = -1;  // LIBUSB_ERROR_IO
+    EXPECT_EQ(sendVendorRequest(t, block, &length), kVendorRequestFailed);
 }
 
 // A sysfs tree with two USB receivers-like devices and an onboard card.

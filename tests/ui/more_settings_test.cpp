@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -39,6 +40,54 @@ class MoreSettingsTest : public ::testing::Test {
     std::vector<MessageBoxRequest> boxes;
 };
 
+std::vector<std::unique_ptr<MoreSettingsPage>> receiverOnly(std::vector<media::DeviceInfo> seen) {
+    std::vector<std::unique_ptr<MoreSettingsPage>> pages;
+    pages.push_back(receiverPage([seen] { return seen; }));
+    return pages;
+}
+
+QStringList itemsOf(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+TEST_F(MoreSettingsTest, TheReceiverPageListsTheDevicesAndKeepsTheChosenNode) {
+    std::ofstream("vidora.ini") << "[alarm]\npreAlarmSeconds=7\n";
+    Preferences prefs;
+    prefs.load(dir.path() / "vidora.ini");
+    const std::vector<media::DeviceInfo> seen{{"Integrated Camera", "/dev/video0"},
+                                              {"USB2.0 PC CAMERA", "/dev/video2"}};
+    {
+        MoreSettingsDialog dialog(prefs, receiverOnly(seen));
+        EXPECT_EQ(dialog.tabs()->tabText(0), "Receiver");
+        auto* box = dialog.findChild<QComboBox*>("receiverDevice");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(itemsOf(box), (QStringList{"Any device named \"Halcap Capture\"",
+                                             "Integrated Camera (/dev/video0)",
+                                             "USB2.0 PC CAMERA (/dev/video2)"}));
+        EXPECT_EQ(box->currentIndex(), 0) << "nothing chosen yet: the name match";
+        box->setCurrentIndex(2);
+        EXPECT_TRUE(dialog.confirm());
+    }
+    Preferences reread;
+    reread.load(dir.path() / "vidora.ini");
+    EXPECT_EQ(reread.get(kReceiverDevice), "/dev/video2");
+    EXPECT_EQ(reread.get(kPreAlarmSeconds), 7);
+
+    // Unplugged, the chosen node is still shown and kept.
+    MoreSettingsDialog dialog(reread, receiverOnly({seen[0]}));
+    auto* box = dialog.findChild<QComboBox*>("receiverDevice");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->currentText(), "/dev/video2 (not connected)");
+    EXPECT_TRUE(dialog.confirm());
+    Preferences again;
+    again.load(dir.path() / "vidora.ini");
+    EXPECT_EQ(again.get(kReceiverDevice), "/dev/video2");
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(MoreSettingsTest, ShowsTheStoredValueAndOkWritesTheFileAndTellsTheViewer) {
     std::ofstream("vidora.ini") << "[alarm]\npreAlarmSeconds=12\n[other]\nkept=1\n";
     Preferences prefs;
@@ -50,6 +99,7 @@ TEST_F(MoreSettingsTest, ShowsTheStoredValueAndOkWritesTheFileAndTellsTheViewer)
     EXPECT_EQ(dialog.windowTitle(), "More settings");
     ASSERT_GE(dialog.tabs()->count(), 2);
     EXPECT_EQ(dialog.tabs()->tabText(0), "Alarm recording");
+    EXPECT_EQ(dialog.tabs()->tabText(1), "Receiver");
     ASSERT_NE(seconds(dialog), nullptr);
     EXPECT_EQ(seconds(dialog)->value(), 12);
     EXPECT_EQ(seconds(dialog)->minimum(), 0);
