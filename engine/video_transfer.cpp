@@ -110,13 +110,13 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
             // The network stream shows what a recording would hold: the record size and rate.
             const int fps = std::max(1, loadRelaxed(gConfig.recordFps));
             switch (sizeMode_) {
-                case 1:
+                case SizeMode::Full:
                     liveFeed_->onLivePicture(full_.get(), bytes, width_, height_, fps);
                     break;
-                case 2:
+                case SizeMode::HalfWidth:
                     liveFeed_->onLivePicture(halfWidth_.get(), bytes / 2, width_ / 2, height_, fps);
                     break;
-                default:
+                case SizeMode::HalfSize:
                     liveFeed_->onLivePicture(halfSize_.get(), bytes / 4, width_ / 2, height_ / 2,
                                              fps);
                     break;
