@@ -3,6 +3,7 @@
 #include "app/bus.h"
 #include "app/message_box.h"
 #include "app/messages.h"
+#include "app/preference_keys.h"
 #include "app/settings.h"
 #include "app/settings_callback.h"
 #include "app/storage.h"
@@ -92,6 +93,12 @@ CaptureEngine::CaptureEngine(EngineServices services)
     // The writer tells when a recording stops or starts again being written: the record marks
     // follow.
     recordingPort_->setStallNotice([this] { notify(NTF_RECORD_STATE); });
+    // A confirmed "More settings" dialog applies its seconds at once.
+    preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
+    preferencesListener_ = preferences().addListener([this] {
+        preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
+        updatePreAlarm();
+    });
     if (services_.folderWatchers) {
         pictureWatcher_ =
             std::make_unique<FolderWatcher>(&gState.pictureFolderMB, gConfig.pictureFolder);
@@ -104,6 +111,7 @@ CaptureEngine::CaptureEngine(EngineServices services)
 }
 
 CaptureEngine::~CaptureEngine() {
+    preferences().removeListener(preferencesListener_);
     if (pictureWatcher_)
         pictureWatcher_->stop();
     if (recordWatcher_)
@@ -347,8 +355,10 @@ bool CaptureEngine::startLive() {
     if (!resuming) {
         receiver_.startSelectThreads();
         alarmThread_.start([this](WorkerThread& self) {
-            while (self.sleepFor(kAlarmPollPeriodMs))
+            while (self.sleepFor(kAlarmPollPeriodMs)) {
                 alarmPoll_.tick();
+                updatePreAlarm();
+            }
         });
         schedule_->startSupervisor();
         forceReselect_ = true;
@@ -356,6 +366,9 @@ bool CaptureEngine::startLive() {
     }
     paused_ = false;
     storeRelaxed(gState.livePaused, 0);
+    // Read again: the preferences may have been loaded after the engine was made.
+    preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
+    updatePreAlarm();
     return true;
 }
 
@@ -367,6 +380,7 @@ void CaptureEngine::pauseLive() {
     storeRelaxed(gState.livePaused, 1);
     alarmSound_.stop();
     stopRecording();
+    updatePreAlarm();  // paused: nothing is kept, and what was is not this alarm's past
     graph_->pause();
 }
 
@@ -385,6 +399,7 @@ void CaptureEngine::stopLive() {
     paused_ = false;
     storeRelaxed(gState.liveViewOn, 0);
     storeRelaxed(gState.livePaused, 0);
+    updatePreAlarm();
     // A poll that was under way while the steps above ran may have started the sound again;
     // from here on none can.
     alarmSound_.stop();
@@ -438,6 +453,11 @@ void CaptureEngine::switchChannel(int target) {
     clock_.sleepMs(kSettleAfterSelectMs);
 
     storeRelaxed(gState.currentChannel, n);
+    {
+        // Pictures of the channel left, and of the switch, are not an alarm's past here.
+        PumpingLock lock(recordingLock_);
+        recordingPort_->clearPreAlarm();
+    }
     storeRelaxed(gState.motionAlarmActive, 0);
     storeRelaxed(gState.soundAlarmActive, 0);
     storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
@@ -480,7 +500,7 @@ void CaptureEngine::clickSelect(int x, int y) {
 // ---------------------------------------------------------------------------------------------
 // Recording
 
-int CaptureEngine::startRecording() {
+int CaptureEngine::startRecording(RecordingCause cause) {
     {
         PumpingLock lock(recordingLock_);
         if (!live_ || recording_)
@@ -488,7 +508,9 @@ int CaptureEngine::startRecording() {
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
-        if (recordingPort_->startRecording() < 0) {
+        const int started = cause == RecordingCause::Alarm ? recordingPort_->startAlarmRecording()
+                                                           : recordingPort_->startRecording();
+        if (started < 0) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
             return -1;
@@ -508,8 +530,39 @@ void CaptureEngine::stopRecording() {
         recordingPort_->stopRecording();
         storeRelaxed(gState.recordingOn, 0);
         recording_ = false;
+        // The next alarm's past starts being kept at once.
+        recordingPort_->setPreAlarm(preAlarmPlan());
     }
     notify(NTF_RECORD_STATE);
+}
+
+PreAlarmPlan CaptureEngine::preAlarmPlan() const {
+    PreAlarmPlan plan;
+    const uint32_t seconds = preAlarmSeconds_.load();
+    const int channel = current_.load();
+    if (seconds == 0 || !live_ || paused_ || recording_ || channel < 0 || channel > 3 ||
+        !loadRelaxed(gConfig.alarmRecord)) {
+        return plan;
+    }
+    // Only where an alarm can start a recording: its switch on and the channel watched.
+    const bool motion = loadRelaxed(gState.motionAlarmOn) != 0 &&
+                        loadRelaxed(gConfig.motionAlarmChannel[channel]) != 0;
+    const bool sound = loadRelaxed(gState.soundAlarmOn) != 0 &&
+                       loadRelaxed(gConfig.soundAlarmChannel[channel]) != 0;
+    if (!motion && !sound)
+        return plan;
+    plan.seconds = seconds;
+    plan.channel = channel;
+    plan.sizeMode = loadRelaxed(gConfig.recordImageSize);
+    plan.fps = loadRelaxed(gConfig.recordFps);
+    plan.width = loadRelaxed(gState.videoWidth);
+    plan.height = loadRelaxed(gState.videoHeight);
+    return plan;
+}
+
+void CaptureEngine::updatePreAlarm() {
+    PumpingLock lock(recordingLock_);
+    recordingPort_->setPreAlarm(preAlarmPlan());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -580,6 +633,12 @@ void CaptureEngine::settingsChanged() {
         if (wasRecording)
             startRecording();
     }
+    // What was kept was taken with the settings before; the plan takes the new ones.
+    {
+        PumpingLock lock(recordingLock_);
+        recordingPort_->clearPreAlarm();
+    }
+    updatePreAlarm();
 }
 
 void CaptureEngine::snapshot() {

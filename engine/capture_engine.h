@@ -71,6 +71,9 @@ struct EngineServices {
     std::string alarmSoundPath = kAlarmSoundPath;
 };
 
+// Why a recording starts: an alarm's recording begins with the seconds kept before the alarm.
+enum class RecordingCause { Plain, Alarm };
+
 // What the monitor panel paints, read under the display lock.
 struct DisplayView {
     int32_t layoutMode = 0;
@@ -117,7 +120,7 @@ class CaptureEngine {
     void clickSelect(int x, int y);
 
     // Any thread. startRecording returns 0 when recording runs.
-    int startRecording();
+    int startRecording(RecordingCause cause = RecordingCause::Plain);
     void stopRecording();
     // Any thread: a picture now, written under an automatic name. Tells the user only of the
     // picture folder's limit; a file that cannot be written is left to the caller.
@@ -128,6 +131,10 @@ class CaptureEngine {
     void stopAutoCycle();
     void setVolume(int volume);
     void settingsChanged();
+    // Any thread: starts, keeps or stops keeping the seconds before an alarm, as live view, the
+    // alarm switches, the record settings and the "Seconds before the alarm:" preference ask.
+    // The alarm poll calls it at every poll.
+    void updatePreAlarm();
     // ENG_SNAPSHOT: a picture now; a file that cannot be written is told at every attempt.
     void snapshot();
     void applyAdjustment(int kind, int32_t value);
@@ -179,6 +186,7 @@ class CaptureEngine {
     void refreshClientSize();
     void writerSettings();
     void readAndApplyAdjustments();
+    PreAlarmPlan preAlarmPlan() const;  // under the recording lock
 
     EngineServices services_;
     Clock& clock_;
@@ -214,6 +222,8 @@ class CaptureEngine {
     std::atomic<int> clientHeight_{0};
     int32_t recordedImageSize_ = 0;  // recordImageSize and recordFps at the last recording start
     int32_t recordedFps_ = 0;
+    std::atomic<uint32_t> preAlarmSeconds_{0};  // the preference, refreshed by its listener
+    int preferencesListener_ = 0;
 
     std::array<StoredPicture, 4> frozen_;  // display lock
     std::array<SystemTime, 4> frozenTime_{};

@@ -87,7 +87,7 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
         }
         present(data);
         pictures_.fetch_add(1, std::memory_order_relaxed);
-        if (loadRelaxed(gState.recordingOn)) {
+        if (loadRelaxed(gState.recordingOn) || port_.keepingPreAlarm()) {
             switch (sizeMode_) {
                 case 1:
                     port_.onPicture(full_.get(), bytes);

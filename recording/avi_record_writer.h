@@ -64,7 +64,9 @@ class AviRecordWriter final : public RecordConsumer {
     void setFolder(const std::string& folder);
     // 1 on success; -1 when the record folder's limit forbids recording (with policy 2 the user
     // is told "Total size of record files have exceeded the limit(%uMB).").
-    int start();
+    // `backdateMs`: the recording's first picture was taken that long ago (it begins with the
+    // pictures kept before an alarm), and its first file is named by that moment.
+    int start(uint32_t backdateMs = 0);
     // Writes out what is queued, closes the file and ends the thread. Returns 1.
     int stop();
 
@@ -101,7 +103,7 @@ class AviRecordWriter final : public RecordConsumer {
     void setStalled(bool stalled);
     void queuePacket(PacketCopy packet, bool video);
     std::size_t discardQueue();  // returns how many packets it dropped
-    std::string composeBaseName();
+    std::string composeBaseName(uint32_t backdateMs = 0);
     void stopLocked();
 
     Clock& clock_;

@@ -17,6 +17,10 @@ class EngineScheduleActions final : public ScheduleActions {
         CaptureEngine* engine = CaptureEngine::instance();
         return engine && engine->startRecording() == 0;
     }
+    bool startAlarmRecording() override {
+        CaptureEngine* engine = CaptureEngine::instance();
+        return engine && engine->startRecording(RecordingCause::Alarm) == 0;
+    }
     void stopRecording() override {
         if (CaptureEngine* engine = CaptureEngine::instance())
             engine->stopRecording();

@@ -157,8 +157,13 @@ void RecordTimer::tick() {
     const bool alarmDue = loadRelaxed(gTimer.alarmRecordLeftMs) > 0;
     if ((alarmDue && !loadRelaxed(gTimer.alarmRecording)) ||
         (taskDue() && !loadRelaxed(gTimer.taskRecording))) {
-        if (!actions_.recording())
-            actions_.startRecording();
+        if (!actions_.recording()) {
+            // An alarm's recording shows what led to it; a task's begins at its own time.
+            if (alarmDue && !taskDue())
+                actions_.startAlarmRecording();
+            else
+                actions_.startRecording();
+        }
         // Marked even when the writer refused: no new attempt (and no new message) until the
         // mark is cleared.
         storeRelaxed(gTimer.alarmRecording, loadRelaxed(gTimer.alarmRecordLeftMs) > 0 ? 1 : 0);
