@@ -357,7 +357,12 @@ bool CaptureEngine::startLive() {
         alarmThread_.start([this](WorkerThread& self) {
             while (self.sleepFor(kAlarmPollPeriodMs)) {
                 alarmPoll_.tick();
-                updatePreAlarm();
+                // A recording start that waits for the user holds the recording lock: the
+                // polls go on meanwhile, and the next one that finds it free brings the ring up
+                // to date.
+                std::unique_lock lock(recordingLock_, std::try_to_lock);
+                if (lock.owns_lock())
+                    recordingPort_->setPreAlarm(preAlarmPlan());
             }
         });
         schedule_->startSupervisor();

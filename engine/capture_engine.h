@@ -133,7 +133,7 @@ class CaptureEngine {
     void settingsChanged();
     // Any thread: starts, keeps or stops keeping the seconds before an alarm, as live view, the
     // alarm switches, the record settings and the "Seconds before the alarm:" preference ask.
-    // The alarm poll calls it at every poll.
+    // The alarm poll brings it up to date at every poll as well.
     void updatePreAlarm();
     // ENG_SNAPSHOT: a picture now; a file that cannot be written is told at every attempt.
     void snapshot();
