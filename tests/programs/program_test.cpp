@@ -110,6 +110,33 @@ TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
     EXPECT_EQ(after.st_mode & 0777, 0600u);
 }
 
+// vidora.ini, whatever it holds, never keeps the viewer from starting, and nothing of it reaches
+// vidora.cfg, whose bytes stay those of a start without it.
+TEST(Program, AnyPreferencesFileStartsAndLeavesTheSettingsFileAsItWas) {
+    RunFolder dir;
+    std::string seen;
+    ASSERT_EQ(runProbe({"unused"}, &seen), 0);
+    ASSERT_EQ(seen, "running\nexit 0\n");
+    const std::vector<char> reference = bytes("vidora.cfg");
+    ASSERT_EQ(reference.size(), 936u);
+    const std::vector<std::string> contents = {
+        "",
+        std::string("\x00\xff\xfe garbage \x01\n[[[", 18),
+        "[alarm]\npreAlarmSeconds=abc\n",
+        "[alarm]\npreAlarmSeconds=31\n",
+        "[alarm]\npreAlarmSeconds=-5\n",
+        "[alarm]\npreAlarmSeconds=30\n[unknown]\nkey=1\n",
+    };
+    for (const std::string& content : contents) {
+        SCOPED_TRACE(content);
+        std::ofstream("vidora.ini", std::ios::binary | std::ios::trunc) << content;
+        ASSERT_EQ(runProbe({"unused"}, &seen), 0);
+        EXPECT_EQ(seen, "running\nexit 0\n");
+        EXPECT_EQ(bytes("vidora.cfg"), reference);
+        EXPECT_EQ(text("vidora.ini"), content) << "only the dialog writes it";
+    }
+}
+
 TEST(Program, PasswordPromptWhenSwitchedOn) {
     RunFolder dir;
     // Switched off (a first start): no prompt.

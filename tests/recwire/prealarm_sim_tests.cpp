@@ -116,6 +116,23 @@ TEST_F(PreAlarmSimTest, AnAlarmRecordingHoldsTheSecondsBeforeTheAlarmWithItsSoun
         static_cast<double>(sound.size()) / number(values, "stream.1.sample_rate");
     EXPECT_NEAR(soundSeconds, video, 1.0 / kRecordFps);
     EXPECT_TRUE(shownMessages().empty());
+
+    // A confirmed "More settings" dialog applies its seconds at once: 0 keeps nothing.
+    preferences().set(kPreAlarmSeconds, 0);
+    preferences().changed();
+    EXPECT_FALSE(bridge().keepingPreAlarm());
+    EXPECT_EQ(bridge().encoder().ringMemoryBytes(), 0u);
+    preferences().set(kPreAlarmSeconds, 3);
+    preferences().changed();
+    EXPECT_TRUE(bridge().keepingPreAlarm());
+    // Paused, nothing is kept; and without an armed alarm neither.
+    engine().pauseLive();
+    EXPECT_FALSE(bridge().keepingPreAlarm());
+    engine().startLive();
+    EXPECT_TRUE(bridge().keepingPreAlarm());
+    storeRelaxed(gState.motionAlarmOn, 0);
+    engine().updatePreAlarm();
+    EXPECT_FALSE(bridge().keepingPreAlarm());
 }
 
 TEST_F(PreAlarmSimTest, AChannelSwitchTwoSecondsBeforeTheAlarmKeepsOnlyTheNewChannel) {
