@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/storage.h"
 #include "app/task_list.h"
@@ -75,44 +76,8 @@ bool writeAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
-}  // namespace
-
-TaskList& taskList() {
-    return theTaskList();
-}
-
-void applyDefaultSettings() {
-    ViewerState& s = gState;
-    s.audioVolume = 80;
-    s.notifyWindow = 0;
-    s.currentChannel = 0;
-    s.liveViewOn = 0;
-    s.videoRepositionPending = 0;
-    s.livePaused = 0;
-    s.soundAlarmActive = 0;
-    s.motionAlarmActive = 0;
-    s.autoCycleRunning = 0;
-    s.soundAlarmOn = 0;
-    s.motionAlarmOn = 0;
-    s.lastAlarmTick = 0;
-    for (auto& z : s.channelZoom)
-        z = 1;
-    s.recordingOn = 0;
-    s.quadLayout = 0;
-    s.planTasksOn = 0;
-    s.panDragActive = 0;
-    s.videoWidth = 0;
-    s.videoHeight = 0;
-    std::memset(s.channelPan, 0, sizeof s.channelPan);
-    s.autoCycleOn = 0;
-    for (auto& e : s.channelEnabled)
-        e = 1;
-    s.pictureFolderMB = 0;
-    s.recordFolderMB = 0;
-    s.recordFolderHasFiles = 0;
-    std::memset(s.reserved, 0, sizeof s.reserved);
-
-    VidoraConfig& c = gConfig;
+// Every field of the settings record that has a default; the others keep their values.
+void applyDefaultConfig(VidoraConfig& c) {
     c.askPassword = 0;
     std::memset(c.password, 0, sizeof c.password);
     std::memset(c.soundAlarmChannel, 0, sizeof c.soundAlarmChannel);
@@ -160,6 +125,46 @@ void applyDefaultSettings() {
     c.cycleSeconds = 5;
 }
 
+}  // namespace
+
+TaskList& taskList() {
+    return theTaskList();
+}
+
+void applyDefaultSettings() {
+    ViewerState& s = gState;
+    s.audioVolume = 80;
+    s.notifyWindow = 0;
+    s.currentChannel = 0;
+    s.liveViewOn = 0;
+    s.videoRepositionPending = 0;
+    s.livePaused = 0;
+    s.soundAlarmActive = 0;
+    s.motionAlarmActive = 0;
+    s.autoCycleRunning = 0;
+    s.soundAlarmOn = 0;
+    s.motionAlarmOn = 0;
+    s.lastAlarmTick = 0;
+    for (auto& z : s.channelZoom)
+        z = 1;
+    s.recordingOn = 0;
+    s.quadLayout = 0;
+    s.planTasksOn = 0;
+    s.panDragActive = 0;
+    s.videoWidth = 0;
+    s.videoHeight = 0;
+    std::memset(s.channelPan, 0, sizeof s.channelPan);
+    s.autoCycleOn = 0;
+    for (auto& e : s.channelEnabled)
+        e = 1;
+    s.pictureFolderMB = 0;
+    s.recordFolderMB = 0;
+    s.recordFolderHasFiles = 0;
+    std::memset(s.reserved, 0, sizeof s.reserved);
+
+    updateConfig([](VidoraConfig& c) { applyDefaultConfig(c); });
+}
+
 void setDefaultFolders(const std::string& recordFolder, const std::string& pictureFolder) {
     defaultFolders() = {recordFolder, pictureFolder};
 }
@@ -198,15 +203,17 @@ void loadSettings() {
     if (!file) {
         applyDefaultSettings();
         theTaskList().freeAll();
-        gConfig.taskList = taskListSlotValue();
+        updateConfig([](VidoraConfig& c) { c.taskList = taskListSlotValue(); });
         saveSettings();
         return;
     }
-    // Short reads leave the rest of a record as it was; the loader never reports an error.
+    // Short reads leave the rest of a record as it was; the loader never reports an error. The
+    // settings record is read into a copy and written back whole, as every change of it is.
+    VidoraConfig config = loadConfig();
     (void)std::fread(&gState, 1, sizeof gState, file);
-    (void)std::fread(&gConfig, 1, sizeof gConfig, file);
+    (void)std::fread(&config, 1, sizeof config, file);
     theTaskList().freeAll();
-    gConfig.taskList = taskListSlotValue();
+    config.taskList = taskListSlotValue();
 
     uint32_t count = 0;
     (void)std::fread(&count, 1, sizeof count, file);
@@ -235,19 +242,21 @@ void loadSettings() {
     s.lastAlarmTick = 0;
     s.recordingOn = 0;
     s.panDragActive = 0;
-    sanitizeLoadedSettings(gState, gConfig);
+    sanitizeLoadedSettings(gState, config);
+    storeConfig(config);
 
-    gState.pictureFolderMB = folderSizeMB(gConfig.pictureFolder);
-    gState.recordFolderMB = folderSizeMB(gConfig.recordFolder);
+    gState.pictureFolderMB = folderSizeMB(config.pictureFolder);
+    gState.recordFolderMB = folderSizeMB(config.recordFolder);
 }
 
 bool saveSettings() {
     std::vector<unsigned char> image(kSettingsHeaderBytes);
+    const VidoraConfig config = loadConfig();
     std::memcpy(image.data(), &gState, sizeof gState);
-    std::memcpy(image.data() + sizeof gState, &gConfig, sizeof gConfig);
+    std::memcpy(image.data() + sizeof gState, &config, sizeof config);
     std::vector<TaskRecord> tasks = theTaskList().snapshot();
     uint32_t count = static_cast<uint32_t>(tasks.size());
-    std::memcpy(image.data() + sizeof gState + sizeof gConfig, &count, sizeof count);
+    std::memcpy(image.data() + sizeof gState + sizeof config, &count, sizeof count);
     const auto* taskBytes = reinterpret_cast<const unsigned char*>(tasks.data());
     image.insert(image.end(), taskBytes, taskBytes + tasks.size() * sizeof(TaskRecord));
 

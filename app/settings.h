@@ -8,8 +8,8 @@ namespace vidora {
 
 class TaskList;
 
-// The one instance of each record. Fields shared across threads go through
-// loadRelaxed/storeRelaxed (platform/relaxed.h).
+// The one instance of each record. Cross-thread fields: platform/relaxed.h for single fields,
+// app/live_config.h for gConfig's strings, copies and writes, app/live_state.h for pan offsets.
 extern ViewerState gState;
 extern VidoraConfig gConfig;
 

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "app/live_config.h"
 #include "app/settings.h"
 #include "app/task_list.h"
 #include "settingsui/settingsui.h"
@@ -28,9 +29,9 @@ std::intptr_t settingsCallback(int code, std::intptr_t value) {
         case CFG_CB_CONTRAST:
         case CFG_CB_SATURATION: {
             int v = static_cast<int>(value);
-            int32_t* fields[] = {&gConfig.brightness, &gConfig.sharpness, &gConfig.contrast,
-                                 &gConfig.saturation};
-            *fields[code - 1] = v;
+            int32_t VidoraConfig::*fields[] = {&VidoraConfig::brightness, &VidoraConfig::sharpness,
+                                               &VidoraConfig::contrast, &VidoraConfig::saturation};
+            updateConfig([&](VidoraConfig& c) { c.*fields[code - 1] = v; });
             if (applier())
                 applier()(code, v);
             return 0;

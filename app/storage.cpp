@@ -10,6 +10,7 @@
 #include <map>
 #include <system_error>
 
+#include "app/live_config.h"
 #include "app/settings.h"
 #include "platform/relaxed.h"
 
@@ -51,14 +52,7 @@ std::optional<std::map<std::string, uint64_t>> listFiles(const std::string& fold
 
 // Byte for byte the current recordFolder, which the UI thread may rewrite meanwhile.
 bool isRecordFolder(const char* folder) {
-    for (std::size_t i = 0; i < sizeof gConfig.recordFolder; ++i) {
-        const char c = loadRelaxed(gConfig.recordFolder[i]);
-        if (folder[i] != c)
-            return false;
-        if (c == '\0')
-            return true;
-    }
-    return true;
+    return loadConfigString(gConfig.recordFolder) == folder;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "engine/capture_engine.h"
 
 #include "app/bus.h"
+#include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/messages.h"
 #include "app/preference_keys.h"
@@ -100,10 +101,11 @@ CaptureEngine::CaptureEngine(EngineServices services)
         updatePreAlarm();
     });
     if (services_.folderWatchers) {
-        pictureWatcher_ =
-            std::make_unique<FolderWatcher>(&gState.pictureFolderMB, gConfig.pictureFolder);
-        recordWatcher_ = std::make_unique<FolderWatcher>(
-            &gState.recordFolderMB, gConfig.recordFolder, [this] { notify(NTF_RECORD_STATE); });
+        pictureWatcher_ = std::make_unique<FolderWatcher>(&gState.pictureFolderMB,
+                                                          loadRelaxedString(gConfig.pictureFolder));
+        recordWatcher_ = std::make_unique<FolderWatcher>(&gState.recordFolderMB,
+                                                         loadRelaxedString(gConfig.recordFolder),
+                                                         [this] { notify(NTF_RECORD_STATE); });
         recordWatcher_->setGoneNotice([this] { recordingPort_->recordFolderGone(); });
         pictureWatcher_->start();
         recordWatcher_->start();
@@ -251,12 +253,14 @@ bool CaptureEngine::buildGraph(int device) {
 void CaptureEngine::readAndApplyAdjustments() {
     media::AdjustTable table{};
     if (graph_->readAdjustments(table)) {
-        for (int k = 0; k < 4; ++k) {
-            storeRelaxed(gConfig.adjustMin[k], table[k].minimum);
-            storeRelaxed(gConfig.adjustMax[k], table[k].maximum);
-            storeRelaxed(gConfig.adjustDefault[k], table[k].defaultValue);
-        }
-        storeRelaxed(gConfig.adjustDefault[1], 0);  // sharpness defaults to off
+        updateConfig([&table](VidoraConfig& c) {
+            for (int k = 0; k < 4; ++k) {
+                c.adjustMin[k] = table[k].minimum;
+                c.adjustMax[k] = table[k].maximum;
+                c.adjustDefault[k] = table[k].defaultValue;
+            }
+            c.adjustDefault[1] = 0;  // sharpness defaults to off
+        });
     }
     graph_->setAdjustment(1, loadRelaxed(gConfig.brightness));
     graph_->setAdjustment(2, loadRelaxed(gConfig.sharpness));
@@ -457,43 +461,24 @@ void CaptureEngine::switchChannel(int target) {
     receiver_.selectChannel(n);
     clock_.sleepMs(kSettleAfterSelectMs);
 
-    storeRelaxed(gState.currentChannel, n);
     {
         // Pictures of the channel left, and of the switch, are not an alarm's past here.
         PumpingLock lock(recordingLock_);
         recordingPort_->clearPreAlarm();
     }
-    storeRelaxed(gState.motionAlarmActive, 0);
-    storeRelaxed(gState.soundAlarmActive, 0);
-    storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
-    storeRelaxed(gTimer.alarmRecordLeftMs, 0);
-    const int32_t captureChannel = loadRelaxed(gTimer.captureTaskChannel);
-    if (captureChannel != 4 && captureChannel != n) {
-        storeRelaxed(gTimer.captureTaskChannel, -1);
-        storeRelaxed(gTimer.captureTaskLeftMs, 0);
-    }
-    const int32_t recordChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (recordChannel != 4 && recordChannel != n) {
-        storeRelaxed(gTimer.recordTaskChannel, -1);
-        storeRelaxed(gTimer.recordTaskLeftMs, 0);
-    }
-    if (loadRelaxed(gTimer.alarmRecording)) {
-        storeRelaxed(gTimer.alarmRecordLeftMs, 0);
-        if (!loadRelaxed(gTimer.taskRecording))
-            stopRecording();
-        storeRelaxed(gTimer.alarmRecording, 0);
-    }
-    const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (loadRelaxed(gTimer.taskRecording) && taskChannel != 4 && taskChannel != n) {
+    // The alarm and the work bound to other channels end with the switch, in one step against
+    // the schedule's timers; the recording stops outside the timer lock.
+    if (applyChannelSwitch(n))
         stopRecording();
-        storeRelaxed(gTimer.taskRecording, 0);
-        storeRelaxed(gTimer.recordTaskChannel, -1);
-        storeRelaxed(gTimer.recordTaskLeftMs, 0);
-    }
     positionLive();
     paint();
     notify(NTF_CHANNEL_CHANGED);
     clock_.sleepMs(kPauseAfterSwitchMs);
+}
+
+void CaptureEngine::holdingChannel(const std::function<void()>& work) {
+    PumpingLock switchLock(switchLock_);
+    work();
 }
 
 void CaptureEngine::clickSelect(int x, int y) {
@@ -619,17 +604,25 @@ void CaptureEngine::settingsChanged() {
 
     storeRelaxed(gTimer.forceDayListRebuild, 1);
 
+    const std::string pictureFolder = loadRelaxedString(gConfig.pictureFolder);
+    const std::string recordFolder = loadRelaxedString(gConfig.recordFolder);
     if (pictureWatcher_)
-        pictureWatcher_->setFolder(gConfig.pictureFolder);
+        pictureWatcher_->setFolder(pictureFolder);
     if (recordWatcher_)
-        recordWatcher_->setFolder(gConfig.recordFolder);
-    (void)folderSizeMB(gConfig.pictureFolder);
-    (void)folderSizeMB(gConfig.recordFolder);  // refreshes recordFolderHasFiles
+        recordWatcher_->setFolder(recordFolder);
+    (void)folderSizeMB(pictureFolder.c_str());
+    (void)folderSizeMB(recordFolder.c_str());  // refreshes recordFolderHasFiles
     notify(NTF_RECORD_STATE);
     writerSettings();
 
-    if (loadRelaxed(gConfig.recordImageSize) != recordedImageSize_ ||
-        loadRelaxed(gConfig.recordFps) != recordedFps_) {
+    bool formatChanged = false;
+    {
+        // A timer thread may be starting a recording and remembering its format right now.
+        PumpingLock lock(recordingLock_);
+        formatChanged = loadRelaxed(gConfig.recordImageSize) != recordedImageSize_ ||
+                        loadRelaxed(gConfig.recordFps) != recordedFps_;
+    }
+    if (formatChanged) {
         const bool wasRecording = recording_;
         if (wasRecording)
             stopRecording();

@@ -7,7 +7,8 @@
 // and stopRecording are also called from worker threads.
 //
 // Locks, outermost first: channel-switch lock, then display lock; channel-switch lock, then
-// channel-select lock, then receiver command lock; channel-switch lock, then recording lock.
+// channel-select lock, then receiver command lock; channel-switch lock, then recording lock. The
+// timer lock (engine/timer_state.h) and the config lock (app/live_config.h) are innermost.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -117,6 +118,8 @@ class CaptureEngine {
 
     // Any thread. n = 0..3, or kNextChannel for the next enabled channel.
     void switchChannel(int channel);
+    // Any thread: runs `work` under the channel-switch lock (no switch runs meanwhile).
+    void holdingChannel(const std::function<void()>& work);
     void clickSelect(int x, int y);
 
     // Any thread. startRecording returns 0 when recording runs.
@@ -220,7 +223,8 @@ class CaptureEngine {
     std::atomic<int32_t> standardInEffect_{0};
     std::atomic<int> clientWidth_{0};
     std::atomic<int> clientHeight_{0};
-    int32_t recordedImageSize_ = 0;  // recordImageSize and recordFps at the last recording start
+    // recordImageSize and recordFps at the last recording start (recording lock).
+    int32_t recordedImageSize_ = 0;
     int32_t recordedFps_ = 0;
     std::atomic<uint32_t> preAlarmSeconds_{0};  // the preference, refreshed by its listener
     int preferencesListener_ = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "app/live_state.h"
 #include "app/settings.h"
 #include "engine/picture_conversion.h"
 #include "engine/picture_ops.h"
@@ -118,11 +119,13 @@ void VideoTransfer::present(const uint8_t* data) {
         const uint32_t zoom = clampZoom(loadRelaxed(gState.channelZoom[channel]));
         if (!sourceValid_ || zoom != lastZoom_[channel] ||
             loadRelaxed(gState.videoRepositionPending)) {
-            PanOffset pan{loadRelaxed(gState.channelPan[channel][0]),
-                          loadRelaxed(gState.channelPan[channel][1])};
-            ZoomResult z = zoomSource(width_, height_, interlaced_, zoom, lastZoom_[channel], pan);
-            storeRelaxed(gState.channelPan[channel][0], z.pan.x);
-            storeRelaxed(gState.channelPan[channel][1], z.pan.y);
+            // A drag on the UI thread may set the offset meanwhile: read and clamp it whole.
+            ZoomResult z;
+            updateChannelPan(channel, [&](ChannelPan& pan) {
+                z = zoomSource(width_, height_, interlaced_, zoom, lastZoom_[channel],
+                               PanOffset{pan.x, pan.y});
+                pan = {z.pan.x, z.pan.y};
+            });
             source_ = z.source;
             sourceValid_ = true;
             lastZoom_[channel] = zoom;

@@ -1,7 +1,7 @@
 #pragma once
-// Relaxed access to fields of the shared plain records (ViewerState, VidoraConfig, timer state).
-// Each such field has one writer or is a flag whose late view is harmless; going through
-// std::atomic_ref keeps that a design statement instead of a data race.
+// Relaxed access to single fields of the shared plain records (ViewerState, VidoraConfig, timer
+// state): "a late view is harmless" stays a design statement instead of a data race. A string, a
+// record copy or a read-test-write across fields needs the record's lock (config, pan, timer).
 #include <atomic>
 #include <type_traits>
 

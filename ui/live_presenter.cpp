@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/bus.h"
+#include "app/live_state.h"
 #include "app/settings.h"
 #include "engine/capture_engine.h"
 #include "platform/clock.h"
@@ -313,8 +314,8 @@ void LivePresenter::paintFrozenCells(Canvas& canvas, const DisplayView& view) {
                     d[x] = 0xFF000000u | (uint32_t{s[2]} << 16) | (uint32_t{s[1]} << 8) | s[0];
             }
         }
-        const PanOffset pan{loadRelaxed(gState.channelPan[i][0]),
-                            loadRelaxed(gState.channelPan[i][1])};
+        const ChannelPan stored = loadChannelPan(i);
+        const PanOffset pan{stored.x, stored.y};
         const VideoRect source =
             frozenSource(image.width, image.height, loadRelaxed(gState.channelZoom[i]), pan);
         canvas.drawImage({image.pixels.data(), image.width, image.height, image.width},

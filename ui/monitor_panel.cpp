@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/bus.h"
+#include "app/live_state.h"
 #include "app/settings.h"
 #include "platform/relaxed.h"
 #include "ui/commands.h"
@@ -96,8 +97,8 @@ void MonitorPanel::onButtonDown(int x, int y) {
     windowHost().setCursor(handle(), CursorShape::SizeAll);
     windowHost().setCapture(handle());
     press_ = {x, y};
-    panAtPress_ = {loadRelaxed(gState.channelPan[channel][0]),
-                   loadRelaxed(gState.channelPan[channel][1])};
+    const ChannelPan atPress = loadChannelPan(channel);
+    panAtPress_ = {atPress.x, atPress.y};
     panning_ = true;
     storeRelaxed(gState.panDragActive, 1);
 }
@@ -121,8 +122,7 @@ void MonitorPanel::onMouseMove(int x, int y, bool leftButton) {
     const PanOffset pan = panAfterDrag(
         panAtPress_, press_, {x, y}, loadRelaxed(gState.channelZoom[channel]), client.width,
         client.height, loadRelaxed(gState.videoWidth), loadRelaxed(gState.videoHeight));
-    storeRelaxed(gState.channelPan[channel][0], pan.x);
-    storeRelaxed(gState.channelPan[channel][1], pan.y);
+    storeChannelPan(channel, {pan.x, pan.y});
     storeRelaxed(gState.videoRepositionPending, 1);
 }
 

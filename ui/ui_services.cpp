@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/preferences.h"
 #include "app/settings.h"
@@ -86,8 +87,12 @@ void showSettingsDialog(WindowHandle owner, int page) {
         services().showSettings(owner, page);
         return;
     }
-    // The dialog edits a copy and writes the record back only on "Ok"; its result is not needed.
-    (void)ShowConfigDialog(widgetOf(owner), page, &gConfig, &settingsCallback);
+    // The dialog edits a copy of its own and hands it back on "Ok". It gets a copy of the live
+    // record rather than the record itself, so that its write-back reaches the engine's threads
+    // the way every write of the live record does: whole, never half old and half new.
+    VidoraConfig edited = loadConfig();
+    if (ShowConfigDialog(widgetOf(owner), page, &edited, &settingsCallback) == 0)
+        storeConfig(edited);
 }
 
 void showMoreSettingsDialog(WindowHandle owner) {

@@ -42,69 +42,85 @@ void CaptureTimer::tick() {
                 storeRelaxed(gState.pictureFolderMB, deleted.totalMB());
             room = deleted.listed && deleted.totalMB() < limitMB;
         }
-        if (!room)
+        if (!room) {
+            std::lock_guard lock(timerLock());
             endTask();
+        }
     }
 
-    if (loadRelaxed(gTimer.alarmCaptureLeftMs) > 0 &&
-        !alarmSeenWithin(now, secondsToMs(loadRelaxed(gConfig.alarmCaptureSeconds)))) {
-        storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
+    int32_t switchTo = -1;
+    {
+        std::lock_guard lock(timerLock());
+        if (loadRelaxed(gTimer.alarmCaptureLeftMs) > 0 &&
+            !alarmSeenWithin(now, secondsToMs(loadRelaxed(gConfig.alarmCaptureSeconds)))) {
+            storeRelaxed(gTimer.alarmCaptureLeftMs, 0);
+        }
+
+        // A record task that started later on another channel takes the receiver; equal start
+        // times keep both.
+        const bool planTasks = loadRelaxed(gState.planTasksOn) != 0;
+        if (!planTasks) {
+            endTask();
+        } else if (channelsCompete(loadRelaxed(gTimer.captureTaskChannel),
+                                   loadRelaxed(gTimer.recordTaskChannel)) &&
+                   loadRelaxed(gTimer.recordTaskStart) > loadRelaxed(gTimer.captureTaskStart)) {
+            endTask();
+        }
+
+        const uint32_t elapsed = now - lastTick_;
+        lastTick_ = now;
+        countDown(gTimer.alarmCaptureLeftMs, elapsed);
+        const CountDown task = countDown(gTimer.captureTaskLeftMs, elapsed);
+        if (task.before > 0 && task.after == 0)
+            storeRelaxed(gTimer.captureTaskChannel, -1);
+
+        const int32_t taskChannel = loadRelaxed(gTimer.captureTaskChannel);
+        if (taskChannel >= 0 && taskChannel <= 3 &&
+            taskChannel != loadRelaxed(gState.currentChannel) &&
+            loadRelaxed(gTimer.alarmCaptureLeftMs) <= 0 &&
+            loadRelaxed(gTimer.alarmRecordLeftMs) <= 0 && planTasks &&
+            startedAfterOther(loadRelaxed(gTimer.captureTaskStart),
+                              loadRelaxed(gTimer.recordTaskChannel),
+                              loadRelaxed(gTimer.recordTaskStart))) {
+            switchTo = taskChannel;
+        }
     }
+    if (switchTo >= 0)
+        actions_.switchChannel(switchTo);
 
-    // A record task that started later on another channel takes the receiver; equal start
-    // times keep both.
-    const bool planTasks = loadRelaxed(gState.planTasksOn) != 0;
-    if (!planTasks) {
-        endTask();
-    } else if (channelsCompete(loadRelaxed(gTimer.captureTaskChannel),
-                               loadRelaxed(gTimer.recordTaskChannel)) &&
-               loadRelaxed(gTimer.recordTaskStart) > loadRelaxed(gTimer.captureTaskStart)) {
-        endTask();
+    // What is due now, after the switch, as one view.
+    bool alarmDue = false, taskDue = false, onChannel = false;
+    int32_t rate = 0;
+    int64_t taskStart = 0;
+    {
+        std::lock_guard lock(timerLock());
+        alarmDue = loadRelaxed(gTimer.alarmCaptureLeftMs) > 0;
+        const int32_t channel = loadRelaxed(gTimer.captureTaskChannel);
+        taskDue = channel != -1 && loadRelaxed(gTimer.captureTaskLeftMs) > 0;
+        taskStart = loadRelaxed(gTimer.captureTaskStart);
+        const int32_t alarmRate = loadRelaxed(gConfig.alarmCaptureFps);
+        const int32_t taskRate = loadRelaxed(gTimer.captureTaskFps);
+        rate = alarmDue && taskDue ? std::max(alarmRate, taskRate)
+               : alarmDue          ? alarmRate
+                                   : taskRate;
+        const int32_t live = loadRelaxed(gState.currentChannel);
+        onChannel = (alarmDue && live == loadRelaxed(gTimer.alarmChannel)) ||
+                    (taskDue && (channel == live || channel == 4));
     }
-
-    const uint32_t elapsed = now - lastTick_;
-    lastTick_ = now;
-    countDown(gTimer.alarmCaptureLeftMs, elapsed);
-    const CountDown task = countDown(gTimer.captureTaskLeftMs, elapsed);
-    if (task.before > 0 && task.after == 0)
-        storeRelaxed(gTimer.captureTaskChannel, -1);
-
-    const int32_t taskChannel = loadRelaxed(gTimer.captureTaskChannel);
-    if (taskChannel >= 0 && taskChannel <= 3 && taskChannel != loadRelaxed(gState.currentChannel) &&
-        loadRelaxed(gTimer.alarmCaptureLeftMs) <= 0 && loadRelaxed(gTimer.alarmRecordLeftMs) <= 0 &&
-        planTasks &&
-        startedAfterOther(loadRelaxed(gTimer.captureTaskStart),
-                          loadRelaxed(gTimer.recordTaskChannel),
-                          loadRelaxed(gTimer.recordTaskStart))) {
-        actions_.switchChannel(taskChannel);
-    }
-
-    const bool alarmDue = loadRelaxed(gTimer.alarmCaptureLeftMs) > 0;
-    const int32_t channel = loadRelaxed(gTimer.captureTaskChannel);
-    const bool taskDue = channel != -1 && loadRelaxed(gTimer.captureTaskLeftMs) > 0;
     // A new alarm series or capture task is told afresh.
     if (!alarmDue)
         alarmTold_ = false;
-    const int64_t taskStart = loadRelaxed(gTimer.captureTaskStart);
     if (!taskDue || taskStart != taskToldStart_) {
         taskTold_ = false;
         taskToldStart_ = taskStart;
     }
     if (!alarmDue && !taskDue)
         return;
-    const int32_t alarmRate = loadRelaxed(gConfig.alarmCaptureFps);
-    const int32_t taskRate = loadRelaxed(gTimer.captureTaskFps);
-    int32_t rate = alarmDue && taskDue ? std::max(alarmRate, taskRate)
-                   : alarmDue          ? alarmRate
-                                       : taskRate;
     if (rate < 1)
         rate = 1;
 
     if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused))
         return;
-    const int32_t live = loadRelaxed(gState.currentChannel);
-    const bool onChannel = (alarmDue && live == loadRelaxed(gTimer.alarmChannel)) ||
-                           (taskDue && (channel == live || channel == 4));
     if (!onChannel)
         return;
     // Measured afresh: a channel switch above may have taken a while.

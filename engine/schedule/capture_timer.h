@@ -27,6 +27,7 @@ class CaptureTimer {
     void tick();
 
   private:
+    // Under the timer lock.
     void endTask();
     void shoot(bool alarmDue, bool taskDue);
 

@@ -49,7 +49,8 @@ DayLists buildNextDayLists(const DayLists& previous, const std::vector<TaskRecor
 
 // One evaluation (the capture list first, then the record list): entries that have ended go;
 // entries whose start has come become the running capture or record task in the timer state,
-// unless alarm work is due and the task is bound to a channel other than the live one.
+// unless alarm work is due and the task is bound to a channel other than the live one. The
+// caller holds the timer lock while threads run.
 void evaluateDayLists(DayLists& lists, int64_t now, int liveChannel);
 
 }  // namespace vidora

@@ -13,6 +13,12 @@ class EngineScheduleActions final : public ScheduleActions {
         if (CaptureEngine* engine = CaptureEngine::instance())
             engine->switchChannel(channel);
     }
+    void holdingChannel(const std::function<void()>& work) override {
+        if (CaptureEngine* engine = CaptureEngine::instance())
+            engine->holdingChannel(work);
+        else
+            work();
+    }
     bool startRecording() override {
         CaptureEngine* engine = CaptureEngine::instance();
         return engine && engine->startRecording() == 0;

@@ -13,10 +13,12 @@ namespace vidora {
 namespace {
 
 void clearMarks() {
+    std::lock_guard lock(timerLock());
     storeRelaxed(gTimer.alarmRecording, 0);
     storeRelaxed(gTimer.taskRecording, 0);
 }
 
+// Under the timer lock.
 void endRecordTask() {
     storeRelaxed(gTimer.recordTaskLeftMs, 0);
     storeRelaxed(gTimer.recordTaskChannel, -1);
@@ -36,11 +38,6 @@ void RecordTimer::begin() {
 void RecordTimer::end() {
     actions_.stopRecording();
     clearMarks();
-}
-
-void RecordTimer::stopUnless(bool otherMarkHolds) {
-    if (!otherMarkHolds)
-        actions_.stopRecording();
 }
 
 bool RecordTimer::enforceFolderLimit(bool recording) {
@@ -97,78 +94,109 @@ void RecordTimer::tick() {
     if (enforceFolderLimit(recording))
         return;
 
-    // A capture task that started later on another channel takes the receiver; equal start
-    // times keep both.
-    const bool planTasks = loadRelaxed(gState.planTasksOn) != 0;
-    if (!planTasks ||
-        (channelsCompete(loadRelaxed(gTimer.recordTaskChannel),
-                         loadRelaxed(gTimer.captureTaskChannel)) &&
-         loadRelaxed(gTimer.captureTaskStart) > loadRelaxed(gTimer.recordTaskStart))) {
-        endRecordTask();
-        if (loadRelaxed(gTimer.taskRecording)) {
+    // The marks and times change under the timer lock; whether the recording must stop is
+    // collected meanwhile and acted on after the lock is released.
+    bool stop = false;
+    int32_t switchTo = -1;
+    {
+        std::lock_guard lock(timerLock());
+        // The recording stops when one mark goes and the other does not hold it.
+        const auto dropMark = [&stop](uint8_t& mark, const uint8_t& other) {
+            if (loadRelaxed(mark) && !loadRelaxed(other))
+                stop = true;
+            storeRelaxed(mark, 0);
+        };
+
+        // A capture task that started later on another channel takes the receiver; equal start
+        // times keep both.
+        const bool planTasks = loadRelaxed(gState.planTasksOn) != 0;
+        if (!planTasks ||
+            (channelsCompete(loadRelaxed(gTimer.recordTaskChannel),
+                             loadRelaxed(gTimer.captureTaskChannel)) &&
+             loadRelaxed(gTimer.captureTaskStart) > loadRelaxed(gTimer.recordTaskStart))) {
+            endRecordTask();
             // The recording goes on while it is also the alarm's; either way it is no longer
             // the task's, so that the alarm's end can stop it.
-            stopUnless(loadRelaxed(gTimer.alarmRecording) != 0);
-            storeRelaxed(gTimer.taskRecording, 0);
+            dropMark(gTimer.taskRecording, gTimer.alarmRecording);
+        }
+
+        if (loadRelaxed(gTimer.alarmRecording) &&
+            !alarmSeenWithin(now, secondsToMs(loadRelaxed(gConfig.alarmRecordSeconds)))) {
+            dropMark(gTimer.alarmRecording, gTimer.taskRecording);
+            storeRelaxed(gTimer.alarmRecordLeftMs, 0);
+        }
+
+        const uint32_t elapsed = now - lastTick_;
+        lastTick_ = now;
+        countDown(gTimer.alarmRecordLeftMs, elapsed);
+        if (loadRelaxed(gTimer.alarmRecordLeftMs) <= 0)
+            dropMark(gTimer.alarmRecording, gTimer.taskRecording);
+        const CountDown task = countDown(gTimer.recordTaskLeftMs, elapsed);
+        if (task.before > 0 && task.after == 0)
+            storeRelaxed(gTimer.recordTaskChannel, -1);
+        // However the task ended (its time, a channel switch, the plan switch), its recording
+        // ends with it unless the alarm still holds it.
+        if (loadRelaxed(gTimer.recordTaskLeftMs) <= 0 && loadRelaxed(gTimer.taskRecording)) {
+            dropMark(gTimer.taskRecording, gTimer.alarmRecording);
+            storeRelaxed(gTimer.recordTaskChannel, -1);
+        }
+
+        const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
+        if (taskChannel >= 0 && taskChannel <= 3 &&
+            taskChannel != loadRelaxed(gState.currentChannel) &&
+            loadRelaxed(gTimer.alarmCaptureLeftMs) <= 0 &&
+            loadRelaxed(gTimer.alarmRecordLeftMs) <= 0 && planTasks &&
+            startedAfterOther(loadRelaxed(gTimer.recordTaskStart),
+                              loadRelaxed(gTimer.captureTaskChannel),
+                              loadRelaxed(gTimer.captureTaskStart))) {
+            switchTo = taskChannel;
         }
     }
+    if (stop)
+        actions_.stopRecording();
+    if (switchTo >= 0)
+        actions_.switchChannel(switchTo);
 
-    if (loadRelaxed(gTimer.alarmRecording) &&
-        !alarmSeenWithin(now, secondsToMs(loadRelaxed(gConfig.alarmRecordSeconds)))) {
-        stopUnless(loadRelaxed(gTimer.taskRecording) != 0);
-        storeRelaxed(gTimer.alarmRecording, 0);
-        storeRelaxed(gTimer.alarmRecordLeftMs, 0);
-    }
-
-    const uint32_t elapsed = now - lastTick_;
-    lastTick_ = now;
-    countDown(gTimer.alarmRecordLeftMs, elapsed);
-    if (loadRelaxed(gTimer.alarmRecording) && loadRelaxed(gTimer.alarmRecordLeftMs) <= 0) {
-        stopUnless(loadRelaxed(gTimer.taskRecording) != 0);
-        storeRelaxed(gTimer.alarmRecording, 0);
-    }
-    const CountDown task = countDown(gTimer.recordTaskLeftMs, elapsed);
-    if (task.before > 0 && task.after == 0)
-        storeRelaxed(gTimer.recordTaskChannel, -1);
-    // However the task ended (its time, a channel switch, the plan switch), its recording ends
-    // with it unless the alarm still holds it.
-    if (loadRelaxed(gTimer.taskRecording) && loadRelaxed(gTimer.recordTaskLeftMs) <= 0) {
-        stopUnless(loadRelaxed(gTimer.alarmRecording) != 0);
-        storeRelaxed(gTimer.taskRecording, 0);
-        storeRelaxed(gTimer.recordTaskChannel, -1);
-    }
-
-    const int32_t taskChannel = loadRelaxed(gTimer.recordTaskChannel);
-    if (taskChannel >= 0 && taskChannel <= 3 && taskChannel != loadRelaxed(gState.currentChannel) &&
-        loadRelaxed(gTimer.alarmCaptureLeftMs) <= 0 && loadRelaxed(gTimer.alarmRecordLeftMs) <= 0 &&
-        planTasks &&
-        startedAfterOther(loadRelaxed(gTimer.recordTaskStart),
-                          loadRelaxed(gTimer.captureTaskChannel),
-                          loadRelaxed(gTimer.captureTaskStart))) {
-        actions_.switchChannel(taskChannel);
-    }
-
-    auto taskDue = [] {
+    // Under the timer lock.
+    const auto taskDue = [] {
         const int32_t channel = loadRelaxed(gTimer.recordTaskChannel);
         const int32_t live = loadRelaxed(gState.currentChannel);
         return channel != -1 && loadRelaxed(gTimer.recordTaskLeftMs) > 0 &&
                (channel == live || channel == 4);
     };
-    const bool alarmDue = loadRelaxed(gTimer.alarmRecordLeftMs) > 0;
-    if ((alarmDue && !loadRelaxed(gTimer.alarmRecording)) ||
-        (taskDue() && !loadRelaxed(gTimer.taskRecording))) {
-        if (!actions_.recording()) {
-            // An alarm's recording shows what led to it; a task's begins at its own time.
-            if (alarmDue && !taskDue())
-                actions_.startAlarmRecording();
-            else
-                actions_.startRecording();
+    const auto due = [&taskDue] {
+        std::lock_guard lock(timerLock());
+        return (loadRelaxed(gTimer.alarmRecordLeftMs) > 0 && !loadRelaxed(gTimer.alarmRecording)) ||
+               (taskDue() && !loadRelaxed(gTimer.taskRecording));
+    };
+    if (!due())
+        return;
+    // No channel switch between the start and the marks: one would see a recording that nobody
+    // claims yet and leave it running, or stop the recording just marked.
+    actions_.holdingChannel([&] {
+        if (!due())
+            return;  // a switch came first
+        // An alarm's recording shows what led to it; a task's begins at its own time.
+        const bool forAlarm = [&] {
+            std::lock_guard lock(timerLock());
+            return loadRelaxed(gTimer.alarmRecordLeftMs) > 0 && !taskDue();
+        }();
+        const bool started = !actions_.recording() && (forAlarm ? actions_.startAlarmRecording()
+                                                                : actions_.startRecording());
+        bool unclaimed = false;
+        {
+            // Marked even when the writer refused: no new attempt (and no new message) until
+            // the mark is cleared. The marks say what is due now: the supervisor may have ended
+            // the work meanwhile (the plan switch).
+            std::lock_guard lock(timerLock());
+            storeRelaxed(gTimer.alarmRecording, loadRelaxed(gTimer.alarmRecordLeftMs) > 0 ? 1 : 0);
+            storeRelaxed(gTimer.taskRecording, taskDue() ? 1 : 0);
+            unclaimed = started && !loadRelaxed(gTimer.alarmRecording) &&
+                        !loadRelaxed(gTimer.taskRecording);
         }
-        // Marked even when the writer refused: no new attempt (and no new message) until the
-        // mark is cleared.
-        storeRelaxed(gTimer.alarmRecording, loadRelaxed(gTimer.alarmRecordLeftMs) > 0 ? 1 : 0);
-        storeRelaxed(gTimer.taskRecording, taskDue() ? 1 : 0);
-    }
+        if (unclaimed)
+            actions_.stopRecording();
+    });
 }
 
 }  // namespace vidora

@@ -30,7 +30,6 @@ class RecordTimer {
   private:
     // True when the tick ends here.
     bool enforceFolderLimit(bool recording);
-    void stopUnless(bool otherMarkHolds);
 
     ScheduleActions& actions_;
     Clock& clock_;

@@ -5,6 +5,7 @@
 // Called on the capture and record timer threads; every operation but postMessage may block (a
 // channel switch settles for 300 ms, a message box waits for the user).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,9 @@ class ScheduleActions {
     virtual ~ScheduleActions() = default;
     // Switches to channel 0..3 (the engine's channel switch, under its lock).
     virtual void switchChannel(int channel) = 0;
+    // Runs `work` while no channel switch runs (the engine holds its channel-switch lock), so
+    // that a switch cannot end the work a recording is being started for halfway through.
+    virtual void holdingChannel(const std::function<void()>& work) { work(); }
     // Starts a recording; false when none was started (not live, already recording, or the
     // writer refused, having told the user).
     virtual bool startRecording() = 0;

@@ -27,15 +27,20 @@ void ScheduleSupervisor::tick() {
     if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused))
         return;
 
-    // Every poll that sees the alarm tops the times up again, so a lasting alarm keeps them.
-    if (loadRelaxed(gState.motionAlarmActive) || loadRelaxed(gState.soundAlarmActive)) {
-        storeRelaxed(gTimer.alarmChannel, loadRelaxed(gState.currentChannel));
-        if (loadRelaxed(gConfig.alarmRecord))
-            storeRelaxed(gTimer.alarmRecordLeftMs,
-                         secondsToMs(loadRelaxed(gConfig.alarmRecordSeconds)));
-        if (loadRelaxed(gConfig.alarmCapture))
-            storeRelaxed(gTimer.alarmCaptureLeftMs,
-                         secondsToMs(loadRelaxed(gConfig.alarmCaptureSeconds)));
+    // Every poll that sees the alarm tops the times up again, so a lasting alarm keeps them. A
+    // channel switch clears the alarm and its times in one step: an alarm seen before it never
+    // gives times on the new channel.
+    {
+        std::lock_guard lock(timerLock());
+        if (loadRelaxed(gState.motionAlarmActive) || loadRelaxed(gState.soundAlarmActive)) {
+            storeRelaxed(gTimer.alarmChannel, loadRelaxed(gState.currentChannel));
+            if (loadRelaxed(gConfig.alarmRecord))
+                storeRelaxed(gTimer.alarmRecordLeftMs,
+                             secondsToMs(loadRelaxed(gConfig.alarmRecordSeconds)));
+            if (loadRelaxed(gConfig.alarmCapture))
+                storeRelaxed(gTimer.alarmCaptureLeftMs,
+                             secondsToMs(loadRelaxed(gConfig.alarmCaptureSeconds)));
+        }
     }
 
     const bool planOn = loadRelaxed(gState.planTasksOn) != 0;
@@ -48,8 +53,11 @@ void ScheduleSupervisor::tick() {
             rebuild();
         else if (!lists_.builtFor(today))
             lists_ = buildNextDayLists(lists_, tasks_(), clock_.calendarSeconds(), today);
-        evaluateDayLists(lists_, clock_.calendarSeconds(), loadRelaxed(gState.currentChannel));
+        const int64_t now = clock_.calendarSeconds();
+        std::lock_guard lock(timerLock());
+        evaluateDayLists(lists_, now, loadRelaxed(gState.currentChannel));
     } else {
+        std::lock_guard lock(timerLock());
         storeRelaxed(gTimer.captureTaskChannel, -1);
         storeRelaxed(gTimer.recordTaskChannel, -1);
         storeRelaxed(gTimer.captureTaskLeftMs, 0);

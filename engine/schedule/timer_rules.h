@@ -1,6 +1,6 @@
 #pragma once
 // Small rules shared by the schedule supervisor and its timers, over the shared timer state.
-#include <atomic>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -9,22 +9,18 @@
 
 namespace vidora {
 
-// A time left that the supervisor may top up while a timer counts it down: the subtraction is
-// one atomic step, so neither side's write is lost. Not below 0.
+// Counts a time left down by the elapsed time, not below 0. The caller holds the timer lock, so
+// that a top-up by the supervisor or a clearing switch is not lost in between.
 struct CountDown {
     int32_t before = 0;
     int32_t after = 0;
 };
 inline CountDown countDown(int32_t& counter, uint32_t elapsedMs) {
-    std::atomic_ref<int32_t> value(counter);
-    int32_t current = value.load(std::memory_order_relaxed);
-    for (;;) {
-        const int64_t next = std::max<int64_t>(0, int64_t{current} - int64_t{elapsedMs});
-        if (value.compare_exchange_weak(current, static_cast<int32_t>(next),
-                                        std::memory_order_relaxed)) {
-            return {current, static_cast<int32_t>(next)};
-        }
-    }
+    const int32_t before = loadRelaxed(counter);
+    const int32_t after =
+        static_cast<int32_t>(std::max<int64_t>(0, int64_t{before} - int64_t{elapsedMs}));
+    storeRelaxed(counter, after);
+    return {before, after};
 }
 
 // Seconds of the settings as milliseconds, saturating instead of overflowing.

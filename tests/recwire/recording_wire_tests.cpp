@@ -2,8 +2,10 @@
 // files and pictures a user finds in the folders.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "engine/osd_stamp.h"
@@ -141,7 +143,7 @@ TEST_F(RecordingWireTest, NewRecordSettingsRestartTheRecordingAndStorageSettings
 
     // A new record folder takes effect from the next recording on.
     TempFolder second;
-    storeSetting(gConfig.recordFolder, second.path());
+    storeSetting(&VidoraConfig::recordFolder, second.path());
     sendMessage(ENG_SETTINGS_CHANGED);
     pumpFor(1200);
     sendMessage(ENG_RECORD_STOP);
@@ -352,7 +354,7 @@ TEST_F(RecordingWireTest, ARecordFolderRemovedWhileRecordingIsToldAtOnceAndRecor
     namespace fs = std::filesystem;
     const fs::path record = fs::path(folder.path()) / "RECORD";
     fs::create_directory(record);
-    storeSetting(gConfig.recordFolder, record.string());
+    storeSetting(&VidoraConfig::recordFolder, record.string());
     registerEngine();
     startApp();
     ASSERT_TRUE(picturesFlow());
@@ -405,6 +407,155 @@ TEST_F(RecordingWireTest, ARecordFolderRemovedWhileRecordingIsToldAtOnceAndRecor
     EXPECT_GT(decodeVideoFrames(resumed), 5);
     EXPECT_EQ(decodeVideoFrames(resumed), static_cast<int>(number(values, "stream.0.nb_frames")));
     EXPECT_EQ(shownMessages().size(), 1u) << "once per recording";
+}
+
+// The real recording side, with a writer that cuts a new file at every key frame (every fifth
+// picture) instead of at recordFileMB.
+class CuttingRecording final : public RecordingPort {
+  public:
+    void setVideoFormat(const StreamFormat& format, int sizeMode) override {
+        bridge_.setVideoFormat(format, sizeMode);
+    }
+    void setAudioFormat(const StreamFormat& format) override { bridge_.setAudioFormat(format); }
+    void onPicture(const uint8_t* data, std::size_t length) override {
+        bridge_.onPicture(data, length);
+    }
+    void onSound(const uint8_t* data, std::size_t length) override {
+        bridge_.onSound(data, length);
+    }
+    void setWriterSettings(const std::string& recordFolder, uint64_t) override {
+        bridge_.setWriterSettings(recordFolder, 1);
+    }
+    void attachWriter() override { bridge_.attachWriter(); }
+    void detachWriter() override { bridge_.detachWriter(); }
+    int startRecording() override { return bridge_.startRecording(); }
+    void stopRecording() override { bridge_.stopRecording(); }
+    bool recordingEndedAtLimit() override { return bridge_.recordingEndedAtLimit(); }
+    bool recordingStalled() override { return bridge_.recordingStalled(); }
+    void setStallNotice(std::function<void()> notice) override {
+        bridge_.setStallNotice(std::move(notice));
+    }
+    void recordFolderGone() override { bridge_.recordFolderGone(); }
+    PictureWriteResult takeSnapshot(StoredPictureSource& source) override {
+        return bridge_.takeSnapshot(source);
+    }
+
+  private:
+    RecordingBridge bridge_;
+};
+
+// Every last folder name that a path read half from `a` and half from `b`, byte by byte, could
+// end in (other than `a` and `b` themselves).
+std::set<std::string> mixedNames(const std::string& a, const std::string& b) {
+    const std::size_t length = std::max(a.size(), b.size());
+    std::set<std::string> names;
+    for (uint32_t pick = 0; pick < (1u << length); ++pick) {
+        std::string name;
+        for (std::size_t i = 0; i < length; ++i) {
+            const std::string& from = (pick >> i) & 1 ? b : a;
+            if (i >= from.size())
+                break;
+            name.push_back(from[i]);
+        }
+        if (!name.empty() && name != a && name != b)
+            names.insert(name);
+    }
+    return names;
+}
+
+TEST_F(RecordingWireTest, ChangingTheRecordFolderBackAndForthPutsEveryFileWholeInOneOfThem) {
+    // Two pairs of folders: names of equal length, and names of different lengths. A path read
+    // half old, half new would lead into one of the trap folders beside them.
+    TempFolder parent;
+    const std::vector<std::pair<std::string, std::string>> pairs = {{"aaaa", "bbbb"},
+                                                                    {"x", "yyyyyy"}};
+    std::set<std::string> chosen;
+    for (const auto& [a, b] : pairs) {
+        chosen.insert(a);
+        chosen.insert(b);
+        for (const std::string& name : mixedNames(a, b))
+            std::filesystem::create_directory(parent.file(name));
+    }
+    for (const std::string& name : chosen)
+        std::filesystem::create_directory(parent.file(name));
+
+    gConfig.recordFps = 25;
+    storeSetting(&VidoraConfig::recordFolder, parent.file("aaaa"));
+    EngineFactories factories;
+    factories.backend = [sim = sim] { return sim::createSimulatedBackend(sim); };
+    factories.soundPlayer = [log = soundLog] { return std::make_unique<FakeSoundPlayer>(log); };
+    factories.recording = [] { return std::make_unique<CuttingRecording>(); };
+    registerEngineModule(factories);
+    startApp();
+    ASSERT_TRUE(picturesFlow());
+
+    int recordings = 0;
+    for (const auto& [a, b] : pairs) {
+        // A timer thread records again and again, each start reading the record folder, while
+        // the user keeps choosing the other folder ("Ok", then the settings-changed command).
+        std::atomic<bool> running{true};
+        std::thread timer([&] {
+            for (int n = 0; running.load(); ++n) {
+                if (engine().startRecording() == 0)
+                    ++recordings;
+                // A dozen pictures or so: two or three files.
+                const int until = window.pictures.load() + 11 + n % 4;
+                const auto latest = Steady::now() + std::chrono::seconds(3);
+                while (window.pictures.load() < until && Steady::now() < latest)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                engine().stopRecording();
+            }
+        });
+        // At least two seconds, and until both folders have files (a busy machine may take a
+        // while to get there).
+        auto hasFiles = [&](const std::string& name) {
+            return !std::filesystem::is_empty(parent.file(name));
+        };
+        const auto start = Steady::now();
+        for (int flip = 0;
+             Steady::now() - start < std::chrono::milliseconds(1500) ||
+             (!(hasFiles(a) && hasFiles(b)) && Steady::now() - start < std::chrono::seconds(20));
+             ++flip) {
+            storeSetting(&VidoraConfig::recordFolder, parent.file(flip % 2 ? a : b));
+            sendMessage(ENG_SETTINGS_CHANGED);
+            pumpMessageBoxes();
+        }
+        running = false;
+        timer.join();
+    }
+    EXPECT_GE(recordings, 4);
+
+    std::map<std::string, int> filesIn;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(parent.path())) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string where = entry.path().parent_path().filename().string();
+        ASSERT_TRUE(chosen.count(where)) << entry.path() << " is in a folder nobody chose";
+        ASSERT_EQ(entry.path().extension(), ".avi") << entry.path();
+        ++filesIn[where];
+        // Whole: ffprobe reads it without a complaint and decodes as many pictures as its
+        // header announces.
+        const CommandResult r =
+            run("ffprobe -v error -count_frames -select_streams v:0 "
+                "-show_entries stream=nb_frames,nb_read_frames -of csv=p=0 " +
+                quoted(entry.path().string()) + " 2>&1");
+        int announced = 0, decoded = 0;
+        char rest = 0;
+        EXPECT_TRUE(r.status == 0 &&
+                    std::sscanf(r.out.c_str(), "%d,%d%c", &announced, &decoded, &rest) == 3 &&
+                    rest == '\n' && r.out.size() == r.out.find('\n') + 1)
+            << entry.path() << ": " << r.out;
+        EXPECT_GT(decoded, 0) << entry.path();
+        EXPECT_EQ(decoded, announced) << entry.path();
+    }
+    // Recordings landed in every chosen folder, and were cut into several files.
+    for (const std::string& name : chosen)
+        EXPECT_GE(filesIn[name], 1) << name;
+    int files = 0;
+    for (const auto& [name, count] : filesIn)
+        files += count;
+    EXPECT_GT(files, recordings);
+    EXPECT_TRUE(shownMessages().empty());
 }
 
 // The demo's own modules (the simulated receiver with its alarm script and the real recording

@@ -50,37 +50,16 @@ TaskRecord makeTask(int operation, int frequency, int hour, int minute, int seco
     return t;
 }
 
-// What the engine does: a channel switch clears the alarm and ends the work bound to other
-// channels; a recording starts only when none runs.
+// What the engine does: a channel switch (the engine's own step of it) clears the alarm and ends
+// the work bound to other channels; a recording starts only when none runs.
 class FakeActions final : public ScheduleActions {
   public:
     explicit FakeActions(Clock& clock) : clock_(clock) {}
 
     void switchChannel(int n) override {
         switches.push_back(n);
-        storeRelaxed(gState.currentChannel, n);
-        storeRelaxed(gState.motionAlarmActive, 0);
-        storeRelaxed(gState.soundAlarmActive, 0);
-        gTimer.alarmCaptureLeftMs = 0;
-        gTimer.alarmRecordLeftMs = 0;
-        if (gTimer.captureTaskChannel != 4 && gTimer.captureTaskChannel != n) {
-            gTimer.captureTaskChannel = -1;
-            gTimer.captureTaskLeftMs = 0;
-        }
-        if (gTimer.recordTaskChannel != 4 && gTimer.recordTaskChannel != n) {
-            gTimer.recordTaskChannel = -1;
-            gTimer.recordTaskLeftMs = 0;
-        }
-        if (gTimer.alarmRecording) {
-            if (!gTimer.taskRecording)
-                stopRecording();
-            gTimer.alarmRecording = 0;
-        }
-        if (gTimer.taskRecording && gTimer.recordTaskChannel != 4 &&
-            gTimer.recordTaskChannel != n) {
+        if (applyChannelSwitch(n))
             stopRecording();
-            gTimer.taskRecording = 0;
-        }
     }
     bool startRecording() override {
         if (recordingNow || refuse)

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/bus.h"
+#include "app/live_config.h"
 #include "app/message_box.h"
 #include "app/messages.h"
 #include "app/settings.h"
@@ -141,11 +142,14 @@ class SimEngineFixture : public ::testing::Test {
     std::vector<MessageBoxRequest> messages_;
 };
 
-// Rewrites a string setting while engine threads may read it, as the settings dialog does.
+// Rewrites a string setting while engine threads may read it, as the settings dialog's "Ok"
+// does: a copy of the record with the new value, written back whole.
 template <std::size_t N>
-void storeSetting(char (&field)[N], const std::string& value) {
+void storeSetting(char (VidoraConfig::*field)[N], const std::string& value) {
+    VidoraConfig edited = loadConfig();
     for (std::size_t i = 0; i < N; ++i)
-        storeRelaxed(field[i], i < value.size() && i + 1 < N ? value[i] : '\0');
+        (edited.*field)[i] = i < value.size() && i + 1 < N ? value[i] : '\0';
+    storeConfig(edited);
 }
 
 // Files of a folder with a given extension, sorted by name.

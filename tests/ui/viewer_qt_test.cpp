@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -194,6 +195,24 @@ TEST_F(ViewerQtTest, TheSettingsDialogIsTheSettingsLibrarysOwnedByTheWindow) {
     EXPECT_EQ(title, "Vidora Setup");
     EXPECT_EQ(owner, window);
     EXPECT_EQ(std::memcmp(&before, &gConfig, sizeof gConfig), 0) << "cancelled: nothing changed";
+    EXPECT_EQ(takeCommands(), (std::vector<Command>{sent(ENG_SETTINGS_CHANGED)}));
+}
+
+TEST_F(ViewerQtTest, OkWritesTheEditedRecordBackOverTheLiveOne) {
+    start();
+    VidoraConfig expected = gConfig;
+    std::snprintf(expected.channelName[0], sizeof expected.channelName[0], "Front door");
+    whenShown([](QWidget* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>("5042");
+        ASSERT_NE(name, nullptr);
+        name->setText("Front door");
+        for (auto* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == "Ok")
+                button->click();
+    });
+    routeWindowMessage(main->handle(), WM_COMMAND, commandParam(ID_DISPLAY_CONFIG), 0);
+    EXPECT_STREQ(gConfig.channelName[0], "Front door");
+    EXPECT_EQ(std::memcmp(&expected, &gConfig, sizeof gConfig), 0) << "only the name changed";
     EXPECT_EQ(takeCommands(), (std::vector<Command>{sent(ENG_SETTINGS_CHANGED)}));
 }
 
