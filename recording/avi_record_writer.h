@@ -10,9 +10,10 @@
 // outermost first: the sink's consumer lock, the state lock, the queue lock. The writer thread
 // takes only the queue lock, so stop can wait for it while holding the state lock.
 //
-// File names are the local start time, "YYYYMMDDhhmmss.avi"; a file started in the same second
-// as an existing one gets "_01", "_02", ... before the extension, which still sorts after it and
-// before the next second (the folder limit deletes in name order).
+// File names are the local start time, "YYYYMMDDhhmmss.avi" (for a recording that begins with
+// pictures taken before it started, the time of its first picture); a file started in the same
+// second as an existing one gets "_01", "_02", ... before the extension, which still sorts after it
+// and before the next second (the folder limit deletes in name order).
 //
 // A file that cannot be created or written (the folder is missing, read-only, full, or was
 // removed while the file was open) is closed with what reached it, so it plays; the user is told
