@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/clock.h"
+
 namespace vidora {
 
 // Channels as the user sees them: 1 to 4.
@@ -54,6 +56,11 @@ class EventSink {
     // A recording or snapshot file was removed (by the folder limits, by the user in the
     // recordings window, or by anyone else, as the folder watchers see it).
     virtual void fileGone(EventTime at, const std::string& path) = 0;
+
+    // A watched record or picture folder changed (files came or went, by whoever): the log
+    // looks at the folders again, now and then, so that rows of files removed behind its back
+    // are marked gone. The folder watchers' threads call it.
+    virtual void foldersChanged(EventTime /*at*/) {}
 };
 
 // The sink used where no event log is attached (tests, tools): drops everything.
@@ -68,5 +75,15 @@ class NullEventSink final : public EventSink {
     void messageShown(EventTime, const std::string&, const std::string&) override {}
     void fileGone(EventTime, const std::string&) override {}
 };
+
+// The sink the program's producers report to. The program installs its event log before the
+// modules start and removes it (nullptr) after they stopped; until then, and in tests that
+// install none, reports go to a NullEventSink. The pointer is read and swapped atomically; the
+// installer keeps the sink alive while it is installed.
+EventSink& eventSink();
+void installEventSink(EventSink* sink);
+
+// Now on `clock`, in the event log's time (milliseconds since the epoch).
+EventTime eventTimeNow(Clock& clock = processClock());
 
 }  // namespace vidora

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/event_sink.h"
+
 namespace vidora {
 
 namespace {
@@ -110,6 +112,8 @@ bool onUiThread() {
 }
 
 int userMessageBox(const std::string& text, const std::string& caption, uint32_t type) {
+    // Every box the user is shown (or, without a screen, is told on standard error) is logged.
+    eventSink().messageShown(eventTimeNow(), caption, text);
     Dispatcher& d = dispatcher();
     auto pending = std::make_shared<Pending>();
     pending->request = MessageBoxRequest{text, caption, type};

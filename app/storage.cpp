@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <system_error>
 
+#include "app/event_sink.h"
 #include "app/live_config.h"
 #include "app/settings.h"
 #include "platform/relaxed.h"
@@ -77,6 +79,13 @@ uint32_t folderSizeMB(const char* folder) {
     return static_cast<uint32_t>(*total / 1048576u);
 }
 
+std::string deleteStoredFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0)
+        return std::strerror(errno);
+    eventSink().fileGone(eventTimeNow(), path);
+    return {};
+}
+
 DeleteResult deleteOldestFiles(const char* folder, uint32_t limitMB) {
     DeleteResult result;
     auto files = listFiles(nativeFolderPath(folder));
@@ -92,7 +101,7 @@ DeleteResult deleteOldestFiles(const char* folder, uint32_t limitMB) {
             break;
         if (size == 0)
             continue;
-        if (::unlink(path.c_str()) == 0)
+        if (deleteStoredFile(path).empty())
             result.totalBytes -= size;
     }
     return result;

@@ -30,6 +30,10 @@ struct DeleteResult {
     uint32_t totalMB() const { return static_cast<uint32_t>(totalBytes / 1048576u); }
 };
 
+// Removes one recording or snapshot file and tells the event log it is gone. Empty on success,
+// else the system's reason. The folder limits and the recordings window both delete through it.
+std::string deleteStoredFile(const std::string& path);
+
 // Deletes files of `folder`, in ascending byte order of their paths (oldest first for our
 // time-stamped names), until the total is at most limitMB megabytes. Files that cannot be
 // deleted are skipped. Sizes and the limit are 64-bit.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <sstream>
 
+#include "platform/le_bytes.h"
 #include "ui/bitmap24.h"
 #include "ui/program_icon.h"
 
@@ -1123,35 +1124,24 @@ std::vector<uint8_t> alarmWav() {
             static_cast<int16_t>(std::lround(std::clamp(v * 0.42 * tail, -1.0, 1.0) * 32767));
     }
     std::vector<uint8_t> out;
-    const auto put32 = [&out](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    const auto put16 = [&out](uint16_t v) {
-        out.push_back(static_cast<uint8_t>(v));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
-    const auto tag = [&out](const char* t) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(t[i]));
-    };
+    LeBytes b(out);
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
     out.reserve(44 + dataBytes);
-    tag("RIFF");
-    put32(36 + dataBytes);
-    tag("WAVE");
-    tag("fmt ");
-    put32(16);
-    put16(1);  // PCM
-    put16(1);  // mono
-    put32(kRate);
-    put32(kRate * 2);
-    put16(2);
-    put16(16);
-    tag("data");
-    put32(dataBytes);
+    b.u32(fourcc("RIFF"));
+    b.u32(36 + dataBytes);
+    b.u32(fourcc("WAVE"));
+    b.u32(fourcc("fmt "));
+    b.u32(16);
+    b.u16(1);  // PCM
+    b.u16(1);  // mono
+    b.u32(kRate);
+    b.u32(kRate * 2);
+    b.u16(2);
+    b.u16(16);
+    b.u32(fourcc("data"));
+    b.u32(dataBytes);
     for (int16_t s : samples)
-        put16(static_cast<uint16_t>(s));
+        b.u16(static_cast<uint16_t>(s));
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/alarm.h"
 
+#include <utility>
+
 #include "app/settings.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
@@ -47,10 +49,43 @@ bool AlarmSound::playing() const {
 AlarmPoll::AlarmPoll(StatusReader readStatus, AlarmSound& sound, Clock& clock)
     : readStatus_(std::move(readStatus)), sound_(sound), clock_(clock) {}
 
-void AlarmPoll::tick() {
-    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused))
+void AlarmPoll::track(Seen& seen, AlarmKind kind, bool reported, int channel) {
+    const uint32_t tick = clock_.tickCount();
+    if (seen.open &&
+        (seen.channel != channel || (!reported && tick - seen.lastTick >= kAlarmIndicationMs))) {
+        eventSink().alarmEnded(seen.lastAt, static_cast<EventChannel>(seen.channel + 1), kind);
+        seen.open = false;
+    }
+    if (!reported)
         return;
+    const EventTime at = eventTimeNow(clock_);
+    if (!seen.open) {
+        seen.open = true;
+        seen.channel = channel;
+        eventSink().alarmStarted(at, static_cast<EventChannel>(channel + 1), kind);
+    }
+    seen.lastTick = tick;
+    seen.lastAt = at;
+}
+
+void AlarmPoll::endAlarms() {
+    for (auto [seen, kind] :
+         {std::pair{&motionSeen_, AlarmKind::Motion}, {&soundSeen_, AlarmKind::Sound}}) {
+        if (seen->open)
+            eventSink().alarmEnded(seen->lastAt, static_cast<EventChannel>(seen->channel + 1),
+                                   kind);
+        seen->open = false;
+    }
+}
+
+void AlarmPoll::tick() {
+    if (!loadRelaxed(gState.liveViewOn) || loadRelaxed(gState.livePaused)) {
+        endAlarms();
+        return;
+    }
     const int channel = loadRelaxed(gState.currentChannel);
+    bool motionReported = false;
+    bool soundReported = false;
     if (channel >= 0 && channel <= 3) {
         const bool m = loadRelaxed(gConfig.motionAlarmChannel[channel]) != 0;
         const bool s = loadRelaxed(gConfig.soundAlarmChannel[channel]) != 0;
@@ -70,6 +105,8 @@ void AlarmPoll::tick() {
                 const bool motion = (*status & 0x10) == 0 && m && motionOn;
                 storeRelaxed(gState.soundAlarmActive, sound ? 1 : 0);
                 storeRelaxed(gState.motionAlarmActive, motion ? 1 : 0);
+                motionReported = motion;
+                soundReported = sound;
                 if (sound || motion) {
                     uint32_t tick = clock_.tickCount();
                     storeRelaxed(gState.lastAlarmTick, tick == 0 ? 1u : tick);  // 0 means none
@@ -89,6 +126,8 @@ void AlarmPoll::tick() {
             }
         }
     }
+    track(motionSeen_, AlarmKind::Motion, motionReported, channel);
+    track(soundSeen_, AlarmKind::Sound, soundReported, channel);
     sound_.update(clock_.tickCount());
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "app/event_sink.h"
 #include "platform/sound/sound_player.h"
 
 namespace vidora {
@@ -49,10 +50,26 @@ class AlarmPoll {
 
     AlarmPoll(StatusReader readStatus, AlarmSound& sound, Clock& clock);
     // One poll: while live and not paused, refreshes motionAlarmActive, soundAlarmActive,
-    // lastAlarmTick and the last motion and sound times, then the indication.
+    // lastAlarmTick and the last motion and sound times, then the indication. Tells the event
+    // log when an alarm begins and when it ends.
     void tick();
+    // Ends the alarms still seen (live view stopped). Not while tick() may run.
+    void endAlarms();
 
   private:
+    // One alarm as the event log sees it: from the first poll that reports it to the last one,
+    // ended once it was not reported for the indication's time (the receiver's status bit
+    // flickers within one alarm), on a channel switch or when live view stops.
+    struct Seen {
+        bool open = false;
+        int channel = 0;
+        uint32_t lastTick = 0;
+        EventTime lastAt = 0;
+    };
+    void track(Seen& seen, AlarmKind kind, bool reported, int channel);
+
+    Seen motionSeen_;
+    Seen soundSeen_;
     StatusReader readStatus_;
     AlarmSound& sound_;
     Clock& clock_;

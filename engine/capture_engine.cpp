@@ -101,11 +101,14 @@ CaptureEngine::CaptureEngine(EngineServices services)
         updatePreAlarm();
     });
     if (services_.folderWatchers) {
-        pictureWatcher_ = std::make_unique<FolderWatcher>(&gState.pictureFolderMB,
-                                                          loadRelaxedString(gConfig.pictureFolder));
-        recordWatcher_ = std::make_unique<FolderWatcher>(&gState.recordFolderMB,
-                                                         loadRelaxedString(gConfig.recordFolder),
-                                                         [this] { notify(NTF_RECORD_STATE); });
+        pictureWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.pictureFolderMB, loadRelaxedString(gConfig.pictureFolder),
+            [this] { eventSink().foldersChanged(eventTimeNow(clock_)); });
+        recordWatcher_ = std::make_unique<FolderWatcher>(
+            &gState.recordFolderMB, loadRelaxedString(gConfig.recordFolder), [this] {
+                eventSink().foldersChanged(eventTimeNow(clock_));
+                notify(NTF_RECORD_STATE);
+            });
         recordWatcher_->setGoneNotice([this] { recordingPort_->recordFolderGone(); });
         pictureWatcher_->start();
         recordWatcher_->start();
@@ -192,6 +195,7 @@ bool CaptureEngine::buildGraph(int device) {
     if (graph_)
         return true;
     if (!enumerated_ || device < 0 || static_cast<std::size_t>(device) >= devices_.size()) {
+        tellReceiver(ReceiverEvent::NotFound);
         showMessage(kNoReceiverText, "");
         return false;
     }
@@ -244,6 +248,7 @@ bool CaptureEngine::buildGraph(int device) {
     videoTransfer_.setWindow(window);
     refreshClientSize();
     graphBuilt_ = true;
+    tellReceiver(ReceiverEvent::Connected);
     positionLive();
     paint();
     readAndApplyAdjustments();
@@ -315,6 +320,9 @@ void CaptureEngine::handleGraphEvents() {
     }
     if (!lost)
         return;
+    tellReceiver(ReceiverEvent::Unplugged);
+    // The recording that stops with live view ends because the receiver went.
+    recordingPort_->setRecordingEnd(RecordingEnd::Unplugged);
     stopLive();
     teardownGraph();
     showMessage(kReceiverUnpluggedText, "");
@@ -420,6 +428,7 @@ void CaptureEngine::stopLive() {
     const auto pump = waitPump();
     receiver_.waitSelectThreadsEnded(kThreadWaitStep, pump);
     alarmThread_.waitEnded(kThreadWaitStep, pump);
+    alarmPoll_.endAlarms();
     schedule_->waitSupervisorEnded(pump);
 }
 
@@ -490,17 +499,25 @@ void CaptureEngine::clickSelect(int x, int y) {
 // ---------------------------------------------------------------------------------------------
 // Recording
 
-int CaptureEngine::startRecording(RecordingCause cause) {
+void CaptureEngine::tellReceiver(ReceiverEvent what) {
+    if (receiverTold_.exchange(static_cast<int32_t>(what)) != static_cast<int32_t>(what))
+        eventSink().receiver(eventTimeNow(clock_), what);
+}
+
+int CaptureEngine::startRecording(CaptureReason reason) {
     {
         PumpingLock lock(recordingLock_);
         if (!live_ || recording_)
             return -1;
+        recordedReason_ = reason;
+        recordingPort_->setRecordingCause(reason);
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
-        const int started = cause == RecordingCause::Alarm ? recordingPort_->startAlarmRecording()
-                                                           : recordingPort_->startRecording();
-        if (started < 0) {
+        const Result started = reason == CaptureReason::Alarm
+                                   ? recordingPort_->startAlarmRecording()
+                                   : recordingPort_->startRecording();
+        if (!started.ok()) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
             return -1;
@@ -624,12 +641,18 @@ void CaptureEngine::settingsChanged() {
     }
     if (formatChanged) {
         const bool wasRecording = recording_;
-        if (wasRecording)
+        CaptureReason reason = CaptureReason::Manual;
+        if (wasRecording) {
+            {
+                PumpingLock lock(recordingLock_);
+                reason = recordedReason_;
+            }
             stopRecording();
+        }
         videoTransfer_.passFormat();
         audioTransfer_.passFormat();
         if (wasRecording)
-            startRecording();
+            startRecording(reason);
     }
     // What was kept was taken with the settings before; the plan takes the new ones.
     {
@@ -644,10 +667,16 @@ void CaptureEngine::snapshot() {
         services_.messageBox(box->text, box->caption, box->type);
 }
 
-PictureWriteResult CaptureEngine::takeSnapshot() {
+PictureWriteResult CaptureEngine::takeSnapshot(CaptureReason reason) {
     if (!graphBuilt_)
         return {};
-    return recordingPort_->takeSnapshot(videoTransfer_);
+    const int channel = current_;
+    PictureWriteResult result = recordingPort_->takeSnapshot(videoTransfer_);
+    if (result && !result.path.empty()) {
+        eventSink().snapshotTaken(eventTimeNow(clock_), result.path,
+                                  static_cast<EventChannel>(channel + 1), reason);
+    }
+    return result;
 }
 
 StoredPicture CaptureEngine::makeStoredPicture(int sizeKind) {

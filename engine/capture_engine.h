@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/event_sink.h"
 #include "engine/alarm.h"
 #include "engine/audio_transfer.h"
 #include "engine/auto_cycle.h"
@@ -72,9 +73,6 @@ struct EngineServices {
     std::string alarmSoundPath = kAlarmSoundPath;
 };
 
-// Why a recording starts: an alarm's recording begins with the seconds kept before the alarm.
-enum class RecordingCause { Plain, Alarm };
-
 // What the monitor panel paints, read under the display lock.
 struct DisplayView {
     int32_t layoutMode = 0;
@@ -122,12 +120,14 @@ class CaptureEngine {
     void holdingChannel(const std::function<void()>& work);
     void clickSelect(int x, int y);
 
-    // Any thread. startRecording returns 0 when recording runs.
-    int startRecording(RecordingCause cause = RecordingCause::Plain);
+    // Any thread. startRecording returns 0 when recording runs; the reason goes into the event
+    // log with each of the recording's files.
+    int startRecording(CaptureReason reason = CaptureReason::Manual);
     void stopRecording();
     // Any thread: a picture now, written under an automatic name. Tells the user only of the
-    // picture folder's limit; a file that cannot be written is left to the caller.
-    PictureWriteResult takeSnapshot();
+    // picture folder's limit; a file that cannot be written is left to the caller. A written
+    // picture is reported to the event log with its reason.
+    PictureWriteResult takeSnapshot(CaptureReason reason = CaptureReason::Manual);
 
     // UI thread.
     void startAutoCycle();
@@ -226,6 +226,10 @@ class CaptureEngine {
     // recordImageSize and recordFps at the last recording start (recording lock).
     int32_t recordedImageSize_ = 0;
     int32_t recordedFps_ = 0;
+    CaptureReason recordedReason_ = CaptureReason::Manual;  // recording lock
+    // The receiver's state as last told to the event log (0: not told yet), so that rebuilding
+    // the graph for a new video standard is not a new connection.
+    std::atomic<int32_t> receiverTold_{0};
     std::atomic<uint32_t> preAlarmSeconds_{0};  // the preference, refreshed by its listener
     int preferencesListener_ = 0;
 
@@ -234,6 +238,8 @@ class CaptureEngine {
 
     std::unique_ptr<FolderWatcher> pictureWatcher_;
     std::unique_ptr<FolderWatcher> recordWatcher_;
+
+    void tellReceiver(ReceiverEvent what);
 
     WorkerThread alarmThread_{"alarm-poll"};
     WorkerThread autoCycleThread_{"auto-cycle"};

@@ -65,13 +65,20 @@ void RecordingBridge::detachWriter() {
     writer_.stop();
 }
 
-int RecordingBridge::startRecording() {
+void RecordingBridge::setRecordingCause(CaptureReason reason) {
+    writer_.setCause(reason);
+}
+
+void RecordingBridge::setRecordingEnd(RecordingEnd how) {
+    writer_.setEnding(how);
+}
+
+Result RecordingBridge::startRecording() {
     encoder_.start();
-    if (writer_.start() < 0) {
+    Result started = writer_.start();
+    if (!started.ok())
         encoder_.stop();
-        return -1;
-    }
-    return 1;
+    return started;
 }
 
 void RecordingBridge::stopRecording() {
@@ -80,14 +87,13 @@ void RecordingBridge::stopRecording() {
     writer_.stop();
 }
 
-int RecordingBridge::startAlarmRecording() {
+Result RecordingBridge::startAlarmRecording() {
     const std::optional<uint32_t> first = encoder_.startFromRing();
     const uint32_t backdate = first ? clock_.multimediaTime() - *first : 0;
-    if (writer_.start(backdate) < 0) {
+    Result started = writer_.start(backdate);
+    if (!started.ok())
         encoder_.stop();
-        return -1;
-    }
-    return 1;
+    return started;
 }
 
 void RecordingBridge::setPreAlarm(const PreAlarmPlan& plan) {

@@ -38,9 +38,11 @@ class RecordingBridge final : public RecordingPort {
     void setWriterSettings(const std::string& recordFolder, uint64_t maxFileBytes) override;
     void attachWriter() override;
     void detachWriter() override;
-    int startRecording() override;
+    void setRecordingCause(CaptureReason reason) override;
+    void setRecordingEnd(RecordingEnd how) override;
+    Result startRecording() override;
     void stopRecording() override;
-    int startAlarmRecording() override;
+    Result startAlarmRecording() override;
     void setPreAlarm(const PreAlarmPlan& plan) override;
     void clearPreAlarm() override;
     bool keepingPreAlarm() override { return encoder_.isBuffering(); }

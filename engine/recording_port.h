@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "app/event_sink.h"
+#include "platform/result.h"
 #include "recording/snapshot.h"
 #include "recording/stream_format.h"
 
@@ -48,14 +50,19 @@ class RecordingPort {
     // Live start hands the writer to the encoder; the graph teardown takes it back.
     virtual void attachWriter() {}
     virtual void detachWriter() {}
-    // Starts the encoder, then the writer: 1 when recording runs, -1 when the writer refused
-    // (it has shown its message; the encoder is stopped again).
-    virtual int startRecording() { return 1; }
+    // Why the next recording runs (each of its files is logged with it). Before startRecording.
+    virtual void setRecordingCause(CaptureReason /*reason*/) {}
+    // How the running recording's file ends when it is next stopped (the receiver went away);
+    // files otherwise end as closed, cut by size or failed, as the writer sees them.
+    virtual void setRecordingEnd(RecordingEnd /*how*/) {}
+    // Starts the encoder, then the writer: success when recording runs, the writer's failure
+    // when it refused (it has shown its message; the encoder is stopped again).
+    virtual Result startRecording() { return Result::success(); }
     // Stops the encoder, then the writer.
     virtual void stopRecording() {}
     // A recording for an alarm: like startRecording, but it begins with the pictures and sound
     // kept before the alarm (when any are), and its first file is named by its first picture.
-    virtual int startAlarmRecording() { return startRecording(); }
+    virtual Result startAlarmRecording() { return startRecording(); }
     // Keeps the last plan.seconds of the live channel encoded while no recording runs, or stops
     // keeping them (seconds 0). The same plan again changes nothing.
     virtual void setPreAlarm(const PreAlarmPlan& /*plan*/) {}

@@ -29,16 +29,23 @@
 #include "app/preferences.h"
 #include "app/qt/password_dialog.h"
 #include "app/settings.h"
+#include "app/storage.h"
+#include "events/program_catalog.h"
 #include "platform/instance_guard.h"
 #include "platform/log/log.h"
 #include "programs/command_line.h"
 #include "programs/demo_controls.h"
 #include "programs/diagnostics.h"
 #include "programs/modules.h"
+#include "programs/program_events.h"
+#include "recording/relaxed_string.h"
+#include "review/folder_catalog.h"
+#include "review/recordings_window.h"
 #include "ui/qt_host.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_window.h"
 #include "ui/ui_module.h"
+#include "ui/ui_services.h"
 
 namespace vidora {
 
@@ -299,7 +306,9 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         userMessageBox("Another instance of this application is running.      ", "Vidora",
                        MB_OK | MB_ICONWARNING);
     };
-    services.loadSettings = [hooks] {
+    // The event log lives until the modules (every thread that reports to it) have stopped.
+    std::optional<ProgramEvents> events;
+    services.loadSettings = [hooks, &events] {
         loadSettings();
         // vidora.ini beside the settings file; a file that cannot be read leaves the defaults.
         const auto ini = std::filesystem::current_path() / kPreferencesFileName;
@@ -307,11 +316,33 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
             qCWarning(log::app) << "preferences" << ini.c_str() << "not read:" << failure.c_str();
         if (hooks && hooks->afterSettingsLoaded)
             hooks->afterSettingsLoaded();
+        events.emplace();
     };
     services.saveSettings = [] { saveSettings(); };
     services.freeTaskList = [] { freeTaskList(); };
     services.askPassword = [] { return askStartupPassword(); };
     services.obtainUi = []() -> UiPartner* { return &UiModule::obtain(); };
+
+    // The recordings window reads the event log's catalog; when the log could not be opened,
+    // it reads the record and snapshot folders the settings name now, each time it opens (it
+    // holds the catalog while it is open).
+    std::unique_ptr<Catalog> folderCatalog;
+    UiServices uiServices;
+    uiServices.showRecordings = [&folderCatalog, &host](WindowHandle owner) {
+        Catalog* catalog = installedCatalog();
+        if (!catalog) {
+            if (!folderCatalog || !recordingsWindowOpen())
+                folderCatalog = std::make_unique<FolderCatalog>(
+                    nativeFolderPath(loadRelaxedString(gConfig.recordFolder).c_str()),
+                    nativeFolderPath(loadRelaxedString(gConfig.pictureFolder).c_str()));
+            catalog = folderCatalog.get();
+        }
+        RecordingsWindowOptions options;
+        // "Show in folder" opens folders as the Files button does.
+        options.openFolder = [](const std::string& folder) { exploreFolder(folder); };
+        showRecordingsWindow(*catalog, host.widget(owner), std::move(options));
+    };
+    setUiServices(std::move(uiServices));
 
     {
         ViewerApp viewer(std::move(services));
@@ -327,6 +358,8 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         }
         // The modules (and with them every thread that reaches the windows) go first.
     }
+    closeRecordingsWindow();
+    setUiServices({});
     UiModule::obtain().teardown();
     UiModule::release();
     return leave(quitTimer && quitTimer->screenshotFailed() ? 1 : 0);

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
+#include "platform/le_bytes.h"
 #include "recording/disk_faults.h"
 
 namespace vidora {
@@ -20,36 +20,6 @@ constexpr uint32_t kAviifKeyFrame = 0x10;
 constexpr uint64_t kMoviFourccOffset = AviFile::kMoviListOffset + 8;
 constexpr uint64_t kFirstChunkOffset = AviFile::kMoviListOffset + 12;
 
-// Little-endian writer into a byte vector.
-class Bytes {
-  public:
-    explicit Bytes(std::vector<uint8_t>& out) : out_(out) {}
-    void u8(uint8_t v) { out_.push_back(v); }
-    void u16(uint16_t v) {
-        u8(static_cast<uint8_t>(v));
-        u8(static_cast<uint8_t>(v >> 8));
-    }
-    void u32(uint32_t v) {
-        u16(static_cast<uint16_t>(v));
-        u16(static_cast<uint16_t>(v >> 16));
-    }
-    void bytes(const uint8_t* p, std::size_t n) { out_.insert(out_.end(), p, p + n); }
-    std::size_t size() const { return out_.size(); }
-    // Reserves a 32-bit size field to fill in later.
-    std::size_t placeholder() {
-        std::size_t at = out_.size();
-        u32(0);
-        return at;
-    }
-    void patch(std::size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out_[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-
-  private:
-    std::vector<uint8_t>& out_;
-};
-
 uint32_t chunkIdFor(int stream, uint32_t type) {
     char id[5] = {static_cast<char>('0' + stream / 10), static_cast<char>('0' + stream % 10), 'x',
                   'x', 0};
@@ -60,10 +30,7 @@ uint32_t chunkIdFor(int stream, uint32_t type) {
         id[2] = 'w';
         id[3] = 'b';
     }
-    return static_cast<uint32_t>(static_cast<uint8_t>(id[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[3])) << 24;
+    return fourcc(id);
 }
 
 }  // namespace
@@ -158,8 +125,8 @@ bool AviFile::writeSample(int stream, uint64_t position, const void* data, uint3
         return false;
 
     uint8_t head[8];
-    std::memcpy(head, &s.chunkId, 4);
-    std::memcpy(head + 4, &bytes, 4);
+    putLe32(head, s.chunkId);
+    putLe32(head + 4, bytes);
     static const uint8_t kPad = 0;
     const uint64_t at = end_;
 
@@ -285,7 +252,7 @@ bool AviFile::reachable() {
 bool AviFile::writeIndex() {
     std::vector<uint8_t> idx;
     idx.reserve(8 + 16 * index_.size());
-    Bytes b(idx);
+    LeBytes b(idx);
     b.u32(fourcc("idx1"));
     b.u32(static_cast<uint32_t>(16 * index_.size()));
     for (const IndexEntry& e : index_) {
@@ -357,7 +324,7 @@ void AviFile::discard() {
 std::vector<uint8_t> AviFile::buildHeader(bool withIndex) const {
     std::vector<uint8_t> out;
     out.reserve(kFirstChunkOffset);
-    Bytes b(out);
+    LeBytes b(out);
 
     const uint64_t fileSize = end_ + (withIndex ? 8 + 16 * uint64_t{index_.size()} : 0);
     b.u32(fourcc("RIFF"));
@@ -365,7 +332,7 @@ std::vector<uint8_t> AviFile::buildHeader(bool withIndex) const {
     b.u32(fourcc("AVI "));
 
     b.u32(fourcc("LIST"));
-    std::size_t hdrlSize = b.placeholder();
+    std::size_t hdrlSize = b.placeholder32();
     b.u32(fourcc("hdrl"));
 
     // Main header: timing and size from the first video stream.
@@ -398,7 +365,7 @@ std::vector<uint8_t> AviFile::buildHeader(bool withIndex) const {
 
     for (const Stream& s : streams_) {
         b.u32(fourcc("LIST"));
-        std::size_t strlSize = b.placeholder();
+        std::size_t strlSize = b.placeholder32();
         b.u32(fourcc("strl"));
         b.u32(fourcc("strh"));
         b.u32(56);
@@ -419,12 +386,12 @@ std::vector<uint8_t> AviFile::buildHeader(bool withIndex) const {
             b.u16(static_cast<uint16_t>(v));
         b.u32(fourcc("strf"));
         b.u32(static_cast<uint32_t>(s.format.size()));
-        b.bytes(s.format.data(), s.format.size());
+        b.bytes(s.format);
         if (s.format.size() & 1u)
             b.u8(0);
-        b.patch(strlSize, static_cast<uint32_t>(b.size() - strlSize - 4));
+        b.patch32(strlSize, static_cast<uint32_t>(b.size() - strlSize - 4));
     }
-    b.patch(hdrlSize, static_cast<uint32_t>(b.size() - hdrlSize - 4));
+    b.patch32(hdrlSize, static_cast<uint32_t>(b.size() - hdrlSize - 4));
 
     // Filler up to 'movi'.
     b.u32(fourcc("JUNK"));

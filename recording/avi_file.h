@@ -19,16 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/le_bytes.h"
+
 namespace vidora {
 
 class DiskFaults;
-
-inline constexpr uint32_t fourcc(const char (&s)[5]) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
-}
 
 // The fields of an AVI stream header that a caller chooses; lengths and buffer sizes are kept
 // by the file.

@@ -11,6 +11,7 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "platform/le_bytes.h"
 #include "platform/log/log.h"
 #include "platform/relaxed.h"
 #include "recording/disk_faults.h"
@@ -23,15 +24,6 @@ constexpr uint64_t kMiB = 1048576;
 
 uint64_t recordLimitBytes() {
     return uint64_t{loadRelaxed(gConfig.recordLimitMB)} * kMiB;
-}
-
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, static_cast<uint16_t>(v));
-    put16(p + 2, static_cast<uint16_t>(v >> 16));
 }
 
 // The folder as the user is told it: absolute, without a trailing separator.
@@ -102,26 +94,45 @@ ConsumerState AviRecordWriter::state() {
 }
 
 void AviRecordWriter::queuePacket(PacketCopy item, bool video) {
-    std::lock_guard lock(queueLock_);
-    const RecordPacket& p = item.packet;
-    bool drop = endedAtLimit_.load(std::memory_order_relaxed) ||
-                queuedBytes_ + p.length > kMaxQueuedBytes ||
-                (video && videoGap_ && !p.isKeyFrame());
-    if (drop) {
-        if (video)
-            videoGap_ = true;
-        dropped_.fetch_add(1, std::memory_order_relaxed);
-        return;
+    {
+        std::lock_guard lock(queueLock_);
+        const RecordPacket& p = item.packet;
+        bool drop = endedAtLimit_.load(std::memory_order_relaxed) ||
+                    queuedBytes_ + p.length > kMaxQueuedBytes ||
+                    (video && videoGap_ && !p.isKeyFrame());
+        if (drop) {
+            if (video)
+                videoGap_ = true;
+            dropped_.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
+        if (video && p.isKeyFrame())
+            videoGap_ = false;
+        queuedBytes_ += p.length;
+        queue_.push_back(std::move(item));
     }
-    if (video && p.isKeyFrame())
-        videoGap_ = false;
-    queuedBytes_ += p.length;
-    queue_.push_back(std::move(item));
+    // The packet went in under the lock, so the writer either sees it before it sleeps or is
+    // woken here; the streaming thread itself never waits for the writer.
+    workArrived_.notify_one();
 }
 
 std::size_t AviRecordWriter::queuedPackets() {
     std::lock_guard lock(queueLock_);
     return queue_.size();
+}
+
+bool AviRecordWriter::waitUntilWritten(std::chrono::milliseconds limit) {
+    std::unique_lock lock(queueLock_);
+    return written_.wait_for(lock, limit,
+                             [this] { return (queue_.empty() && !handling_) || !thread_.alive(); });
+}
+
+void AviRecordWriter::folderGone() {
+    {
+        std::lock_guard lock(queueLock_);
+        recheckFile_.store(true, std::memory_order_relaxed);
+    }
+    workArrived_.notify_one();
 }
 
 std::size_t AviRecordWriter::discardQueue() {
@@ -132,6 +143,7 @@ std::size_t AviRecordWriter::discardQueue() {
         queuedBytes_ = 0;
         videoGap_ = false;
     }
+    written_.notify_all();
     return old.size();  // the buffers are freed here, outside the lock
 }
 
@@ -151,13 +163,13 @@ void AviRecordWriter::setStallNotice(std::function<void()> notice) {
     stallNotice_ = std::move(notice);
 }
 
-int AviRecordWriter::start(uint32_t backdateMs) {
+Result AviRecordWriter::start(uint32_t backdateMs) {
     std::optional<MessageBoxRequest> message;
-    int result = 1;
+    Result result;
     {
         std::lock_guard lock(stateLock_);
         if (thread_.alive())
-            return 1;  // already recording
+            return Result::success();  // already recording
         const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
         std::optional<uint64_t> base;
         if (limitMB != 0 && loadRelaxed(gState.recordFolderMB) >= limitMB) {
@@ -166,27 +178,30 @@ int AviRecordWriter::start(uint32_t backdateMs) {
                 std::snprintf(text, sizeof text,
                               "Total size of record files have exceeded the limit(%uMB).", limitMB);
                 message = MessageBoxRequest{text, "Vidora", MB_OK | MB_ICONINFORMATION};
-                result = -1;
+                result = Failure{text};
             } else {
                 DeleteResult deleted = deleteOldestFiles(folder_.c_str(), limitMB);
                 // No room was made (the folder cannot be listed, or what is left still fills
                 // the limit): refuse without a message.
                 if (!deleted.listed || deleted.totalBytes >= recordLimitBytes()) {
-                    qCWarning(log::recording)
-                        << "no room for a recording in" << folder_.c_str()
-                        << (deleted.listed ? "(the limit is still reached)" : "(not listed)");
+                    Failure noRoom{
+                        "no room for a recording in " + folder_ +
+                        (deleted.listed ? " (the limit is still reached)" : " (not listed)")};
+                    qCWarning(log::recording) << noRoom.reason.c_str();
                     if (deleted.listed)
                         storeRelaxed(gState.recordFolderMB, deleted.totalMB());
-                    return -1;
+                    return noRoom;
                 }
                 storeRelaxed(gState.recordFolderMB, deleted.totalMB());
                 base = deleted.totalBytes;
             }
         }
-        if (result == 1) {
+        if (result.ok()) {
             runFolder_ = folder_;
             shownFolder_ = shownFolder(runFolder_);
             runStallNotice_ = stallNotice_;
+            runCause_ = static_cast<CaptureReason>(cause_.load());
+            ending_.store(static_cast<int32_t>(RecordingEnd::Closed));
             folderBaseBytes_ = base ? *base : folderSizeBytes(runFolder_).value_or(0);
             picturesWritten_ = 0;
             samplesWritten_ = 0;
@@ -201,8 +216,9 @@ int AviRecordWriter::start(uint32_t backdateMs) {
             {
                 std::lock_guard queueLock(queueLock_);
                 videoGap_ = false;
+                stopRequested_ = false;
             }
-            thread_.start([this](WorkerThread& self) { threadBody(self); });
+            thread_.start([this](WorkerThread&) { threadBody(); });
         }
     }
     // Shown after the lock is released: the box waits for the user-interface thread, which may
@@ -212,35 +228,48 @@ int AviRecordWriter::start(uint32_t backdateMs) {
     return result;
 }
 
-int AviRecordWriter::stop() {
+void AviRecordWriter::stop() {
     std::lock_guard lock(stateLock_);
     stopLocked();
-    return 1;
 }
 
 void AviRecordWriter::stopLocked() {
+    {
+        std::lock_guard lock(queueLock_);
+        stopRequested_ = true;
+    }
+    workArrived_.notify_one();
     thread_.stop(std::chrono::milliseconds(5));
+    // Whoever waits for the queue to be written stops waiting too: no thread is left to write it.
+    written_.notify_all();
 }
 
 // --- writer thread -------------------------------------------------------------------------
 
-void AviRecordWriter::threadBody(WorkerThread& self) {
-    for (;;) {
-        // Read before looking at the queue: after stop, everything queued until then is
-        // written out before the thread ends.
-        const bool stopping = !self.running();
-        Step step = tick();
-        if (step == Step::Handled)
-            continue;
-        if (step == Step::EndThread || stopping)
+void AviRecordWriter::threadBody() {
+    while (waitForWork()) {
+        if (tick() == Step::EndThread)
             break;
-        self.sleepFor(std::chrono::milliseconds(5));
     }
-    if (int error = closeFile())
+    if (int error = closeFile(static_cast<RecordingEnd>(ending_.load())))
         report(error);
     setStalled(false);
     if (endedAtLimit())
         dropped_.fetch_add(discardQueue(), std::memory_order_relaxed);
+    {
+        std::lock_guard lock(queueLock_);
+        handling_ = false;
+    }
+    written_.notify_all();
+}
+
+bool AviRecordWriter::waitForWork() {
+    std::unique_lock lock(queueLock_);
+    workArrived_.wait(lock, [this] {
+        return !queue_.empty() || stopRequested_ || recheckFile_.load(std::memory_order_relaxed);
+    });
+    // After stop, everything queued until then is written out before the thread ends.
+    return !queue_.empty() || !stopRequested_;
 }
 
 AviRecordWriter::Step AviRecordWriter::tick() {
@@ -260,8 +289,18 @@ AviRecordWriter::Step AviRecordWriter::tick() {
         queuedBytes_ -= item.packet.length;
         fileVideoFormat_ = videoFormat_;
         fileAudioFormat_ = audioFormat_;
+        handling_ = true;
     }
-    return handle(item) ? Step::Handled : Step::EndThread;
+    const bool goOn = handle(item);
+    bool allWritten = false;
+    {
+        std::lock_guard lock(queueLock_);
+        handling_ = false;
+        allWritten = queue_.empty();
+    }
+    if (allWritten)
+        written_.notify_all();
+    return goOn ? Step::Handled : Step::EndThread;
 }
 
 bool AviRecordWriter::handle(PacketCopy& item) {
@@ -286,7 +325,7 @@ bool AviRecordWriter::handle(PacketCopy& item) {
 
     if (cut) {
         const uint64_t closedBytes = file_.isOpen() ? file_.projectedSize() : 0;
-        if (int error = closeFile())
+        if (int error = closeFile(RecordingEnd::CutBySize))
             report(error);
         if (overLimit()) {
             const uint32_t limitMB = loadRelaxed(gConfig.recordLimitMB);
@@ -400,13 +439,13 @@ bool AviRecordWriter::writeAudio(const RecordPacket& packet) {
         info.sampleSize = bytesPerSample;
         // WAVEFORMATEX: the recorded sound is mono PCM.
         uint8_t wave[18] = {};
-        put16(wave + 0, 1);                                       // PCM
-        put16(wave + 2, 1);                                       // channels
-        put32(wave + 4, f.rate);                                  // samples per second
-        put32(wave + 8, uint32_t{f.rate} * bytesPerSample);       // average bytes per second
-        put16(wave + 12, static_cast<uint16_t>(bytesPerSample));  // block alignment
-        put16(wave + 14, static_cast<uint16_t>(bits));
-        put16(wave + 16, 0);
+        putLe16(wave + 0, 1);                                       // PCM
+        putLe16(wave + 2, 1);                                       // channels
+        putLe32(wave + 4, f.rate);                                  // samples per second
+        putLe32(wave + 8, uint32_t{f.rate} * bytesPerSample);       // average bytes per second
+        putLe16(wave + 12, static_cast<uint16_t>(bytesPerSample));  // block alignment
+        putLe16(wave + 14, static_cast<uint16_t>(bits));
+        putLe16(wave + 16, 0);
         int stream = file_.createStream(info);
         if (stream < 0)
             return false;
@@ -458,12 +497,12 @@ bool AviRecordWriter::openFile() {
     info.frame[2] = static_cast<int16_t>(f.width);
     info.frame[3] = static_cast<int16_t>(f.height);
     uint8_t bitmap[40] = {};
-    put32(bitmap + 0, 40);
-    put32(bitmap + 4, f.width);
-    put32(bitmap + 8, f.height);
-    put16(bitmap + 12, 1);   // planes
-    put16(bitmap + 14, 12);  // bits per pixel
-    put32(bitmap + 16, fourcc("MP4S"));
+    putLe32(bitmap + 0, 40);
+    putLe32(bitmap + 4, f.width);
+    putLe32(bitmap + 8, f.height);
+    putLe16(bitmap + 12, 1);   // planes
+    putLe16(bitmap + 14, 12);  // bits per pixel
+    putLe32(bitmap + 16, fourcc("MP4S"));
     videoStream_ = file_.createStream(info);
     if (videoStream_ < 0 || !file_.setFormat(videoStream_, bitmap, sizeof bitmap)) {
         file_.discard();
@@ -471,12 +510,16 @@ bool AviRecordWriter::openFile() {
         return false;
     }
     audioStream_ = -1;
+    eventSink().recordingStarted(eventTimeNow(clock_), path,
+                                 static_cast<EventChannel>(loadRelaxed(gState.currentChannel) + 1),
+                                 runCause_);
     return true;
 }
 
-int AviRecordWriter::closeFile() {
+int AviRecordWriter::closeFile(RecordingEnd how) {
     if (!file_.isOpen())
         return 0;
+    const std::string path = file_.path();
     // What the file holds, which after a failed write may be less than what was handed to it.
     const uint64_t pictures = file_.streamLength(videoStream_);
     const uint64_t samples = file_.streamLength(audioStream_);
@@ -495,11 +538,13 @@ int AviRecordWriter::closeFile() {
         file_.discard();  // a failed start: no picture reached it
         videoStream_ = -1;
         audioStream_ = -1;
+        eventSink().fileGone(eventTimeNow(clock_), path);
         return 0;
     }
     const bool closed = file_.close();
     videoStream_ = -1;
     audioStream_ = -1;
+    eventSink().recordingEnded(eventTimeNow(clock_), path, how);
     if (closed)
         return 0;
     return file_.lastError() != 0 ? file_.lastError() : EIO;
@@ -511,7 +556,8 @@ int AviRecordWriter::closeFile() {
 void AviRecordWriter::writeFailed(int error) {
     if (error == 0)
         error = EIO;
-    closeFile();  // its own failure adds nothing: the disk is full, or the folder gone
+    closeFile(RecordingEnd::Failed);  // its own failure adds nothing: the disk is full, or the
+                                      // folder gone
     picturesWritten_ = 0;
     samplesWritten_ = 0;
     bytesTaken_ = 0;

@@ -8,7 +8,9 @@
 // Owned by the engine. The consumer operations run on the streaming threads (under the sink's
 // consumer lock); start, stop, setMaxFileSize and setFolder on the engine's threads. Locks,
 // outermost first: the sink's consumer lock, the state lock, the queue lock. The writer thread
-// takes only the queue lock, so stop can wait for it while holding the state lock.
+// takes only the queue lock, so stop can wait for it while holding the state lock. The thread
+// sleeps on the queue's condition until a packet arrives, stop is asked for or a watched folder
+// goes away; the streaming threads never wait on it (a full queue drops and counts instead).
 //
 // File names are the local start time, "YYYYMMDDhhmmss.avi" (for a recording that begins with
 // pictures taken before it started, the time of its first picture); a file started in the same
@@ -21,14 +23,18 @@
 // until a key frame can be written again, which starts a new file named by that moment, so no
 // file hides a gap in time. Meanwhile stalled() is set.
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 
+#include "app/event_sink.h"
 #include "app/message_poster.h"
 #include "platform/clock.h"
+#include "platform/result.h"
 #include "platform/worker_thread.h"
 #include "recording/avi_file.h"
 #include "recording/record_consumer.h"
@@ -59,17 +65,24 @@ class AviRecordWriter final : public RecordConsumer {
     void queueAudioPacket(PacketCopy packet) override;
     ConsumerState state() override;
 
+    // Why the next recording runs, for the event log (set before start).
+    void setCause(CaptureReason reason) { cause_.store(static_cast<int32_t>(reason)); }
+    // How the running recording's file ends at the next stop (the receiver went away); start
+    // resets it to closed.
+    void setEnding(RecordingEnd how) { ending_.store(static_cast<int32_t>(how)); }
+
     // The engine sets recordFileMB x 1 MiB before every start; 0 leaves only the AVI limit.
     void setMaxFileSize(uint64_t bytes);
     // Folder for the following recordings (a stored path may use backslashes).
     void setFolder(const std::string& folder);
-    // 1 on success; -1 when the record folder's limit forbids recording (with policy 2 the user
-    // is told "Total size of record files have exceeded the limit(%uMB).").
+    // Success when the recording runs (or already ran); a failure when the record folder's
+    // limit forbids recording (with policy 2 the user is told "Total size of record files have
+    // exceeded the limit(%uMB).", which is then also the failure's reason).
     // `backdateMs`: the recording's first picture was taken that long ago (it begins with the
     // pictures kept before an alarm), and its first file is named by that moment.
-    int start(uint32_t backdateMs = 0);
-    // Writes out what is queued, closes the file and ends the thread. Returns 1.
-    int stop();
+    Result start(uint32_t backdateMs = 0);
+    // Writes out what is queued, closes the file and ends the thread.
+    void stop();
 
     // The running recording is not being written: its file could not be created or written.
     // It goes on by itself at the first key frame that can be written again.
@@ -78,7 +91,7 @@ class AviRecordWriter final : public RecordConsumer {
     void setStallNotice(std::function<void()> notice);
     // A watched folder went away (any thread): the writer thread checks at once that its file is
     // still where it was created, and treats it as a failed write when it is not.
-    void folderGone() { recheckFile_.store(true, std::memory_order_relaxed); }
+    void folderGone();
 
     // Packets dropped because the thread had ended at the folder limit, the queue was full or the
     // file could not be written.
@@ -87,17 +100,24 @@ class AviRecordWriter final : public RecordConsumer {
     bool endedAtLimit() const { return endedAtLimit_.load(std::memory_order_acquire); }
     bool threadRunning() const { return thread_.alive(); }
     std::size_t queuedPackets();
+    // Waits up to `limit` until the writer thread has handled every packet queued so far (or
+    // has ended); false when time ran out. For tests and tools that read the file next.
+    bool waitUntilWritten(std::chrono::milliseconds limit);
 
   private:
     enum class Step { Idle, Handled, EndThread };
 
-    void threadBody(WorkerThread& self);
+    void threadBody();
+    // Sleeps until there is something to do; false when stop was asked for and all is written.
+    bool waitForWork();
     Step tick();
     bool handle(PacketCopy& item);                // false: the thread must end
     bool writeVideo(const RecordPacket& packet);  // false: the packet is not in the file
     bool writeAudio(const RecordPacket& packet);
     bool openFile();
-    int closeFile();  // 0, or the error that kept something from reaching the file
+    // 0, or the error that kept something from reaching the file. Tells the event log how the
+    // file ended.
+    int closeFile(RecordingEnd how);
     void writeFailed(int error);
     bool roomToResume();
     void report(int error);
@@ -116,6 +136,8 @@ class AviRecordWriter final : public RecordConsumer {
     std::atomic<bool> endedAtLimit_{false};
     std::atomic<bool> stalled_{false};
     std::atomic<bool> recheckFile_{false};
+    std::atomic<int32_t> cause_{static_cast<int32_t>(CaptureReason::Manual)};
+    std::atomic<int32_t> ending_{static_cast<int32_t>(RecordingEnd::Closed)};
     MessagePoster poster_;
 
     std::mutex stateLock_;
@@ -123,10 +145,14 @@ class AviRecordWriter final : public RecordConsumer {
     std::function<void()> stallNotice_;  // under the state lock
 
     std::mutex queueLock_;
-    // Under the queue lock: the queue, the formats, the queued bytes.
+    std::condition_variable workArrived_;  // a packet, a stop or a folder to check
+    std::condition_variable written_;      // the queue became empty with nothing in hand
+    // Under the queue lock: the queue, the formats, the queued bytes, the flags.
     std::deque<PacketCopy> queue_;
     uint64_t queuedBytes_ = 0;
-    bool videoGap_ = false;  // a video packet was dropped: drop until the next key frame
+    bool stopRequested_ = false;  // write out what is queued, then end
+    bool handling_ = false;       // the writer thread holds a packet taken from the queue
+    bool videoGap_ = false;       // a video packet was dropped: drop until the next key frame
     StreamFormat videoFormat_{};
     StreamFormat audioFormat_{};
 
@@ -134,6 +160,7 @@ class AviRecordWriter final : public RecordConsumer {
     std::string runFolder_;
     std::string shownFolder_;  // runFolder_ as the user is told it: absolute
     std::function<void()> runStallNotice_;
+    CaptureReason runCause_ = CaptureReason::Manual;
     std::string basePath_;  // folder + start time, without extension
     StreamFormat fileVideoFormat_{};
     StreamFormat fileAudioFormat_{};

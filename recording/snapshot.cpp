@@ -21,6 +21,7 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/storage.h"
+#include "platform/le_bytes.h"
 #include "platform/log/log.h"
 #include "platform/relaxed.h"
 #include "recording/relaxed_string.h"
@@ -28,15 +29,6 @@
 namespace vidora {
 
 namespace {
-
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, static_cast<uint16_t>(v));
-    put16(p + 2, static_cast<uint16_t>(v >> 16));
-}
 
 // 0, or the errno of the write that failed.
 int writeAll(int fd, const uint8_t* data, std::size_t bytes) {
@@ -275,10 +267,10 @@ PictureWriteResult writeBmpFile(const StoredPicture& picture, const std::string&
         return {};
     const uint32_t fileSize = static_cast<uint32_t>(14 + picture.size());
     uint8_t header[14] = {'B', 'M'};
-    put32(header + 2, fileSize);
-    put16(header + 6, 0);
-    put16(header + 8, 0);
-    put32(header + 10, 14 + 40);  // no colour table for 24 bits per pixel
+    putLe32(header + 2, fileSize);
+    putLe16(header + 6, 0);
+    putLe16(header + 8, 0);
+    putLe32(header + 10, 14 + 40);  // no colour table for 24 bits per pixel
 
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)

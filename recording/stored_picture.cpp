@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/le_bytes.h"
+
 namespace vidora {
 
 StoredPicture::StoredPicture(int width, int height)
@@ -10,19 +12,11 @@ StoredPicture::StoredPicture(int width, int height)
     size_ = kHeaderBytes + rowStride(width_) * static_cast<std::size_t>(height_);
     data_ = std::make_unique<uint8_t[]>(size_);  // zeroed: black, and header fields 0
     uint8_t* h = data_.get();
-    auto put16 = [](uint8_t* p, uint16_t v) {
-        p[0] = static_cast<uint8_t>(v);
-        p[1] = static_cast<uint8_t>(v >> 8);
-    };
-    auto put32 = [&](uint8_t* p, uint32_t v) {
-        put16(p, static_cast<uint16_t>(v));
-        put16(p + 2, static_cast<uint16_t>(v >> 16));
-    };
-    put32(h + 0, 40);                              // biSize
-    put32(h + 4, static_cast<uint32_t>(width_));   // biWidth
-    put32(h + 8, static_cast<uint32_t>(height_));  // biHeight: positive, bottom-up
-    put16(h + 12, 1);                              // biPlanes
-    put16(h + 14, 24);                             // biBitCount
+    putLe32(h + 0, 40);                              // biSize
+    putLe32(h + 4, static_cast<uint32_t>(width_));   // biWidth
+    putLe32(h + 8, static_cast<uint32_t>(height_));  // biHeight: positive, bottom-up
+    putLe16(h + 12, 1);                              // biPlanes
+    putLe16(h + 14, 24);                             // biBitCount
     // biCompression 0 (uncompressed) and every other field stay 0.
 }
 

@@ -8,7 +8,11 @@ packages=(
     qt6-base-dev
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-tools gstreamer1.0-alsa
+    # the recordings player's MPEG-4 decoder (avdec_mpeg4)
+    gstreamer1.0-libav
     libxvidcore-dev libjpeg62-turbo-dev libusb-1.0-0-dev
+    # the event log (events.db) and the sqlite3 program its tests read it with
+    libsqlite3-dev sqlite3
     libgtest-dev libgmock-dev libbenchmark-dev
     ffmpeg xvfb fonts-dejavu-core clang-format
     # the Debian package: built by CPack (dpkg-shlibdeps, file) and checked as distributions

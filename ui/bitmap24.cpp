@@ -5,28 +5,14 @@
 #include <memory>
 #include <utility>
 
+#include "platform/le_bytes.h"
+
 namespace vidora {
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kInfoHeaderSize = 40;
 constexpr size_t kPixelOffset = kFileHeaderSize + kInfoHeaderSize;
-
-uint32_t readLe32(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
-           (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-uint16_t readLe16(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-void putLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void putLe16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
@@ -91,17 +77,17 @@ std::vector<uint8_t> Bitmap24::toBmpBytes() const {
     std::vector<uint8_t> out(kPixelOffset + bits_.size(), 0);
     out[0] = 'B';
     out[1] = 'M';
-    putLe32(out, 2, static_cast<uint32_t>(out.size()));
-    putLe32(out, 10, static_cast<uint32_t>(kPixelOffset));
-    putLe32(out, 14, static_cast<uint32_t>(kInfoHeaderSize));
-    putLe32(out, 18, static_cast<uint32_t>(width_));
-    putLe32(out, 22, static_cast<uint32_t>(height_));
-    putLe16(out, 26, 1);   // planes
-    putLe16(out, 28, 24);  // bits per pixel
-    putLe32(out, 30, 0);   // BI_RGB
-    putLe32(out, 34, static_cast<uint32_t>(bits_.size()));
-    putLe32(out, 38, 2835);  // 72 dpi
-    putLe32(out, 42, 2835);
+    putLe32(out.data() + 2, static_cast<uint32_t>(out.size()));
+    putLe32(out.data() + 10, static_cast<uint32_t>(kPixelOffset));
+    putLe32(out.data() + 14, static_cast<uint32_t>(kInfoHeaderSize));
+    putLe32(out.data() + 18, static_cast<uint32_t>(width_));
+    putLe32(out.data() + 22, static_cast<uint32_t>(height_));
+    putLe16(out.data() + 26, 1);   // planes
+    putLe16(out.data() + 28, 24);  // bits per pixel
+    putLe32(out.data() + 30, 0);   // BI_RGB
+    putLe32(out.data() + 34, static_cast<uint32_t>(bits_.size()));
+    putLe32(out.data() + 38, 2835);  // 72 dpi
+    putLe32(out.data() + 42, 2835);
     if (!bits_.empty())
         std::memcpy(out.data() + kPixelOffset, bits_.data(), bits_.size());
     return out;

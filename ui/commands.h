@@ -15,6 +15,7 @@ enum : uint32_t {
     ID_CAPTURE_CONFIG = 32782,
     ID_RECORD_CONFIG = 32783,
     ID_MORE_SETTINGS = 32784,  // the viewer's own preferences (vidora.ini)
+    ID_RECORDINGS = 32785,     // R: the recordings window
 };
 
 // WM_COMMAND's wParam: the id in the low half, 1 in the high half when an accelerator sent it.

@@ -9,6 +9,7 @@
 #include "engine/capture_engine.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "ui/picture_convert.h"
 #include "ui/skin_window.h"
 
 namespace vidora {
@@ -21,39 +22,6 @@ constexpr std::size_t kInitialPixels = 720 * 576;
 
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kSeparatorGrey{192, 192, 192};
-
-// Full-range BT.601 contributions of the chroma bytes, in 1/65536.
-struct ChromaTables {
-    int32_t rFromV[256];
-    int32_t gFromU[256];
-    int32_t gFromV[256];
-    int32_t bFromU[256];
-    uint8_t clamp[256 + 2 * 512];  // index value + 512
-
-    ChromaTables() {
-        for (int i = 0; i < 256; ++i) {
-            const double c = i - 128;
-            rFromV[i] = static_cast<int32_t>(1.402 * c * 65536.0);
-            gFromU[i] = static_cast<int32_t>(-0.344136 * c * 65536.0);
-            gFromV[i] = static_cast<int32_t>(-0.714136 * c * 65536.0);
-            bFromU[i] = static_cast<int32_t>(1.772 * c * 65536.0);
-        }
-        for (int i = 0; i < static_cast<int>(sizeof clamp); ++i)
-            clamp[i] = static_cast<uint8_t>(std::clamp(i - 512, 0, 255));
-    }
-};
-
-const ChromaTables& tables() {
-    static const ChromaTables t;
-    return t;
-}
-
-inline uint32_t pixelOf(const ChromaTables& t, int y, int r, int g, int b) {
-    const uint32_t rr = t.clamp[y + (r >> 16) + 512];
-    const uint32_t gg = t.clamp[y + (g >> 16) + 512];
-    const uint32_t bb = t.clamp[y + (b >> 16) + 512];
-    return 0xFF000000u | (rr << 16) | (gg << 8) | bb;
-}
 
 Rect toRect(const VideoRect& r) {
     return Rect::fromSize(r.x, r.y, r.width, r.height);
@@ -86,32 +54,9 @@ TextFont overlayFont() {
 
 VideoSize convertLiveRegion(const LivePicture& picture, const VideoRect& source, uint32_t* out,
                             int outStride) {
-    const VideoRect clipped = clipToPicture(picture, source);
-    const int left = clipped.x, top = clipped.y, width = clipped.width, height = clipped.height;
-    if (!picture.data || width <= 0 || height <= 0)
-        return {};
-    const ChromaTables& t = tables();
-    for (int row = 0; row < height; ++row) {
-        const uint8_t* line = picture.data + static_cast<std::size_t>(top + row) * picture.pitch;
-        uint32_t* o = out + static_cast<std::size_t>(row) * outStride;
-        int x = left;
-        const int end = left + width;
-        // Each group (U, Y0, V, Y1) carries two pixels; a region may start or end inside one.
-        while (x < end) {
-            const uint8_t* group = line + static_cast<std::size_t>(x >> 1) * 4;
-            const int u = group[0], v = group[2];
-            const int r = t.rFromV[v], g = t.gFromU[u] + t.gFromV[v], b = t.bFromU[u];
-            if ((x & 1) == 0) {
-                *o++ = pixelOf(t, group[1], r, g, b);
-                ++x;
-                if (x >= end)
-                    break;
-            }
-            *o++ = pixelOf(t, group[3], r, g, b);
-            ++x;
-        }
-    }
-    return {width, height};
+    const Size size = convertPacked422({picture.data, picture.width, picture.rows, picture.pitch},
+                                       toRect(source), out, outStride);
+    return {size.width, size.height};
 }
 
 LivePresenter::LivePresenter()

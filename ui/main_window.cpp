@@ -97,15 +97,11 @@ void applySizingRule(Rect& r, uint32_t edge, int rightBorderWidth, int monitorX,
 
 std::vector<MenuItem> functionMenu() {
     return {
-        {ID_SECURITY_CONFIG, "Security Config"},
-        {ID_DISPLAY_CONFIG, "Display Config"},
-        {ID_ALARM_CONFIG, "Alarm Config"},
-        {ID_RECORD_CONFIG, "Record Config"},
-        {ID_CAPTURE_CONFIG, "Capture Config"},
-        {ID_PLAN_TASK_CONFIG, "Plan Task Config"},
-        {ID_MORE_SETTINGS, "More settings"},
-        {0, "", true, true},
-        {ID_ABOUT, "About"},
+        {ID_SECURITY_CONFIG, "Security Config"}, {ID_DISPLAY_CONFIG, "Display Config"},
+        {ID_ALARM_CONFIG, "Alarm Config"},       {ID_RECORD_CONFIG, "Record Config"},
+        {ID_CAPTURE_CONFIG, "Capture Config"},   {ID_PLAN_TASK_CONFIG, "Plan Task Config"},
+        {ID_MORE_SETTINGS, "More settings"},     {0, "", true, true},
+        {ID_RECORDINGS, "Recordings"},           {ID_ABOUT, "About"},
     };
 }
 
@@ -281,6 +277,8 @@ void MainWindow::onCommand(uint32_t command, bool fromAccelerator) {
         switchFullScreen(fromAccelerator);
     } else if (command == ID_NEXT_CHANNEL) {
         postMessage(ENG_CHANNEL_NEXT);
+    } else if (command == ID_RECORDINGS) {
+        showRecordings(handle());
     } else if (const int page = settingsPageOf(command); page >= 0) {
         openSettings(page);
     } else if (command == ID_MORE_SETTINGS) {

@@ -599,6 +599,8 @@ void QtWindowHost::setAccelerators(WindowHandle window, std::vector<Accelerator>
             key = Qt::Key_Escape;
         if (key == VK_SPACE)
             key = Qt::Key_Space;
+        if (key == VK_R)
+            key = Qt::Key_R;
         auto shortcut = std::make_unique<QShortcut>(QKeySequence(key), w);
         shortcut->setContext(Qt::WindowShortcut);
         const WindowHandle handle = window;

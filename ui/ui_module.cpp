@@ -60,7 +60,8 @@ int UiModule::createWindows() {
     storeRelaxed(gState.notifyWindow, window);
     if (ControlPanel* panel = main->controlPanel())
         gNoticeWindow = panel->handle();
-    host.setAccelerators(window, {{VK_ESCAPE, ID_FULLSCREEN}, {VK_SPACE, ID_NEXT_CHANNEL}});
+    host.setAccelerators(
+        window, {{VK_ESCAPE, ID_FULLSCREEN}, {VK_SPACE, ID_NEXT_CHANNEL}, {VK_R, ID_RECORDINGS}});
     host.showWindow(window, ShowCommand::Show);
     const Rect r = host.windowRect(window);
     const Rect screen = host.screenRect();

@@ -104,6 +104,11 @@ void showMoreSettingsDialog(WindowHandle owner) {
     dialog.exec();
 }
 
+void showRecordings(WindowHandle owner) {
+    if (services().showRecordings)
+        services().showRecordings(owner);
+}
+
 std::string noFolderProgramText(const std::string& folder) {
     return "The record folder is " + absoluteFolder(folder).toStdString() +
            "\n\nNo program to open folders was found. Install a file manager to open it from "

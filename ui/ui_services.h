@@ -32,12 +32,16 @@ struct UiServices {
     // Shows the modal "More settings" dialog on the viewer's preferences (vidora.ini), owned by
     // the window. Default: MoreSettingsDialog on preferences().
     std::function<void(WindowHandle owner)> showMoreSettings;
+    // Opens (or raises) the recordings window. Default: nothing, for programs without one.
+    std::function<void(WindowHandle owner)> showRecordings;
 };
 
 // Empty members restore the defaults.
 void setUiServices(UiServices services);
 void showSettingsDialog(WindowHandle owner, int page);
 void showMoreSettingsDialog(WindowHandle owner);
+// The "Recordings" menu entry and its key.
+void showRecordings(WindowHandle owner);
 // The Files button: opens the record folder in the file manager. Where no program can open
 // folders, a message box tells the user where the folder is instead.
 void exploreFolder(const std::string& folder);

@@ -64,7 +64,7 @@ struct Accelerator {
     int virtualKey = 0;  // VK_ESCAPE, VK_SPACE
     uint32_t command = 0;
 };
-enum : int { VK_SPACE = 0x20, VK_ESCAPE = 0x1B };
+enum : int { VK_SPACE = 0x20, VK_ESCAPE = 0x1B, VK_R = 0x52 };
 
 // Native windows live in a 16-bit coordinate space, as they do on Windows; whatever a skin
 // asks for is kept inside it.

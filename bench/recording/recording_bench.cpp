@@ -154,7 +154,10 @@ void BM_AviWriter(benchmark::State& state) {
         source.attachConsumer(&writer);
         state.ResumeTiming();
 
-        writer.start();
+        if (!writer.start().ok()) {
+            state.SkipWithError("the writer refused to start");
+            break;
+        }
         RecordPacket packet;
         packet.kind = static_cast<uint32_t>(StreamKind::Video);
         packet.length = packetBytes;
@@ -189,6 +192,63 @@ BENCHMARK(BM_AviWriter)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
+
+// The writer at a steady pace, as a recording feeds it: one 16 KiB packet (a key frame every
+// fifth) every `range(0)` microseconds for two seconds. The writer has time to empty its queue
+// between packets, so what the queue holds when a packet arrives is how long the writer takes to
+// notice work: mean_queued and max_queued count the packets already waiting.
+void BM_AviWriterPaced(benchmark::State& state) {
+    const auto period = std::chrono::microseconds(state.range(0));
+    const int packetsPerRun = static_cast<int>(std::chrono::seconds(2) / period);
+    const std::string folder = benchDir() + "/vidora-bench-writer-paced";
+    applyDefaultSettings();
+    gConfig.recordLimitMB = 0;
+    std::vector<uint8_t> data(16 * 1024, 0x5A);
+    std::size_t maxQueued = 0;
+    double queuedSum = 0;
+    uint64_t packets = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        PacketSource source;
+        source.setVideoFormatRecord(videoStreamFormat(720, 576, 25));
+        AviRecordWriter writer(folder);
+        source.attachConsumer(&writer);
+        state.ResumeTiming();
+
+        (void)writer.start();
+        RecordPacket packet;
+        packet.kind = static_cast<uint32_t>(StreamKind::Video);
+        packet.length = static_cast<uint32_t>(data.size());
+        packet.data = data.data();
+        auto next = std::chrono::steady_clock::now();
+        for (int n = 0; n < packetsPerRun; ++n) {
+            const std::size_t queued = writer.queuedPackets();
+            maxQueued = std::max(maxQueued, queued);
+            queuedSum += static_cast<double>(queued);
+            packet.keyFrame = n % 5 == 0 ? 1 : 0;
+            source.writeVideoPacket(packet);
+            ++packets;
+            next += period;
+            std::this_thread::sleep_until(next);
+        }
+        writer.stop();
+
+        state.PauseTiming();
+        source.detachAllConsumers();
+        state.ResumeTiming();
+    }
+    std::filesystem::remove_all(folder);
+    state.counters["mean_queued"] = packets ? queuedSum / static_cast<double>(packets) : 0.0;
+    state.counters["max_queued"] = static_cast<double>(maxQueued);
+}
+BENCHMARK(BM_AviWriterPaced)
+    ->Arg(1000)
+    ->Arg(250)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 StoredPicture snapshotPicture() {
     StoredPicture picture(720, 576);

@@ -2,6 +2,8 @@
 #include "app/message_poster.h"
 #include "engine/capture_engine.h"
 #include "engine/schedule/schedule_actions.h"
+#include "engine/timer_state.h"
+#include "platform/relaxed.h"
 
 namespace vidora {
 
@@ -21,11 +23,10 @@ class EngineScheduleActions final : public ScheduleActions {
     }
     bool startRecording() override {
         CaptureEngine* engine = CaptureEngine::instance();
-        return engine && engine->startRecording() == 0;
-    }
-    bool startAlarmRecording() override {
-        CaptureEngine* engine = CaptureEngine::instance();
-        return engine && engine->startRecording(RecordingCause::Alarm) == 0;
+        // The record timer starts a recording for a due alarm, otherwise for its task.
+        const CaptureReason reason =
+            loadRelaxed(gTimer.alarmRecordLeftMs) > 0 ? CaptureReason::Alarm : CaptureReason::Task;
+        return engine && engine->startRecording(reason) == 0;
     }
     void stopRecording() override {
         if (CaptureEngine* engine = CaptureEngine::instance())
@@ -41,7 +42,9 @@ class EngineScheduleActions final : public ScheduleActions {
     }
     PictureWriteResult takeSnapshot() override {
         if (CaptureEngine* engine = CaptureEngine::instance())
-            return engine->takeSnapshot();
+            return engine->takeSnapshot(loadRelaxed(gTimer.alarmCaptureLeftMs) > 0
+                                            ? CaptureReason::Alarm
+                                            : CaptureReason::Task);
         return {};
     }
     void showMessage(const std::string& text, const std::string& caption, uint32_t type) override {

@@ -176,13 +176,7 @@ void RecordTimer::tick() {
     actions_.holdingChannel([&] {
         if (!due())
             return;  // a switch came first
-        // An alarm's recording shows what led to it; a task's begins at its own time.
-        const bool forAlarm = [&] {
-            std::lock_guard lock(timerLock());
-            return loadRelaxed(gTimer.alarmRecordLeftMs) > 0 && !taskDue();
-        }();
-        const bool started = !actions_.recording() && (forAlarm ? actions_.startAlarmRecording()
-                                                                : actions_.startRecording());
+        const bool started = !actions_.recording() && actions_.startRecording();
         bool unclaimed = false;
         {
             // Marked even when the writer refused: no new attempt (and no new message) until

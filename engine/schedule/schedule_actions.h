@@ -24,8 +24,6 @@ class ScheduleActions {
     // Starts a recording; false when none was started (not live, already recording, or the
     // writer refused, having told the user).
     virtual bool startRecording() = 0;
-    // Starts a recording for an alarm, which begins with the seconds kept before the alarm.
-    virtual bool startAlarmRecording() { return startRecording(); }
     virtual void stopRecording() = 0;
     virtual bool recording() = 0;
     // The running recording's writer gave up at the record folder's limit.

@@ -7,11 +7,14 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "app/message_box.h"
 #include "platform/auto_reset_event.h"
 #include "platform/clock.h"
 #include "platform/instance_guard.h"
+#include "platform/le_bytes.h"
+#include "platform/result.h"
 #include "platform/worker_thread.h"
 
 using namespace vidora;
@@ -64,6 +67,50 @@ TEST(ClockTest, ManualClockMovesOnlyWhenTold) {
     clock.setCalendar(1796601600);  // next midnight; ticks keep running
     EXPECT_EQ(clock.localTime().day, 7);
     EXPECT_EQ(clock.tickCount() - t0, 1500u);
+}
+
+// The stored formats put the least significant byte first on any machine; a RIFF chunk header
+// built with the writer reads back as the file formats' own readers see it.
+TEST(LeBytesTest, FieldsAndFourCharacterCodesAreStoredLowByteFirst) {
+    static_assert(fourcc("RIFF") == 0x46464952u);
+    static_assert(fourcc("00dc") == 0x63643030u);
+
+    std::vector<uint8_t> out;
+    LeBytes b(out);
+    b.u32(fourcc("LIST"));
+    const std::size_t size = b.placeholder32();
+    b.u32(fourcc("strl"));
+    b.u16(0xBEEF);
+    b.u8(0x7F);
+    const uint8_t tail[] = {1, 2, 3};
+    b.bytes(tail);
+    b.patch32(size, static_cast<uint32_t>(b.size() - size - 4));
+    EXPECT_EQ(out, (std::vector<uint8_t>{'L', 'I', 'S', 'T', 10, 0, 0, 0, 's', 't', 'r', 'l', 0xEF,
+                                         0xBE, 0x7F, 1, 2, 3}));
+    EXPECT_EQ(readLe32(out, 4), 10u);
+    EXPECT_EQ(readLe16(out, 12), 0xBEEF);
+    EXPECT_EQ(readLe32(out, 0), fourcc("LIST"));
+
+    uint8_t field[6] = {0xAA, 0, 0, 0, 0, 0xAA};
+    putLe32(field + 1, 0x12345678u);
+    EXPECT_EQ(std::vector<uint8_t>(field, field + 6),
+              (std::vector<uint8_t>{0xAA, 0x78, 0x56, 0x34, 0x12, 0xAA}));
+    putLe16(field + 1, 0xFFFE);
+    EXPECT_EQ(readLe32(field, 1), 0x1234FFFEu);
+    // Bytes with the high bit set stay unsigned on the way back.
+    EXPECT_EQ(readLe32(std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}, 0), 0xFFFFFFFFu);
+}
+
+TEST(ResultTest, AFailureKeepsItsReasonAndSuccessHasNone) {
+    const Result done;
+    EXPECT_TRUE(done.ok());
+    EXPECT_TRUE(static_cast<bool>(done));
+    EXPECT_EQ(done.reason(), "");
+    const Result failed = Failure{"cannot create the file", 28};
+    EXPECT_FALSE(failed.ok());
+    EXPECT_FALSE(static_cast<bool>(failed));
+    EXPECT_EQ(failed.reason(), "cannot create the file");
+    EXPECT_EQ(failed.failure().systemError, 28);
 }
 
 TEST(WorkerThreadTest, StopWakesASleepingBodyAndClearsAlive) {

@@ -2,46 +2,12 @@
 // program is counted while the check is armed.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "app/settings.h"
 #include "engine/audio_transfer.h"
 #include "engine/video_transfer.h"
 #include "platform/relaxed.h"
 #include "tests/engine/fakes.h"
-
-// The replacement pair below is malloc/free on both sides; GCC cannot see that through inlining.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1);
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "tests/support/allocation_counter.h"
 
 namespace vidora {
 namespace {
@@ -75,25 +41,24 @@ TEST(StreamingPath, NoHeapAllocationPerPictureOrSoundBlock) {
         video.passFormat();
         storeRelaxed(gState.recordingOn, 1);
         video.renderVideo(picture.data(), picture.size());  // warm-up (first zoom position)
-        gAllocations = 0;
-        gCounting = true;
+        test::CountedAllocations allocations;
         for (int i = 0; i < 50; ++i) {
             storeRelaxed(gState.channelZoom[0], 1 + i % 4);  // repositioning allocates nothing
             video.renderVideo(picture.data(), picture.size());
             audio.renderAudio(sound.data(), sound.size());
         }
-        gCounting = false;
-        EXPECT_EQ(gAllocations.load(), 0) << "size mode " << mode;
+        allocations.stop();
+        EXPECT_EQ(allocations.count(), 0) << "size mode " << mode;
     }
     storeRelaxed(gState.recordingOn, 0);
     EXPECT_EQ(window.pictures.load(), 153);
     EXPECT_EQ(video.picturesShown(), 153u);
 
     // The check itself works: a stored picture is an allocation.
-    gCounting = true;
+    test::CountedAllocations allocations;
     auto stored = video.makeStoredPicture(3);
-    gCounting = false;
-    EXPECT_GT(gAllocations.load(), 0);
+    allocations.stop();
+    EXPECT_GT(allocations.count(), 0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "tests/engine/fakes.h"
+#include "tests/support/notice_counter.h"
 
 namespace vidora {
 namespace {
@@ -291,13 +292,13 @@ TEST_F(EngineTest, RecordingStartStopAndRefusal) {
     EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 2);
 
     // A refusing writer leaves recording off and still tells the UI.
-    recordingLog->startResult = -1;
+    recordingLog->startResult = Failure{"the writer refused"};
     EXPECT_EQ(send(ENG_RECORD_START), -1);
     EXPECT_EQ(gState.recordingOn, 0);
     EXPECT_EQ(noticeCount(NTF_RECORD_STATE), 3);
 
     // Pausing stops a running recording.
-    recordingLog->startResult = 1;
+    recordingLog->startResult = Result::success();
     send(ENG_RECORD_START);
     send(ENG_LIVE_PAUSE);
     EXPECT_EQ(gState.recordingOn, 0);
@@ -537,11 +538,11 @@ TEST_F(EngineTest, AutoCycleThreadSwitchesWhenTheIntervalHasPassed) {
 // A writer that refuses with a message, as at the record folder's limit under "stop and notify".
 class RefusingPort final : public RecordingPort {
   public:
-    int startRecording() override {
+    Result startRecording() override {
         entered = true;
         userMessageBox("Total size of record files have exceeded the limit(5MB).", "Vidora",
                        MB_OK | MB_ICONINFORMATION);
-        return -1;
+        return Failure{"Total size of record files have exceeded the limit(5MB)."};
     }
     std::atomic<bool> entered{false};
 };
@@ -657,20 +658,6 @@ TEST_F(AutoCycleTest, AlarmsTasksPauseAndShortIntervalsHoldTheChannel) {
 
 // The engine on a real bus: the route table reaches module 1 for every id it registers, and the
 // notices reach the user interface partner.
-class RecordingUi final : public UiPartner {
-  public:
-    void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
-    int createWindows() override { return 0; }
-    void receive(BusMessage& message) override {
-        std::lock_guard lock(mutex);
-        received.push_back(message.id);
-        message.result = 0;
-    }
-    void teardown() override {}
-    std::mutex mutex;
-    std::vector<int32_t> received;
-};
-
 TEST(EngineOnTheBus, RegisteredIdsReachTheEngineAndNoticesReachTheUi) {
     applyDefaultSettings();
     resetTimerState();
@@ -685,7 +672,7 @@ TEST(EngineOnTheBus, RegisteredIdsReachTheEngineAndNoticesReachTheUi) {
     };
     registerEngineModule(factories);
     {
-        RecordingUi ui;
+        test::NoticeCounter ui;
         ViewerApp::Services services;
         services.obtainUi = [&ui] { return &ui; };
         ViewerApp app(services);
@@ -698,12 +685,9 @@ TEST(EngineOnTheBus, RegisteredIdsReachTheEngineAndNoticesReachTheUi) {
         EXPECT_EQ(receiver->commandsCopy(), (std::vector<Block>{high(0), low(1)}));
         EXPECT_EQ(sendMessage(0x10001), 0);  // registered and ignored
         EXPECT_EQ(sendMessage(ENG_RECORD_START), 0);
-        {
-            std::lock_guard lock(ui.mutex);
-            EXPECT_EQ(ui.received,
-                      (std::vector<int32_t>{APP_STARTED, NTF_LIVE_STATE, NTF_CHANNEL_CHANGED,
-                                            NTF_CHANNEL_CHANGED, NTF_RECORD_STATE}));
-        }
+        EXPECT_EQ(ui.received(),
+                  (std::vector<int32_t>{APP_STARTED, NTF_LIVE_STATE, NTF_CHANNEL_CHANGED,
+                                        NTF_CHANNEL_CHANGED, NTF_RECORD_STATE}));
         sendMessage(APP_QUIT);
         EXPECT_EQ(app.state(), ViewerApp::Stopped);
         EXPECT_EQ(receiver->graphsAlive, 0);

@@ -199,7 +199,7 @@ void SpyRecordingPort::setWriterSettings(const std::string& folder, uint64_t max
     log_->calls.push_back("writer");
 }
 
-int SpyRecordingPort::startRecording() {
+Result SpyRecordingPort::startRecording() {
     add("start");
     std::lock_guard lock(log_->mutex);
     return log_->startResult;

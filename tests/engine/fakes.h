@@ -149,7 +149,7 @@ class FakeVideoWindow final : public VideoWindow {
 struct RecordingLog {
     std::mutex mutex;
     std::vector<std::string> calls;  // "start", "stop", "attach", "detach", "snapshot", ...
-    int startResult = 1;
+    Result startResult;              // what startRecording answers
     std::vector<std::pair<StreamFormat, int>> videoFormats;
     std::vector<StreamFormat> audioFormats;
     std::atomic<int> pictures{0};
@@ -189,7 +189,7 @@ class SpyRecordingPort final : public RecordingPort {
     void setWriterSettings(const std::string& folder, uint64_t maxFileBytes) override;
     void attachWriter() override { add("attach"); }
     void detachWriter() override { add("detach"); }
-    int startRecording() override;
+    Result startRecording() override;
     void stopRecording() override { add("stop"); }
     bool recordingStalled() override { return log_->stalled.load(); }
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override;

@@ -2,8 +2,11 @@
 // poll with its indication and sound.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "app/event_sink.h"
 #include "app/settings.h"
 #include "engine/alarm.h"
 #include "engine/receiver_control.h"
@@ -295,6 +298,75 @@ TEST_F(AlarmTest, SoundNeedsAlarmSoundAndStartsNotWhilePaused) {
     sound.update(clock.tickCount());
     EXPECT_FALSE(sound.playing());
     EXPECT_EQ(soundLog->plays, 1);
+}
+
+// What the event log is told of alarms, as a list of lines.
+class AlarmEventSpy final : public EventSink {
+  public:
+    void recordingStarted(EventTime, const std::string&, EventChannel, CaptureReason) override {}
+    void recordingEnded(EventTime, const std::string&, RecordingEnd) override {}
+    void snapshotTaken(EventTime, const std::string&, EventChannel, CaptureReason) override {}
+    void receiver(EventTime, ReceiverEvent) override {}
+    void messageShown(EventTime, const std::string&, const std::string&) override {}
+    void fileGone(EventTime, const std::string&) override {}
+    void alarmStarted(EventTime at, EventChannel channel, AlarmKind kind) override {
+        lines.push_back("start " + describe(at, channel, kind));
+    }
+    void alarmEnded(EventTime at, EventChannel channel, AlarmKind kind) override {
+        lines.push_back("end " + describe(at, channel, kind));
+    }
+    static std::string describe(EventTime at, EventChannel channel, AlarmKind kind) {
+        return std::to_string(at) + " CH" + std::to_string(static_cast<int>(channel)) +
+               (kind == AlarmKind::Motion ? " motion" : " sound");
+    }
+    std::vector<std::string> lines;
+};
+
+TEST_F(AlarmTest, TheEventLogIsToldAnAlarmFromItsFirstReportToItsLast) {
+    AlarmEventSpy spy;
+    installEventSink(&spy);
+    enable(true, true, true, true);
+    const auto at = [&] { return std::to_string(eventTimeNow(clock)); };
+
+    status = 0xEF;  // motion on CH2 (the live channel 1)
+    const std::string first = at();
+    poll.tick();
+    // The status bit flickers within one alarm: a poll without it ends nothing.
+    clock.advanceMs(200);
+    status = 0xFF;
+    poll.tick();
+    clock.advanceMs(200);
+    status = 0xEF;
+    const std::string last = at();
+    poll.tick();
+    status = 0xFF;
+    clock.advanceMs(4800);
+    poll.tick();
+    EXPECT_EQ(spy.lines, (std::vector<std::string>{"start " + first + " CH2 motion"}));
+    // Five seconds without it: it ended when it was last reported.
+    clock.advanceMs(200);
+    poll.tick();
+    EXPECT_EQ(spy.lines.back(), "end " + last + " CH2 motion");
+
+    // Sound and motion are alarms of their own; a channel switch ends both, live stop the rest.
+    spy.lines.clear();
+    status = 0x00;
+    const std::string both = at();
+    poll.tick();
+    storeRelaxed(gState.currentChannel, 2);
+    gConfig.motionAlarmChannel[2] = 1;
+    clock.advanceMs(200);
+    status = 0xEF;
+    const std::string switched = at();
+    poll.tick();
+    storeRelaxed(gState.liveViewOn, 0);
+    clock.advanceMs(200);
+    poll.tick();
+    EXPECT_EQ(spy.lines, (std::vector<std::string>{
+                             "start " + both + " CH2 motion", "start " + both + " CH2 sound",
+                             "end " + both + " CH2 motion", "start " + switched + " CH3 motion",
+                             "end " + both + " CH2 sound", "end " + switched + " CH3 motion"}));
+    installEventSink(nullptr);
 }
 
 }  // namespace

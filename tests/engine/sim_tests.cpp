@@ -17,6 +17,7 @@
 #include "platform/sim/simulated_receiver.h"
 #include "tests/engine/fakes.h"
 #include "tests/media/picture_reading.h"
+#include "tests/support/notice_counter.h"
 
 namespace vidora {
 namespace {
@@ -32,24 +33,6 @@ std::array<uint8_t, 8> low(int bit) {
     return block({0x40, 3, 3, 1, static_cast<uint8_t>(bit), 0, 0, 0});
 }
 const std::array<uint8_t, 8> kStatusRead = {0xC0, 0x03, 0x00, 0x03, 0x00, 0x00, 0x01, 0x00};
-
-class NoticeUi final : public UiPartner {
-  public:
-    void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
-    int createWindows() override { return 0; }
-    void receive(BusMessage& message) override {
-        std::lock_guard lock(mutex);
-        received.push_back(message.id);
-        message.result = 0;
-    }
-    void teardown() override {}
-    int count(int32_t id) {
-        std::lock_guard lock(mutex);
-        return static_cast<int>(std::count(received.begin(), received.end(), id));
-    }
-    std::mutex mutex;
-    std::vector<int32_t> received;
-};
 
 class SimEngineTest : public ::testing::Test {
   protected:
@@ -119,7 +102,7 @@ class SimEngineTest : public ::testing::Test {
     std::shared_ptr<test::SoundLog> soundLog = std::make_shared<test::SoundLog>();
     std::shared_ptr<test::RecordingLog> recordingLog = std::make_shared<test::RecordingLog>();
     test::FakeVideoWindow window;
-    NoticeUi ui;
+    test::NoticeCounter ui;
     std::mutex mutex;
     std::vector<std::pair<std::string, std::string>> messages;
     std::unique_ptr<ViewerApp> app;

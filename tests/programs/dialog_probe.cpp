@@ -15,13 +15,17 @@
 // closes the message that follows, plugs it back in with the same key and waits for live view:
 //   unplugged live <0|1>             the receiver is out and the message was closed
 //   replugged live <0|1>             live view came back (or 10 s passed)
+// With --open-recordings the user presses R in the main window and reads the recordings window:
+//   recordings <day> <rows> <start of the first row>   (or "recordings none" after 10 s)
 #include <QApplication>
+#include <QDateEdit>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -166,12 +170,46 @@ void unplugAndReplug(QWidget* mainWindow) {
     });
 }
 
+QWidget* recordingsWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Recordings")
+            return w;
+    return nullptr;
+}
+
+void openRecordings(QWidget* mainWindow) {
+    using namespace std::chrono_literals;
+    mainWindow->activateWindow();
+    if (!QTest::qWaitForWindowActive(mainWindow))
+        report("main window not active");
+    QTest::keyClick(mainWindow, Qt::Key_R);
+    when([] { return recordingsWindow() != nullptr; }, 10s,
+         [] {
+             QWidget* window = recordingsWindow();
+             const auto* list = window ? window->findChild<QTableView*>("list") : nullptr;
+             const auto* day = window ? window->findChild<QDateEdit*>() : nullptr;
+             if (!list || !day) {
+                 report("recordings none");
+             } else {
+                 const QAbstractItemModel* model = list->model();
+                 report(QString("recordings %1 %2 %3")
+                            .arg(day->date().toString(Qt::ISODate))
+                            .arg(model->rowCount())
+                            .arg(model->data(model->index(0, 1)).toString()));
+             }
+             closeMainWindow();
+         });
+}
+
 int main(int argc, char** argv) {
     bool unplugging = false;
+    bool recordings = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromUtf8(argv[i]);
         if (arg == "--unplug-and-replug")
             unplugging = true;
+        else if (arg == "--open-recordings")
+            recordings = true;
         else if (arg == "--leave-boxes-open")
             gUserAway = true;
         else if (arg == "--quit-at-box")
@@ -180,10 +218,12 @@ int main(int argc, char** argv) {
             gEntries << QString::fromUtf8(argv[i]);
     }
     vidora::ProgramHooks hooks;
-    hooks.whenRunning = [unplugging](QWidget* mainWindow) {
+    hooks.whenRunning = [unplugging, recordings](QWidget* mainWindow) {
         report("running");
         if (unplugging)
             unplugAndReplug(mainWindow);
+        else if (recordings)
+            openRecordings(mainWindow);
         else if (!gUserAway)
             QTimer::singleShot(0, qApp, closeMainWindow);
     };

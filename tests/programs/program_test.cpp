@@ -195,3 +195,20 @@ TEST(Program, TheDemosUnplugKeyShowsTheMessageAndPluggingBackInReconnects) {
     EXPECT_EQ(seen.find("No USB Receiver connected."), std::string::npos) << seen;
     EXPECT_NE(seen.find("exit 0"), std::string::npos) << seen;
 }
+
+TEST(Program, TheRKeyOpensTheRecordingsOfTheRecordFolder) {
+    RunFolder dir;
+    // Two recordings and a snapshot of a past day where the program keeps them by default, and a
+    // file that is not one of ours.
+    fs::create_directories("RECORD");
+    fs::create_directories("SNAPSHOT");
+    std::ofstream("RECORD/20261207183000.avi") << "RIFF";
+    std::ofstream("RECORD/20261207081500.avi") << "RIFF";
+    std::ofstream("SNAPSHOT/20261207-120000-00.jpg") << "jpeg";
+    std::ofstream("RECORD/notes.txt") << "not a recording";
+    std::string seen;
+    ASSERT_EQ(runProbe({"--open-recordings"}, &seen), 0) << seen;
+    // The window opens on the newest day that holds files, earliest first.
+    EXPECT_NE(seen.find("running\nrecordings 2026-12-07 3 08:15:00\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("exit 0"), std::string::npos) << seen;
+}

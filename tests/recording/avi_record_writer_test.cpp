@@ -85,7 +85,7 @@ class AviRecordWriterTest : public ::testing::Test {
 
 TEST_F(AviRecordWriterTest, RecordsFilesThatPlayersRead) {
     Pipeline p(folder.path(), 352, 288, 1);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(4.0, 25);
     p.stop();
     EXPECT_EQ(p.encoder.encodedPictures(), 100u);
@@ -101,7 +101,7 @@ TEST_F(AviRecordWriterTest, RecordsFilesThatPlayersRead) {
 
     // The next recording, later on, goes to a file of its own.
     p.clock.advanceMs(60000);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(2.0, 25);
     p.stop();
     ASSERT_EQ(recordings().size(), 2u);
@@ -111,7 +111,7 @@ TEST_F(AviRecordWriterTest, RecordsFilesThatPlayersRead) {
 
 TEST_F(AviRecordWriterTest, SoundBeforeTheFirstPictureIsDropped) {
     Pipeline p(folder.path(), 352, 288, 3);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(1.0, 25, false, true);  // sound only
     p.feed(2.0, 25);
     p.stop();
@@ -129,7 +129,7 @@ TEST_F(AviRecordWriterTest, SlowsTheVideoDownToLastAsLongAsTheSound) {
             Pipeline p(folder.path(), 352, 288, 3, rate);
             p.clock.advanceMs(later);
             later += 3600000;
-            ASSERT_EQ(p.start(), 1);
+            ASSERT_TRUE(p.start().ok());
             p.feed(60.0, 15);  // 900 pictures at a nominal 25 per second, 60 s of sound
             p.stop();
             EXPECT_EQ(p.encoder.encodedPictures(), 900u);
@@ -149,7 +149,7 @@ TEST_F(AviRecordWriterTest, SlowsTheVideoDownToLastAsLongAsTheSound) {
     {
         Pipeline p(folder.path(), 352, 288, 3);
         p.clock.advanceMs(later);
-        ASSERT_EQ(p.start(), 1);
+        ASSERT_TRUE(p.start().ok());
         p.feed(60.0, 25);  // 1 500 pictures: nothing to correct
         p.stop();
         EXPECT_EQ(p.encoder.encodedPictures(), 1500u);
@@ -161,7 +161,7 @@ TEST_F(AviRecordWriterTest, SlowsTheVideoDownToLastAsLongAsTheSound) {
 TEST_F(AviRecordWriterTest, CutsJustBeforeTheKeyFrameThatReachesTheFileSize) {
     const uint64_t maxBytes = 400 * 1024;
     Pipeline p(folder.path(), 352, 288, 1);
-    ASSERT_EQ(p.start(maxBytes), 1);
+    ASSERT_TRUE(p.start(maxBytes).ok());
     p.feed(12.0, 25);
     p.stop();
 
@@ -227,7 +227,7 @@ TEST_F(AviRecordWriterTest, EveryFileIsCutBeforeTheAviLimit) {
         Pipeline p(folder.path(), 352, 288, 1, 48000, cutBytes);
         p.clock.advanceMs(later);
         later += 3600000;
-        ASSERT_EQ(p.start(maxBytes), 1);
+        ASSERT_TRUE(p.start(maxBytes).ok());
         p.feed(8.0, 25);
         p.stop();
 
@@ -267,7 +267,7 @@ TEST_F(AviRecordWriterTest, EveryFileIsCutBeforeTheAviLimit) {
 
 TEST_F(AviRecordWriterTest, FilesCutWithinOneSecondKeepDistinctNamesInTimeOrder) {
     Pipeline p(folder.path(), 352, 288, 1);
-    ASSERT_EQ(p.start(24 * 1024), 1);
+    ASSERT_TRUE(p.start(24 * 1024).ok());
     p.feed(0.9, 25);  // all within 12:00:00
     p.stop();
 
@@ -297,7 +297,9 @@ TEST_F(AviRecordWriterTest, StopAndNotifyRefusesAtTheLimitWithOneMessage) {
     gConfig.recordLimitPolicy = 2;
     gState.recordFolderMB = 10;
     Pipeline p(folder.path(), 352, 288, 3);
-    EXPECT_EQ(p.start(), -1);
+    const Result refused = p.start();
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.reason(), "Total size of record files have exceeded the limit(10MB).");
     p.feed(1.0, 25);
     p.stop();
     ASSERT_EQ(boxes.requests.size(), 1u);
@@ -316,7 +318,7 @@ TEST_F(AviRecordWriterTest, DeleteOldestMakesRoomAtStartOrRefusesSilently) {
     gConfig.recordLimitPolicy = 1;
     gState.recordFolderMB = 2;
     Pipeline p(folder.path(), 352, 288, 3);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(1.0, 25);
     p.stop();
     std::vector<std::string> all = folder.files();
@@ -328,7 +330,10 @@ TEST_F(AviRecordWriterTest, DeleteOldestMakesRoomAtStartOrRefusesSilently) {
     // A folder that cannot be listed gives no room: refused, and nobody is told.
     AviRecordWriter lost(folder.path() + "/missing", p.clock);
     gState.recordFolderMB = 5;
-    EXPECT_EQ(lost.start(), -1);
+    const Result refused = lost.start();
+    EXPECT_FALSE(refused.ok());
+    EXPECT_EQ(refused.reason(),
+              "no room for a recording in " + folder.path() + "/missing (not listed)");
     EXPECT_TRUE(boxes.requests.empty());
 }
 
@@ -340,7 +345,7 @@ TEST_F(AviRecordWriterTest, DeleteOldestKeepsRecordingWithinTheLimit) {
     gConfig.recordLimitPolicy = 1;
     gState.recordFolderMB = 0;
     Pipeline p(folder.path(), 352, 288, 1);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(6.0, 25);
     p.stop();
 
@@ -370,7 +375,7 @@ TEST_F(AviRecordWriterTest, StopAndNotifyEndsTheWriterAtTheLimitAndDropsWhatFoll
     gConfig.recordLimitPolicy = 2;
     gState.recordFolderMB = 0;
     Pipeline p(folder.path(), 352, 288, 1);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(4.0, 25);
     for (int i = 0; i < 400 && p.writer.threadRunning(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -399,7 +404,7 @@ TEST_F(AviRecordWriterTest, ALimitOfZeroIsNoLimit) {
     gConfig.recordLimitPolicy = 2;
     gState.recordFolderMB = 4000000;
     Pipeline p(folder.path(), 352, 288, 3);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(1.0, 25);
     p.stop();
     EXPECT_TRUE(boxes.requests.empty());
@@ -413,7 +418,7 @@ TEST_F(AviRecordWriterTest, AKilledRecordingKeepsItsFiles) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         Pipeline p(folder.path(), 352, 288, 1);
-        if (p.start(500 * 1024) != 1)
+        if (!p.start(500 * 1024).ok())
             ::_exit(2);
         p.feed(10.0, 25);
         p.drain();
@@ -442,7 +447,7 @@ TEST_F(AviRecordWriterTest, AKilledRecordingKeepsItsFiles) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         Pipeline p(early.path(), 352, 288, 1);
-        if (p.start() != 1)
+        if (!p.start().ok())
             ::_exit(2);
         p.feed(0.1, 25);  // three pictures: one key frame
         p.drain();
@@ -481,7 +486,7 @@ TEST_F(AviRecordWriterTest, StreamingThreadsAndStartStopRunTogether) {
         }
     });
     for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(p.start(), 1);
+        ASSERT_TRUE(p.start().ok());
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         p.stop();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

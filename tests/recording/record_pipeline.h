@@ -1,10 +1,11 @@
 #pragma once
 // The engine's side of a recording for the writer tests: the record encoder with the AVI record
 // writer attached, fed with synthetic pictures and sound on a manual clock.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cmath>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/settings.h"
@@ -34,11 +35,11 @@ class Pipeline {
 
     // As the engine starts a recording: writer settings, encoder, writer (a refusal stops the
     // encoder again).
-    int start(uint64_t maxFileBytes = 64 * (uint64_t{1} << 20)) {
+    Result start(uint64_t maxFileBytes = 64 * (uint64_t{1} << 20)) {
         writer.setMaxFileSize(maxFileBytes);
         encoder.start();
-        int result = writer.start();
-        if (result < 0)
+        Result result = writer.start();
+        if (!result.ok())
             encoder.stop();
         return result;
     }
@@ -71,12 +72,7 @@ class Pipeline {
     }
 
     // Waits until the writer thread has handled everything queued.
-    void drain() {
-        for (int i = 0; i < 2000 && writer.queuedPackets() > 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    void drain() { ASSERT_TRUE(writer.waitUntilWritten(std::chrono::seconds(10))); }
 
     ManualClock clock;
     RecordEncoder encoder{clock};

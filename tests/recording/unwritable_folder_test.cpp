@@ -79,7 +79,7 @@ TEST_F(UnwritableFolderTest, AFullDiskIsToldOnceAndTheRecordingGoesOnInANewFileW
     Pipeline p(folder.path(), 352, 288, 1, 48000, AviRecordWriter::kAviCutBytes, &disk);
     std::atomic<int> changes{0};
     p.writer.setStallNotice([&] { ++changes; });
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(2.0, 25);  // 12:00:00 - 12:00:02
     p.drain();
     EXPECT_FALSE(p.writer.stalled());
@@ -153,7 +153,7 @@ TEST_F(UnwritableFolderTest, AFileThatCannotBeCreatedIsToldWithTheSystemsReasonA
         const std::string relative = fs::relative(sub, fs::current_path()).string();
         Pipeline p(relative, 352, 288, 3, 48000, AviRecordWriter::kAviCutBytes, &disk);
         boxes.requests.clear();
-        ASSERT_EQ(p.start(), 1);
+        ASSERT_TRUE(p.start().ok());
         p.feed(1.0, 25);
         p.drain();
         EXPECT_TRUE(p.writer.stalled());
@@ -187,7 +187,7 @@ TEST_F(UnwritableFolderTest, AFolderRemovedUnderAnOpenFileIsNoticedAtOnceAndAtTh
     Pipeline p(sub.string(), 352, 288, 3);
     std::atomic<int> changes{0};
     p.writer.setStallNotice([&] { ++changes; });
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(1.5, 25);
     p.drain();
     ASSERT_EQ(std::distance(fs::directory_iterator(sub), fs::directory_iterator()), 1);
@@ -220,7 +220,7 @@ TEST_F(UnwritableFolderTest, AFolderRemovedUnderAnOpenFileIsNoticedAtOnceAndAtTh
     // a new file in the new folder at once.
     p.clock.advanceMs(60000);  // 12:01:02
     boxes.requests.clear();
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     p.feed(1.0, 25);
     p.drain();
     fs::remove_all(sub);
@@ -257,7 +257,7 @@ TEST_F(UnwritableFolderTest, ARealFullDiskKeepsAPlayableIndexedFileAndResumesWhe
     fs::create_directory(disk / "RECORD");
 
     Pipeline p((disk / "RECORD").string(), 352, 288, 1);
-    ASSERT_EQ(p.start(), 1);
+    ASSERT_TRUE(p.start().ok());
     for (int s = 0; s < 30 && !p.writer.stalled(); ++s) {
         p.feed(1.0, 25);
         p.drain();

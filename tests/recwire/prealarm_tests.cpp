@@ -81,11 +81,11 @@ class AlarmPath {
     }
 
     void startAlarm() {
-        ASSERT_EQ(bridge.startAlarmRecording(), 1);
+        ASSERT_TRUE(bridge.startAlarmRecording().ok());
         storeRelaxed(gState.recordingOn, 1);
     }
     void startPlain() {
-        ASSERT_EQ(bridge.startRecording(), 1);
+        ASSERT_TRUE(bridge.startRecording().ok());
         storeRelaxed(gState.recordingOn, 1);
     }
     void stop() {

@@ -10,14 +10,13 @@
 #include <mutex>
 #include <set>
 
-#include <jpeglib.h>
-
 #include "engine/recording_bridge.h"
 #include "engine/video_transfer.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "tests/engine/colour_bars.h"
 #include "tests/recwire/sim_fixture.h"
+#include "tests/support/jpeg_decoder.h"
 
 namespace vidora {
 namespace {
@@ -68,29 +67,8 @@ RgbPicture decodeLastPicture(const std::string& path, const std::string& extraFi
 
 // A JPEG file as the JPEG library decodes it.
 RgbPicture decodeJpeg(const std::string& path) {
-    RgbPicture p;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return p;
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, f);
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    p.width = static_cast<int>(cinfo.output_width);
-    p.height = static_cast<int>(cinfo.output_height);
-    p.rgb.resize(static_cast<std::size_t>(p.width) * p.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &p.rgb[static_cast<std::size_t>(cinfo.output_scanline) * p.width * 3];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(f);
-    return p;
+    RgbImage image = decodeJpegFile(path);
+    return {image.width, image.height, std::move(image.rgb)};
 }
 
 // A BMP file's pixels, read as the file layout says (bottom-up blue-green-red after 54 bytes).
@@ -135,7 +113,7 @@ class PicturePath {
 
     // Records `pictures` copies of `picture` at 25 per second, with silent sound beside them.
     void record(const std::vector<uint8_t>& picture, int pictures) {
-        ASSERT_EQ(bridge.startRecording(), 1);
+        ASSERT_TRUE(bridge.startRecording().ok());
         storeRelaxed(gState.recordingOn, 1);
         const std::vector<uint8_t> silence(1920 * 4);  // 40 ms of stereo frames
         for (int i = 0; i < pictures; ++i) {
@@ -283,7 +261,7 @@ class ListeningRecording final : public RecordingPort {
     }
     void attachWriter() override { inner.attachWriter(); }
     void detachWriter() override { inner.detachWriter(); }
-    int startRecording() override { return inner.startRecording(); }
+    Result startRecording() override { return inner.startRecording(); }
     void stopRecording() override { inner.stopRecording(); }
     bool recordingEndedAtLimit() override { return inner.recordingEndedAtLimit(); }
     PictureWriteResult takeSnapshot(StoredPictureSource& source) override {

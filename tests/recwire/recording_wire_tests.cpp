@@ -428,7 +428,7 @@ class CuttingRecording final : public RecordingPort {
     }
     void attachWriter() override { bridge_.attachWriter(); }
     void detachWriter() override { bridge_.detachWriter(); }
-    int startRecording() override { return bridge_.startRecording(); }
+    Result startRecording() override { return bridge_.startRecording(); }
     void stopRecording() override { bridge_.stopRecording(); }
     bool recordingEndedAtLimit() override { return bridge_.recordingEndedAtLimit(); }
     bool recordingStalled() override { return bridge_.recordingStalled(); }

@@ -24,29 +24,9 @@
 #include "platform/sim/simulated_receiver.h"
 #include "tests/engine/fakes.h"
 #include "tests/recording/test_support.h"
+#include "tests/support/notice_counter.h"
 
 namespace vidora::test {
-
-// Receives the engine's notices (on whichever thread sends them).
-class NoticeCounter final : public UiPartner {
-  public:
-    void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
-    int createWindows() override { return 0; }
-    void receive(BusMessage& message) override {
-        std::lock_guard lock(mutex_);
-        received_.push_back(message.id);
-        message.result = 0;
-    }
-    void teardown() override {}
-    int count(int32_t id) {
-        std::lock_guard lock(mutex_);
-        return static_cast<int>(std::count(received_.begin(), received_.end(), id));
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<int32_t> received_;
-};
 
 // Waits up to `limitMs` for `pred`, showing the message boxes that worker threads ask for
 // meanwhile (the test thread is the UI thread).

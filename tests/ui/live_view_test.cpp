@@ -18,8 +18,8 @@
 #include "tests/app/temp_dir.h"
 #include "tests/engine/colour_bars.h"
 #include "tests/engine/fakes.h"
+#include "tests/support/headless_host.h"
 #include "ui/control_panel.h"
-#include "ui/headless_host.h"
 #include "ui/monitor_panel.h"
 #include "ui/skin_group_panel.h"
 #include "ui/ui_module.h"
@@ -88,7 +88,7 @@ class LiveViewTest : public ::testing::Test {
         };
         registerEngineModule(factories);
         setUiServices({[](WindowHandle, int) {}, [](const std::string&, std::function<void()>) {},
-                       [](WindowHandle) {}});
+                       [](WindowHandle) {}, [](WindowHandle) {}});
     }
 
     ~LiveViewTest() override {

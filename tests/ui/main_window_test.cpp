@@ -81,11 +81,13 @@ TEST_F(MainWindowTest, OpensCentredAtTheSkinSizeWithItsPanelsAndOutline) {
     EXPECT_EQ(host.window(w)->params.caption, "Vidora V1.0.4");
     EXPECT_EQ(host.style(w) & MainWindow::kStyle, MainWindow::kStyle);
     EXPECT_EQ(gState.notifyWindow, w);
-    ASSERT_EQ(host.window(w)->accelerators.size(), 2u);
+    ASSERT_EQ(host.window(w)->accelerators.size(), 3u);
     EXPECT_EQ(host.window(w)->accelerators[0].virtualKey, VK_ESCAPE);
     EXPECT_EQ(host.window(w)->accelerators[0].command, ID_FULLSCREEN);
     EXPECT_EQ(host.window(w)->accelerators[1].virtualKey, VK_SPACE);
     EXPECT_EQ(host.window(w)->accelerators[1].command, ID_NEXT_CHANNEL);
+    EXPECT_EQ(host.window(w)->accelerators[2].virtualKey, VK_R);
+    EXPECT_EQ(host.window(w)->accelerators[2].command, ID_RECORDINGS);
 
     EXPECT_EQ(host.windowRect(monitor->handle()),
               Rect::fromSize(kMonitorX, kMonitorY, 1030 - kRightBorder - kMonitorX - 160 - 8, 627));
@@ -257,16 +259,13 @@ TEST_F(MainWindowTest, TheFunctionMenuOpensTheSettingsPageOnlyWhileLiveViewRuns)
     storeRelaxed(gState.livePaused, 0);
     clickMenuButton();
     const std::vector<MenuItem> menu = host.lastMenu();
-    ASSERT_EQ(menu.size(), 9u);
-    const std::vector<std::pair<uint32_t, std::string>> entries = {{32777, "Security Config"},
-                                                                   {32781, "Display Config"},
-                                                                   {32778, "Alarm Config"},
-                                                                   {32783, "Record Config"},
-                                                                   {32782, "Capture Config"},
-                                                                   {32779, "Plan Task Config"},
-                                                                   {32784, "More settings"},
-                                                                   {0, ""},
-                                                                   {32780, "About"}};
+    ASSERT_EQ(menu.size(), 10u);
+    const std::vector<std::pair<uint32_t, std::string>> entries = {
+        {32777, "Security Config"}, {32781, "Display Config"},
+        {32778, "Alarm Config"},    {32783, "Record Config"},
+        {32782, "Capture Config"},  {32779, "Plan Task Config"},
+        {32784, "More settings"},   {0, ""},
+        {32785, "Recordings"},      {32780, "About"}};
     for (size_t i = 0; i < menu.size(); ++i) {
         EXPECT_EQ(menu[i].id, entries[i].first);
         EXPECT_EQ(menu[i].text, entries[i].second);
@@ -294,6 +293,16 @@ TEST_F(MainWindowTest, TheFunctionMenuOpensTheSettingsPageOnlyWhileLiveViewRuns)
     clickMenuButton();
     host.mouse(w, WM_LBUTTONDOWN, 940, 700, MK_LBUTTON);
     host.mouse(w, WM_LBUTTONUP, 940, 700);
+    EXPECT_EQ(settingsCalls.size(), 7u);
+    EXPECT_TRUE(commands().empty());
+
+    // "Recordings" opens the recordings window over the main window, as its key R does; the
+    // engine is not involved.
+    host.queueMenuAnswer(ID_RECORDINGS);
+    clickMenuButton();
+    EXPECT_EQ(recordingsCalls, std::vector<WindowHandle>{w});
+    host.send(w, WM_COMMAND, commandParam(ID_RECORDINGS, true), 0);
+    EXPECT_EQ(recordingsCalls, (std::vector<WindowHandle>{w, w}));
     EXPECT_EQ(settingsCalls.size(), 7u);
     EXPECT_TRUE(commands().empty());
 

@@ -2,42 +2,10 @@
 // picture the zoom shows. Every operator new of this program is counted while the check is armed.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "tests/support/allocation_counter.h"
 #include "ui/live_presenter.h"
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (gCounting.load(std::memory_order_relaxed))
-        gAllocations.fetch_add(1);
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace vidora {
 namespace {
@@ -54,15 +22,14 @@ TEST(LivePresenter, TakesPicturesWithoutAllocating) {
     picture.source = {0, 0, 720, 288};
     presenter.presentLivePicture(picture);  // warm-up
 
-    gAllocations = 0;
-    gCounting = true;
+    test::CountedAllocations allocations;
     for (int i = 0; i < 60; ++i) {
         const int zoom = 1 + i % 4;
         picture.source = {(i * 7) % 90, (i * 3) % 40, 720 / zoom, 288 / zoom};
         presenter.presentLivePicture(picture);
     }
-    gCounting = false;
-    EXPECT_EQ(gAllocations.load(), 0);
+    allocations.stop();
+    EXPECT_EQ(allocations.count(), 0);
     EXPECT_EQ(presenter.picturesReceived(), 61u);
 
     // The check itself works: a picture larger than any receiver's does allocate.
@@ -72,10 +39,10 @@ TEST(LivePresenter, TakesPicturesWithoutAllocating) {
     picture.rows = 1152;
     picture.pitch = 1440 * 2;
     picture.source = {0, 0, 1440, 1152};
-    gCounting = true;
+    test::CountedAllocations largeAllocations;
     presenter.presentLivePicture(picture);
-    gCounting = false;
-    EXPECT_GT(gAllocations.load(), 0);
+    largeAllocations.stop();
+    EXPECT_GT(largeAllocations.count(), 0);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/headless_host.h"
 #include "ui/bitmap24.h"
-#include "ui/headless_host.h"
 #include "ui/skin_control.h"
 #include "ui/skin_group_panel.h"
 #include "ui/skin_window.h"

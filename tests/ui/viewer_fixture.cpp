@@ -96,6 +96,7 @@ ViewerTest::ViewerTest(bool defaultSkin) {
         if (noFolderProgram)
             noProgram();
     };
+    services.showRecordings = [this](WindowHandle owner) { recordingsCalls.push_back(owner); };
     setUiServices(std::move(services));
 }
 

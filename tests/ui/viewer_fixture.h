@@ -11,8 +11,8 @@
 
 #include "app/bus.h"
 #include "tests/app/temp_dir.h"
+#include "tests/support/headless_host.h"
 #include "ui/control_panel.h"
-#include "ui/headless_host.h"
 #include "ui/main_window.h"
 #include "ui/monitor_panel.h"
 #include "ui/skin_group_panel.h"
@@ -73,6 +73,7 @@ class ViewerTest : public ::testing::Test {
     std::vector<SettingsCall> settingsCalls;
     std::vector<WindowHandle> moreSettingsCalls;
     std::vector<std::string> exploredFolders;
+    std::vector<WindowHandle> recordingsCalls;  // the recordings window was asked for
     bool noFolderProgram = false;  // the file manager's stand-in finds no program for folders
 };
 

@@ -171,9 +171,9 @@ TEST_F(ViewerQtTest, TheFunctionMenuIsAPopupWhoseEntriesOpenTheirPages) {
     });
     mouse(window, QEvent::MouseButtonPress, {960, 700}, Qt::LeftButton);
     mouse(window, QEvent::MouseButtonRelease, {960, 700}, Qt::NoButton);
-    EXPECT_EQ(entries,
-              QStringList({"Security Config", "Display Config", "Alarm Config", "Record Config",
-                           "Capture Config", "Plan Task Config", "More settings", "-", "About"}));
+    EXPECT_EQ(entries, QStringList({"Security Config", "Display Config", "Alarm Config",
+                                    "Record Config", "Capture Config", "Plan Task Config",
+                                    "More settings", "-", "Recordings", "About"}));
     EXPECT_EQ(settingsCalls, (std::vector<SettingsCall>{{main->handle(), 3}}));
     // (The video area may repaint while the menu is open.)
     std::vector<Command> sentNow = takeCommands();

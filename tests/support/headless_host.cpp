@@ -1,4 +1,4 @@
-#include "ui/headless_host.h"
+#include "tests/support/headless_host.h"
 
 #include <future>
 
