@@ -31,7 +31,7 @@ void AudioTransfer::renderAudio(const uint8_t* data, std::size_t length) {
     {
         std::lock_guard lock(soundLock_);
         blocks_.fetch_add(1, std::memory_order_relaxed);
-        if (data && length > 0 && loadRelaxed(gState.recordingOn))
+        if (data && length > 0 && (loadRelaxed(gState.recordingOn) || port_.keepingPreAlarm()))
             port_.onSound(data, length);
         if (liveFeed_ && data && length > 0 && formatKnown_)
             liveFeed_->onLiveSound(data, length, format_.rate, format_.channels);

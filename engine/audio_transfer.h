@@ -1,6 +1,7 @@
 #pragma once
 // The audio end of the capture graph ("Audio Transfer"): passes its format to the recording
-// port and, while recordingOn, every sound block (already folded to doubled mono by the graph).
+// port and, while recordingOn or while sound is kept before an alarm, every sound block (already
+// folded to doubled mono by the graph).
 // Owned by the CaptureEngine; acceptAudioFormat and renderAudio run on the graph's audio
 // streaming thread.
 #include <atomic>

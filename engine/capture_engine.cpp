@@ -117,6 +117,12 @@ CaptureEngine::CaptureEngine(EngineServices services)
     // The writer tells when a recording stops or starts again being written: the record marks
     // follow.
     recordingPort_->setStallNotice([this] { notify(NTF_RECORD_STATE); });
+    // A confirmed "More settings" dialog applies its seconds at once.
+    preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
+    preferencesListener_ = preferences().addListener([this] {
+        preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
+        updatePreAlarm();
+    });
     if (services_.folderWatchers) {
         pictureWatcher_ = std::make_unique<FolderWatcher>(
             &gState.pictureFolderMB, loadRelaxedString(gConfig.pictureFolder),
@@ -133,6 +139,7 @@ CaptureEngine::CaptureEngine(EngineServices services)
 }
 
 CaptureEngine::~CaptureEngine() {
+    preferences().removeListener(preferencesListener_);
     if (pictureWatcher_)
         pictureWatcher_->stop();
     if (recordWatcher_)
@@ -473,8 +480,15 @@ Result CaptureEngine::startLive() {
     if (!resuming) {
         receiver_.startSelectThreads();
         alarmThread_.start([this](WorkerThread& self) {
-            while (self.sleepFor(kAlarmPollPeriodMs))
+            while (self.sleepFor(kAlarmPollPeriodMs)) {
                 alarmPoll_.tick();
+                // A recording start that waits for the user holds the recording lock: the
+                // polls go on meanwhile, and the next one that finds it free brings the ring up
+                // to date.
+                std::unique_lock lock(recordingLock_, std::try_to_lock);
+                if (lock.owns_lock())
+                    recordingPort_->setPreAlarm(preAlarmPlan());
+            }
         });
         schedule_->startSupervisor();
         forceReselect_ = true;
@@ -482,6 +496,9 @@ Result CaptureEngine::startLive() {
     }
     paused_ = false;
     storeRelaxed(gState.livePaused, 0);
+    // Read again: the preferences may have been loaded after the engine was made.
+    preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
+    updatePreAlarm();
     return {};
 }
 
@@ -493,6 +510,7 @@ void CaptureEngine::pauseLive() {
     storeRelaxed(gState.livePaused, 1);
     alarmSound_.stop();
     stopRecording();
+    updatePreAlarm();  // paused: nothing is kept, and what was is not this alarm's past
     graph_->pause();
 }
 
@@ -511,6 +529,7 @@ void CaptureEngine::stopLive() {
     paused_ = false;
     storeRelaxed(gState.liveViewOn, 0);
     storeRelaxed(gState.livePaused, 0);
+    updatePreAlarm();
     // A poll that was under way while the steps above ran may have started the sound again;
     // from here on none can.
     alarmSound_.stop();
@@ -578,6 +597,11 @@ SelectResult CaptureEngine::switchChannelLocked(int target) {
     }
     clock_.sleepMs(kSettleAfterSelectMs);
 
+    {
+        // Pictures of the channel left, and of the switch, are not an alarm's past here.
+        PumpingLock lock(recordingLock_);
+        recordingPort_->clearPreAlarm();
+    }
     // The alarm and the work bound to other channels end with the switch, in one step against
     // the schedule's timers; the recording stops outside the timer lock.
     if (applyChannelSwitch(n))
@@ -627,7 +651,10 @@ Result CaptureEngine::startRecording(CaptureReason reason) {
         recordedImageSize_ = loadRelaxed(gConfig.recordImageSize);
         recordedFps_ = loadRelaxed(gConfig.recordFps);
         writerSettings();
-        if (Result started = recordingPort_->startRecording(); !started) {
+        const Result started = reason == CaptureReason::Alarm
+                                   ? recordingPort_->startAlarmRecording()
+                                   : recordingPort_->startRecording();
+        if (!started.ok()) {
             lock.unlock();
             notify(NTF_RECORD_STATE);  // lets the UI reset its record button
             return started;
@@ -649,8 +676,39 @@ void CaptureEngine::stopRecording() {
         storeRelaxed(gState.recordingOn, 0);
         recording_ = false;
         statusBoard().setRecordingStart(std::nullopt);
+        // The next alarm's past starts being kept at once.
+        recordingPort_->setPreAlarm(preAlarmPlan());
     }
     notify(NTF_RECORD_STATE);
+}
+
+PreAlarmPlan CaptureEngine::preAlarmPlan() const {
+    PreAlarmPlan plan;
+    const uint32_t seconds = preAlarmSeconds_.load();
+    const int channel = current_.load();
+    if (seconds == 0 || !live_ || paused_ || recording_ || channel < 0 || channel > 3 ||
+        !loadRelaxed(gConfig.alarmRecord)) {
+        return plan;
+    }
+    // Only where an alarm can start a recording: its switch on and the channel watched.
+    const bool motion = loadRelaxed(gState.motionAlarmOn) != 0 &&
+                        loadRelaxed(gConfig.motionAlarmChannel[channel]) != 0;
+    const bool sound = loadRelaxed(gState.soundAlarmOn) != 0 &&
+                       loadRelaxed(gConfig.soundAlarmChannel[channel]) != 0;
+    if (!motion && !sound)
+        return plan;
+    plan.seconds = seconds;
+    plan.channel = channel;
+    plan.sizeMode = loadRelaxed(gConfig.recordImageSize);
+    plan.fps = loadRelaxed(gConfig.recordFps);
+    plan.width = loadRelaxed(gState.videoWidth);
+    plan.height = loadRelaxed(gState.videoHeight);
+    return plan;
+}
+
+void CaptureEngine::updatePreAlarm() {
+    PumpingLock lock(recordingLock_);
+    recordingPort_->setPreAlarm(preAlarmPlan());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -737,6 +795,12 @@ void CaptureEngine::settingsChanged() {
         if (wasRecording)
             logIfFailed(startRecording(reason), "recording");
     }
+    // What was kept was taken with the settings before; the plan takes the new ones.
+    {
+        PumpingLock lock(recordingLock_);
+        recordingPort_->clearPreAlarm();
+    }
+    updatePreAlarm();
 }
 
 void CaptureEngine::snapshot() {

@@ -150,6 +150,10 @@ class CaptureEngine {
     void stopAutoCycle();
     void setVolume(int volume);
     void settingsChanged();
+    // Any thread: starts, keeps or stops keeping the seconds before an alarm, as live view, the
+    // alarm switches, the record settings and the "Seconds before the alarm:" preference ask.
+    // The alarm poll brings it up to date at every poll as well.
+    void updatePreAlarm();
     // ENG_SNAPSHOT: a picture now; a file that cannot be written is told at every attempt.
     void snapshot();
     void applyAdjustment(media::AdjustmentKind kind, int32_t value);
@@ -209,6 +213,7 @@ class CaptureEngine {
     void refreshClientSize();
     void writerSettings();
     void readAndApplyAdjustments();
+    PreAlarmPlan preAlarmPlan() const;  // under the recording lock
 
     EngineServices services_;
     Clock& clock_;
@@ -255,6 +260,8 @@ class CaptureEngine {
     // The receiver's state as last told to the event log (0: not told yet), so that rebuilding
     // the graph for a new video standard is not a new connection.
     std::atomic<int32_t> receiverTold_{0};
+    std::atomic<uint32_t> preAlarmSeconds_{0};  // the preference, refreshed by its listener
+    int preferencesListener_ = 0;
 
     std::array<StoredPicture, 4> frozen_;  // display lock
     std::array<SystemTime, 4> frozenTime_{};

@@ -40,7 +40,7 @@ void RecordingBridge::onPicture(const uint8_t* data, std::size_t length) {
 }
 
 void RecordingBridge::onSound(const uint8_t* data, std::size_t length) {
-    if (data == nullptr || length == 0 || !encoder_.isRunning())
+    if (data == nullptr || length == 0 || (!encoder_.isRunning() && !encoder_.isBuffering()))
         return;
     std::lock_guard lock(soundLock_);
     // Grows to the largest block once; nothing is allocated per block after that.
@@ -85,6 +85,33 @@ void RecordingBridge::stopRecording() {
     // Stopping the encoder finishes the writer, which first writes out what was queued.
     encoder_.stop();
     writer_.stop();
+}
+
+Result RecordingBridge::startAlarmRecording() {
+    const std::optional<uint32_t> first = encoder_.startFromRing();
+    const uint32_t backdate = first ? clock_.multimediaTime() - *first : 0;
+    Result started = writer_.start(backdate);
+    if (!started.ok())
+        encoder_.stop();
+    return started;
+}
+
+void RecordingBridge::setPreAlarm(const PreAlarmPlan& plan) {
+    if (plan.seconds == 0) {
+        encoder_.stopBuffering();
+        preAlarm_ = plan;
+        return;
+    }
+    if (encoder_.isRunning())
+        return;  // the recording's own pictures; the ring starts again after it
+    if (plan == preAlarm_ && encoder_.isBuffering())
+        return;
+    encoder_.startBuffering(plan.seconds);
+    preAlarm_ = plan;
+}
+
+void RecordingBridge::clearPreAlarm() {
+    encoder_.clearRing();
 }
 
 bool RecordingBridge::recordingEndedAtLimit() {

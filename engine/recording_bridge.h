@@ -42,6 +42,10 @@ class RecordingBridge final : public RecordingPort {
     void setRecordingEnd(RecordingEnd how) override;
     Result startRecording() override;
     void stopRecording() override;
+    Result startAlarmRecording() override;
+    void setPreAlarm(const PreAlarmPlan& plan) override;
+    void clearPreAlarm() override;
+    bool keepingPreAlarm() override { return encoder_.isBuffering(); }
     bool recordingEndedAtLimit() override;
     bool recordingStalled() override;
     void setStallNotice(std::function<void()> notice) override;
@@ -61,6 +65,8 @@ class RecordingBridge final : public RecordingPort {
     // The encoder folds sound in place; the transfer sink's block is read-only.
     std::mutex soundLock_;
     std::vector<uint8_t> soundScratch_;
+    // The plan the ring was last started with (the engine's threads, serialised by the engine).
+    PreAlarmPlan preAlarm_{};
 };
 
 }  // namespace vidora

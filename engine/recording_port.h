@@ -8,13 +8,25 @@
 #include <optional>
 #include <string>
 
-#include "platform/result.h"
 #include "app/event_sink.h"
+#include "platform/result.h"
 #include "recording/record_file_info.h"
 #include "recording/snapshot.h"
 #include "recording/stream_format.h"
 
 namespace vidora {
+
+// What the pictures kept before an alarm are kept for: the seconds (0: nothing is kept) and what
+// they were taken and encoded with. Any change starts the ring afresh.
+struct PreAlarmPlan {
+    uint32_t seconds = 0;
+    int channel = 0;
+    int sizeMode = 0;
+    int fps = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const PreAlarmPlan&) const = default;
+};
 
 class RecordingPort {
   public:
@@ -25,8 +37,9 @@ class RecordingPort {
     // sink passes its format likewise.
     virtual void setVideoFormat(const StreamFormat& /*format*/, int /*sizeMode*/) {}
     virtual void setAudioFormat(const StreamFormat& /*format*/) {}
-    // While recordingOn: every picture in the size of the size mode (width x height x 2 bytes of
-    // packed 4:2:2), and every sound block (16-bit frames, left = right = folded mono).
+    // While recordingOn or keepingPreAlarm(): every picture in the size of the size mode
+    // (width x height x 2 bytes of packed 4:2:2), and every sound block (16-bit frames,
+    // left = right = folded mono).
     // The bytes are valid only during the call.
     virtual void onPicture(const uint8_t* /*data*/, std::size_t /*length*/) {}
     virtual void onSound(const uint8_t* /*data*/, std::size_t /*length*/) {}
@@ -48,6 +61,16 @@ class RecordingPort {
     virtual Result startRecording() { return Result::success(); }
     // Stops the encoder, then the writer.
     virtual void stopRecording() {}
+    // A recording for an alarm: like startRecording, but it begins with the pictures and sound
+    // kept before the alarm (when any are), and its first file is named by its first picture.
+    virtual Result startAlarmRecording() { return startRecording(); }
+    // Keeps the last plan.seconds of the live channel encoded while no recording runs, or stops
+    // keeping them (seconds 0). The same plan again changes nothing.
+    virtual void setPreAlarm(const PreAlarmPlan& /*plan*/) {}
+    // Empties what is kept (the channel changed, a setting changed); it fills again.
+    virtual void clearPreAlarm() {}
+    // Pictures and sound are kept before an alarm: the transfer sinks pass them on (any thread).
+    virtual bool keepingPreAlarm() { return false; }
     // The running recording's writer gave up at the record folder's limit (it could not make
     // room, or the policy is to stop): the recording logic stops the recording.
     virtual bool recordingEndedAtLimit() { return false; }

@@ -93,7 +93,7 @@ void VideoTransfer::renderVideo(const uint8_t* data, std::size_t length) {
         }
         present(data, entered);
         pictures_.fetch_add(1, std::memory_order_relaxed);
-        if (loadRelaxed(gState.recordingOn)) {
+        if (loadRelaxed(gState.recordingOn) || port_.keepingPreAlarm()) {
             switch (sizeMode_) {
                 case SizeMode::Full:
                     port_.onPicture(full_.get(), bytes);

@@ -1,9 +1,9 @@
 #pragma once
 // The video end of the capture graph ("Video Transfer"): keeps the latest picture in three sizes
 // (full, half width, half width and height), shows it in the live cell of the video window and
-// hands it to the recording port while recordingOn. Owned by the CaptureEngine for its whole
-// life (it survives graph rebuilds). acceptVideoFormat and renderVideo run on the graph's
-// streaming thread; the other operations on engine threads.
+// hands it to the recording port while recordingOn (or while pictures are kept before an alarm).
+// Owned by the CaptureEngine for its whole life (it survives graph rebuilds). acceptVideoFormat and
+// renderVideo run on the graph's streaming thread; the other operations on engine threads.
 #include <atomic>
 #include <chrono>
 #include <cstdint>

@@ -163,7 +163,7 @@ void AviRecordWriter::setStallNotice(std::function<void()> notice) {
     stallNotice_ = std::move(notice);
 }
 
-Result AviRecordWriter::start() {
+Result AviRecordWriter::start(uint32_t backdateMs) {
     std::optional<MessageBoxRequest> message;
     Result result;
     {
@@ -209,7 +209,7 @@ Result AviRecordWriter::start() {
             needKeyFrame_ = false;
             writeFailed_ = false;
             reported_ = false;
-            basePath_ = composeBaseName();
+            basePath_ = composeBaseName(backdateMs);
             endedAtLimit_.store(false, std::memory_order_release);
             stalled_.store(false, std::memory_order_relaxed);
             recheckFile_.store(false, std::memory_order_relaxed);
@@ -617,8 +617,17 @@ void AviRecordWriter::setStalled(bool stalled) {
         runStallNotice_();
 }
 
-std::string AviRecordWriter::composeBaseName() {
+std::string AviRecordWriter::composeBaseName(uint32_t backdateMs) {
     SystemTime t = clock_.localTime();
+    if (backdateMs > 0) {
+        // The calendar second of t: one less when a new second began between the two readings.
+        int64_t seconds = clock_.calendarSeconds();
+        if (toLocalSystemTime(seconds).second != t.second)
+            seconds -= 1;
+        const int64_t ms = seconds * 1000 + t.milliseconds - int64_t{backdateMs};
+        const int64_t whole = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+        t = toLocalSystemTime(whole, static_cast<uint16_t>(ms - whole * 1000));
+    }
     char name[32];
     std::snprintf(name, sizeof name, "%04u%02u%02u%02u%02u%02u", unsigned{t.year},
                   unsigned{t.month}, unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute},

@@ -12,9 +12,10 @@
 // sleeps on the queue's condition until a packet arrives, stop is asked for or a watched folder
 // goes away; the streaming threads never wait on it (a full queue drops and counts instead).
 //
-// File names are the local start time, "YYYYMMDDhhmmss.avi"; a file started in the same second
-// as an existing one gets "_01", "_02", ... before the extension, which still sorts after it and
-// before the next second (the folder limit deletes in name order).
+// File names are the local start time, "YYYYMMDDhhmmss.avi" (for a recording that begins with
+// pictures taken before it started, the time of its first picture); a file started in the same
+// second as an existing one gets "_01", "_02", ... before the extension, which still sorts after it
+// and before the next second (the folder limit deletes in name order).
 //
 // A file that cannot be created or written (the folder is missing, read-only, full, or was
 // removed while the file was open) is closed with what reached it, so it plays; the user is told
@@ -78,7 +79,9 @@ class AviRecordWriter final : public RecordConsumer {
     // Success when the recording runs (or already ran); a failure when the record folder's
     // limit forbids recording (with policy 2 the user is told "Total size of record files have
     // exceeded the limit(%uMB).", which is then also the failure's reason).
-    Result start();
+    // `backdateMs`: the recording's first picture was taken that long ago (it begins with the
+    // pictures kept before an alarm), and its first file is named by that moment.
+    Result start(uint32_t backdateMs = 0);
     // Writes out what is queued, closes the file and ends the thread.
     void stop();
 
@@ -124,7 +127,7 @@ class AviRecordWriter final : public RecordConsumer {
     void setStalled(bool stalled);
     void queuePacket(PacketCopy packet, bool video);
     std::size_t discardQueue();  // returns how many packets it dropped
-    std::string composeBaseName();
+    std::string composeBaseName(uint32_t backdateMs = 0);
     void stopLocked();
 
     Clock& clock_;

@@ -42,9 +42,9 @@ void RecordEncoder::setVideoFormat(const StreamFormat& format, int sizeMode) {
     sourceFormat_ = record;
     sourceKnown_ = true;
     sizeMode_ = sizeMode;
-    // A running recording keeps describing its stream as it encodes it; the next start takes
-    // the new format.
-    if (!isRunning())
+    // A running recording (or ring) keeps describing its stream as it encodes it; the next
+    // start takes the new format.
+    if (!isRunning() && !isBuffering())
         setVideoFormatRecord(record);
 }
 
@@ -59,7 +59,15 @@ void RecordEncoder::setAudioFormat(const StreamFormat& format) {
 int RecordEncoder::start() {
     std::lock_guard stateLock(stateLock_);
     std::lock_guard pictureLock(pictureLock_);
+    // A recording that does not begin with the ring ends it: its pictures are its own.
+    buffering_.store(false, std::memory_order_release);
+    ring_.release();
+    openLocked();
+    running_.store(true, std::memory_order_release);
+    return 0;
+}
 
+void RecordEncoder::openLocked() {
     haveStartTime_ = false;
     startTime_ = 0;
     picturesTaken_ = 0;
@@ -108,14 +116,109 @@ int RecordEncoder::start() {
         settings.framesPerSecond = fps_;
         encoder_.open(settings);
     }
+}
+
+void RecordEncoder::startBuffering(uint32_t seconds) {
+    std::lock_guard stateLock(stateLock_);
+    std::lock_guard pictureLock(pictureLock_);
+    if (running_.load(std::memory_order_relaxed) || seconds == 0)
+        return;
+    buffering_.store(false, std::memory_order_release);
+    openLocked();
+    if (!encoder_.isOpen()) {
+        ring_.release();
+        picture_.reset();
+        bitstream_.reset();
+        return;
+    }
+    // Room for the seconds kept plus the key-frame group in progress and one more second. The
+    // rate control aims at the bit rate but may exceed it while the quantizer is at its limit,
+    // so the arena takes the larger of twice the bit rate and a sixteenth of the raw pictures.
+    const XvidSettings xvid;
+    const uint64_t keyGroupMs = static_cast<uint64_t>(xvid.maxKeyInterval) * 1000u / fps_;
+    const uint64_t spanMs = uint64_t{seconds} * 1000u + keyGroupMs + 1000u;
+    const uint64_t rawPerSecond = static_cast<uint64_t>(width_) * height_ * 2u * fps_;
+    const uint64_t videoPerSecond =
+        std::max<uint64_t>(static_cast<uint64_t>(xvid.bitRate) / 8u * 2u, rawPerSecond / 16u);
+    StreamFormat audio{};
+    const uint64_t sampleRate = getAudioFormat(&audio) == 0 && audio.rate > 0 ? audio.rate : 48000;
+    const uint64_t soundPerSecond = sampleRate * 2u;  // mono, 16 bits
+    const uint64_t packetsPerSecond = fps_ + soundPerSecond / kSoundBlockBytes + 1u;
+    const uint64_t arena = (videoPerSecond + soundPerSecond) * spanMs / 1000u;
+    const uint64_t packets = packetsPerSecond * spanMs / 1000u + 16u;
+    ring_.configure(seconds * 1000u, static_cast<std::size_t>(arena),
+                    static_cast<std::size_t>(packets));
+    buffering_.store(true, std::memory_order_release);
+}
+
+void RecordEncoder::stopBuffering() {
+    std::lock_guard stateLock(stateLock_);
+    std::lock_guard pictureLock(pictureLock_);
+    if (!buffering_.load(std::memory_order_relaxed))
+        return;
+    buffering_.store(false, std::memory_order_release);
+    ring_.release();
+    picture_.reset();
+    bitstream_.reset();
+    encoder_.close();
+}
+
+void RecordEncoder::clearRing() {
+    std::lock_guard pictureLock(pictureLock_);
+    ring_.clear();
+}
+
+std::optional<uint32_t> RecordEncoder::startFromRing() {
+    std::lock_guard stateLock(stateLock_);
+    std::lock_guard pictureLock(pictureLock_);
+    if (running_.load(std::memory_order_relaxed))
+        return std::nullopt;
+    if (!buffering_.load(std::memory_order_relaxed)) {
+        openLocked();
+        running_.store(true, std::memory_order_release);
+        return std::nullopt;
+    }
+    // Handed on in the order taken, so every consumer sees the ring and then the live pictures
+    // as one stream; the sound held with it keeps its place beside its pictures.
+    const std::optional<uint32_t> first = ring_.firstPictureTime();
+    uint32_t number = 0;
+    ring_.forEach([&](const RecordPacket& held, uint32_t) {
+        RecordPacket packet = held;
+        if (packet.isVideo()) {
+            packet.extra[0] = number++;
+            writeVideoPacket(packet);
+        } else {
+            writeAudioPacket(packet);
+        }
+    });
+    encodedPictures_ = number;
+    ring_.release();
+    buffering_.store(false, std::memory_order_release);
     running_.store(true, std::memory_order_release);
-    return 0;
+    return first;
+}
+
+std::size_t RecordEncoder::ringMemoryBytes() {
+    std::lock_guard lock(pictureLock_);
+    return ring_.memoryBytes();
+}
+
+std::size_t RecordEncoder::ringPictures() {
+    std::lock_guard lock(pictureLock_);
+    return ring_.pictureCount();
+}
+
+std::size_t RecordEncoder::ringBytesHeld() {
+    std::lock_guard lock(pictureLock_);
+    return ring_.bytesHeld();
 }
 
 int RecordEncoder::stop() {
     std::lock_guard stateLock(stateLock_);
     std::lock_guard pictureLock(pictureLock_);
     running_.store(false, std::memory_order_release);
+    buffering_.store(false, std::memory_order_release);
+    ring_.release();
     picture_.reset();
     bitstream_.reset();
     finishAll();
@@ -124,10 +227,11 @@ int RecordEncoder::stop() {
 }
 
 void RecordEncoder::onPicture(const uint8_t* data, std::size_t length) {
-    if (!isRunning())
+    if (!isRunning() && !isBuffering())
         return;
     std::lock_guard lock(pictureLock_);
-    if (!running_.load(std::memory_order_relaxed))
+    const bool recording = running_.load(std::memory_order_relaxed);
+    if (!recording && !buffering_.load(std::memory_order_relaxed))
         return;
 
     // Keep a picture only when it is due at the record frame rate, counted from the first one.
@@ -167,14 +271,17 @@ void RecordEncoder::onPicture(const uint8_t* data, std::size_t length) {
     packet.keyFrame = out.keyFrame ? 1u : 0u;
     packet.extra[0] = encodedPictures_;  // picture number within the recording
     ++encodedPictures_;
-    writeVideoPacket(packet);
+    if (recording)
+        writeVideoPacket(packet);
+    else
+        ring_.push(packet, now);
 }
 
 void RecordEncoder::onSound(uint8_t* data, std::size_t length) {
-    if (!isRunning() || data == nullptr)
+    if ((!isRunning() && !isBuffering()) || data == nullptr)
         return;
     std::lock_guard lock(stateLock_);
-    if (!running_.load(std::memory_order_relaxed))
+    if (!running_.load(std::memory_order_relaxed) && !buffering_.load(std::memory_order_relaxed))
         return;
     if (audioBits_ != 16)
         return;  // the receiver's sound is 16-bit; nothing else is recorded
@@ -244,7 +351,13 @@ void RecordEncoder::emitSoundBlock(const uint8_t* block) {
     packet.length = kSoundBlockBytes;
     packet.data = block;
     packet.keyFrame = 1;
-    writeAudioPacket(packet);
+    if (running_.load(std::memory_order_relaxed)) {
+        writeAudioPacket(packet);
+        return;
+    }
+    // Before an alarm: beside the pictures, under the lock that guards the ring.
+    std::lock_guard lock(pictureLock_);
+    ring_.push(packet, clock_.multimediaTime());
 }
 
 int RecordEncoder::encodeWidth() {

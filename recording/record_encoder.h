@@ -15,8 +15,11 @@
 #include <memory>
 #include <mutex>
 
+#include <optional>
 #include "platform/clock.h"
+
 #include "recording/picture_stamp.h"
+#include "recording/prealarm_ring.h"
 #include "recording/record_sink.h"
 #include "recording/stream_format.h"
 #include "recording/xvid_encoder.h"
@@ -47,6 +50,25 @@ class RecordEncoder : public RecordSink {
     int stop();
     bool isRunning() const { return running_.load(std::memory_order_acquire); }
 
+    // Keeps the last `seconds` encoded in the ring while no recording runs (a running recording
+    // is left alone and nothing is kept). Starting again empties the ring and takes the current
+    // size mode, frame rate and format.
+    void startBuffering(uint32_t seconds);
+    // Stops keeping pictures: closes the encoder and gives the ring's memory back.
+    void stopBuffering();
+    // Empties the ring; it starts again at the next key frame (another channel's pictures are
+    // not this alarm's past).
+    void clearRing();
+    bool isBuffering() const { return buffering_.load(std::memory_order_acquire); }
+    // Starts a recording that begins with what the ring holds and goes on live with the same
+    // encoder. Returns the multimedia time of the ring's first picture, or nullopt when the ring
+    // held none (without a ring, this is start()).
+    std::optional<uint32_t> startFromRing();
+    // The ring's memory (index and arena) and what it holds now.
+    std::size_t ringMemoryBytes();
+    std::size_t ringPictures();
+    std::size_t ringBytesHeld();
+
     // One UYVY picture in the buffer that matches the size mode (streaming thread). Pictures
     // that are not due at the record frame rate, or that are shorter than the encode size, are
     // dropped.
@@ -71,12 +93,15 @@ class RecordEncoder : public RecordSink {
   private:
     static constexpr int kMaxChannels = 8;
 
+    // The set-up both a recording and the ring use: size, rate, buffers, format, encoder.
+    void openLocked();
     void appendMono(uint8_t* mono, std::size_t bytes);  // cuts mono sound into blocks
     void emitSoundBlock(const uint8_t* block);
 
     Clock& clock_;
     std::atomic<PictureStamp*> stamp_;
     std::atomic<bool> running_{false};
+    std::atomic<bool> buffering_{false};  // changed under both locks, like running_
 
     std::mutex stateLock_;
     std::mutex pictureLock_;
@@ -104,6 +129,7 @@ class RecordEncoder : public RecordSink {
     uint32_t startTime_ = 0;
     uint32_t picturesTaken_ = 0;
     uint32_t encodedPictures_ = 0;
+    PreAlarmRing ring_;  // under the picture lock
 };
 
 }  // namespace vidora

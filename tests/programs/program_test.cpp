@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/records.h"
 #include "tests/app/temp_dir.h"
 #include "tests/programs/child_process.h"
 
@@ -108,6 +111,44 @@ TEST(Program, FirstStartSecondInstanceAndOrderlyExit) {
     EXPECT_NE(after.st_ino, before.st_ino) << "saved through a new file renamed over the old one";
     EXPECT_EQ(fs::file_size("vidora.cfg"), 936u);
     EXPECT_EQ(after.st_mode & 0777, 0600u);
+}
+
+// vidora.ini, whatever it holds, never keeps the viewer from starting, and nothing of it reaches
+// vidora.cfg, whose bytes stay those of a start without it.
+TEST(Program, AnyPreferencesFileStartsAndLeavesTheSettingsFileAsItWas) {
+    RunFolder dir;
+    std::string seen;
+    ASSERT_EQ(runProbe({"unused"}, &seen), 0);
+    ASSERT_EQ(seen, "running\nexit 0\n");
+    // The file carries a task-list slot that holds whatever the run that wrote it had there;
+    // every other byte is compared.
+    const std::size_t address =
+        sizeof(vidora::ViewerState) + offsetof(vidora::VidoraConfig, taskList);
+    auto settingsBytes = [address] {
+        std::vector<char> b = bytes("vidora.cfg");
+        if (b.size() >= address + sizeof(vidora::VidoraConfig::taskList))
+            std::fill_n(b.begin() + static_cast<std::ptrdiff_t>(address),
+                        sizeof(vidora::VidoraConfig::taskList), 0);
+        return b;
+    };
+    const std::vector<char> reference = settingsBytes();
+    ASSERT_EQ(reference.size(), 936u);
+    const std::vector<std::string> contents = {
+        "",
+        std::string("\x00\xff\xfe garbage \x01\n[[[", 18),
+        "[alarm]\npreAlarmSeconds=abc\n",
+        "[alarm]\npreAlarmSeconds=31\n",
+        "[alarm]\npreAlarmSeconds=-5\n",
+        "[alarm]\npreAlarmSeconds=30\n[unknown]\nkey=1\n",
+    };
+    for (const std::string& content : contents) {
+        SCOPED_TRACE(content);
+        std::ofstream("vidora.ini", std::ios::binary | std::ios::trunc) << content;
+        ASSERT_EQ(runProbe({"unused"}, &seen), 0);
+        EXPECT_EQ(seen, "running\nexit 0\n");
+        EXPECT_EQ(settingsBytes(), reference);
+        EXPECT_EQ(text("vidora.ini"), content) << "only the dialog writes it";
+    }
 }
 
 TEST(Program, PasswordPromptWhenSwitchedOn) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/preference_keys.h"
 #include "app/task_list.h"
 #include "engine/schedule/schedule_runner.h"
 #include "programs/modules.h"
@@ -60,9 +61,12 @@ class ScheduleSimTest : public SimEngineFixture {
         taskList().freeAll();
         gConfig.pictureFormat = 1;
         gConfig.pictureSize = 3;
+        // Alarm recordings here begin at the alarm; the seconds before it have tests of their own.
+        preferences().set(kPreAlarmSeconds, 0);
     }
     void TearDown() override {
         SimEngineFixture::TearDown();
+        preferences().set(kPreAlarmSeconds, kPreAlarmSeconds.defaultValue);
         taskList().freeAll();
     }
     void registerWithSchedule() {
