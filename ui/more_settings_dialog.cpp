@@ -185,11 +185,11 @@ std::unique_ptr<MoreSettingsPage> receiverPage(CaptureDeviceLister lister) {
 std::vector<std::unique_ptr<MoreSettingsPage>> moreSettingsPages() {
     std::vector<std::unique_ptr<MoreSettingsPage>> pages;
     pages.push_back(std::make_unique<AlarmRecordingPage>());
-    pages.push_back(std::make_unique<NetworkStreamPage>());
     pages.push_back(receiverPage([] {
         CaptureEngine* engine = CaptureEngine::instance();
         return engine ? engine->listCaptureDevices() : std::vector<media::DeviceInfo>{};
     }));
+    pages.push_back(std::make_unique<NetworkStreamPage>());
     return pages;
 }
 

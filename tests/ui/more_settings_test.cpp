@@ -97,9 +97,10 @@ TEST_F(MoreSettingsTest, ShowsTheStoredValueAndOkWritesTheFileAndTellsTheViewer)
 
     MoreSettingsDialog dialog(prefs, moreSettingsPages());
     EXPECT_EQ(dialog.windowTitle(), "More settings");
-    ASSERT_GE(dialog.tabs()->count(), 2);
+    ASSERT_EQ(dialog.tabs()->count(), 3);
     EXPECT_EQ(dialog.tabs()->tabText(0), "Alarm recording");
     EXPECT_EQ(dialog.tabs()->tabText(1), "Receiver");
+    EXPECT_EQ(dialog.tabs()->tabText(2), "Network stream");
     ASSERT_NE(seconds(dialog), nullptr);
     EXPECT_EQ(seconds(dialog)->value(), 12);
     EXPECT_EQ(seconds(dialog)->minimum(), 0);
