@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/preferences.h"
 #include "app/settings.h"
 #include "app/storage.h"
 #include "app/task_list.h"
@@ -15,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "recording/relaxed_string.h"
+#include "stream/stream_settings.h"
 
 namespace vidora {
 
@@ -130,6 +132,8 @@ std::string formatBytes(uint64_t bytes) {
 std::vector<StatusSegment> statusBandSegments(const StatusBandState& s) {
     std::vector<StatusSegment> out;
     out.push_back({receiverText(s), receiverTone(s)});
+    if (s.noReceiverPermission)
+        out.push_back({"No permission: channel select and alarms unavailable", BandTone::Warning});
     if (s.recording) {
         std::string text = "REC " + formatElapsed(s.recordingSeconds);
         if (s.recordingStalled) {
@@ -164,6 +168,8 @@ std::vector<StatusSegment> statusBandSegments(const StatusBandState& s) {
     }
     if (!storage.empty())
         out.push_back({storage, BandTone::Dim});
+    if (!s.streamAddress.empty())
+        out.push_back({"Stream " + s.streamAddress, BandTone::Dim});
     return out;
 }
 
@@ -295,6 +301,9 @@ StatusBandState gatherStatusBand(Clock& clock, FreeSpaceCache& cache) {
     }
     s.lastAlarm = board.lastAlarm();
     s.alarmsToday = board.alarmsOn(clock.localTime());
+    s.noReceiverPermission = engine && engine->receiver().noPermission();
+    if (const StreamSettings stream = readStreamSettings(preferences()); stream.enabled)
+        s.streamAddress = streamAddress(stream, thisHostName());
     return s;
 }
 

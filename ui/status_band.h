@@ -44,6 +44,11 @@ struct StatusBandState {
     std::string nextTask;
     std::optional<AlarmRecord> lastAlarm;
     int alarmsToday = 0;
+    // The receiver refused its vendor requests (no udev rule): channel select and alarms are
+    // unavailable until it arrives again.
+    bool noReceiverPermission = false;
+    // The network stream's address while it is switched on, else empty.
+    std::string streamAddress;
 };
 
 enum class BandTone { Normal, Dim, Good, Warning, Alarm };

@@ -90,6 +90,17 @@ TEST(StatusBandText, SnapshotAlarmTaskAndFolderFollowInThatOrder) {
     EXPECT_EQ(texts(s).at(2), "Alarm: sound on CH4 at 09:05:03");
 }
 
+TEST(StatusBandText, AReceiverWithoutPermissionAndTheStreamAddressAreShown) {
+    StatusBandState s = liveOn(0);
+    s.noReceiverPermission = true;
+    s.streamAddress = "rtsp://127.0.0.1:8554/live";
+    const std::vector<StatusSegment> segments = statusBandSegments(s);
+    EXPECT_EQ(texts(s), (std::vector<std::string>{
+                            "Live on CH1", "No permission: channel select and alarms unavailable",
+                            "Stream rtsp://127.0.0.1:8554/live"}));
+    EXPECT_EQ(segments.at(1).tone, BandTone::Warning);
+}
+
 TEST(StatusBandText, SizesAndTimesRead) {
     EXPECT_EQ(formatElapsed(0), "00:00:00");
     EXPECT_EQ(formatElapsed(59), "00:00:59");
