@@ -49,9 +49,13 @@ std::string_view channelName(int channel) {
 
 }  // namespace
 
-TextFont overlayFont() {
-    // A fixed-pitch font of fixed height, drawn without smoothing like the rest of the display.
-    return {"DejaVu Sans Mono", 12, true, false};
+int overlayScale(int cellHeight) {
+    return std::clamp(cellHeight / 480, 1, 3);
+}
+
+TextFont overlayFont(int cellHeight) {
+    // A fixed-pitch font, drawn without smoothing like the rest of the display.
+    return {"DejaVu Sans Mono", 12 * overlayScale(cellHeight), true, false};
 }
 
 VideoSize convertLiveRegion(const LivePicture& picture, const VideoRect& source, uint32_t* out,
@@ -308,7 +312,7 @@ void LivePresenter::paintOverlay(Canvas& canvas, const CellOverlayInput& base) {
     input.showTime = loadRelaxed(gConfig.showTime) != 0;
     input.showChannelName = loadRelaxed(gConfig.showChannelName) != 0;
     input.channelName = channelName(input.channel);
-    canvas.setFont(overlayFont());
+    canvas.setFont(overlayFont(input.cell.height));
     const auto extent = [&canvas](std::string_view text) {
         const Size s = canvas.textExtent(text);
         return TextSize{s.width, s.height};

@@ -34,8 +34,12 @@ enum : uint32_t {
     WM_VIDEO_REPAINT = 0x8004,  // repaint the whole video area
 };
 
-// The font of the on-screen display.
-TextFont overlayFont();
+// The font of the on-screen display in a cell of that height: the same face at 2 or 3 times its
+// size once the cell is large (full screen), so that it stays readable from a distance. Only the
+// screen's overlay grows; the stamp burned into recordings and snapshots keeps its size.
+TextFont overlayFont(int cellHeight);
+// 1 below 960 pixels, 2 below 1440, else 3.
+int overlayScale(int cellHeight);
 
 class LivePresenter final : public VideoWindow {
   public:

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/schedule/day_lists.h"
+#include "ui/live_presenter.h"
 #include "ui/picture_feedback.h"
 #include "ui/status_band.h"
 
@@ -211,6 +212,19 @@ TEST(PictureFeedbackText, PanelAndBannerTexts) {
     EXPECT_EQ(alarmBannerText(std::nullopt), "");
     EXPECT_EQ(alarmBannerText(AlarmRecord{1, AlarmKind::Motion, {}}), "ALARM: motion on CH2");
     EXPECT_EQ(alarmBannerText(AlarmRecord{3, AlarmKind::Sound, {}}), "ALARM: sound on CH4");
+}
+
+// The overlay keeps its size in the window (the tests of its anchors rely on it) and grows in
+// full screen: a 1080-line screen doubles it, a 1440-line one and above triples it.
+TEST(PictureFeedbackText, TheOverlayGrowsOnlyInLargeCells) {
+    EXPECT_EQ(overlayFont(627).pixelSize, 12);  // the window's single cell
+    EXPECT_EQ(overlayFont(959).pixelSize, 12);
+    EXPECT_EQ(overlayFont(1080).pixelSize, 24);
+    EXPECT_EQ(overlayFont(540).pixelSize, 12);  // a quad cell in full screen
+    EXPECT_EQ(overlayFont(1440).pixelSize, 36);
+    EXPECT_EQ(overlayFont(4320).pixelSize, 36);
+    EXPECT_EQ(overlayFont(0).pixelSize, 12);
+    EXPECT_EQ(overlayFont(1080).family, overlayFont(627).family);
 }
 
 TEST(StatusBoardRecords, CountsAlarmsPerDayAndNumbersSnapshots) {
