@@ -207,6 +207,8 @@ void ViewerApp::stopModules() {
 }
 
 void ViewerApp::destroyModules() {
+    if (services_.beforeModulesGo && !modules_.empty())
+        services_.beforeModulesGo();
     for (auto& [number, module] : modules_)
         module->beforeDestroy();
     for (auto& [number, module] : modules_)

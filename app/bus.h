@@ -82,6 +82,9 @@ class ViewerApp {
         std::function<UiPartner*()> obtainUi;
         // Warning box for a second instance.
         std::function<void()> warnSecondInstance;
+        // Called once before the modules are destroyed: whatever the program built on them
+        // (the network stream feeds on the engine's transfers) lets go of them here.
+        std::function<void()> beforeModulesGo;
     };
 
     explicit ViewerApp(Services services);

@@ -321,6 +321,8 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
     };
     // The event log lives until the modules (every thread that reports to it) have stopped.
     std::optional<ProgramEvents> events;
+    std::unique_ptr<StreamService> stream;
+    services.beforeModulesGo = [&stream] { stream.reset(); };
     services.loadSettings = [hooks, &events, device = options.device] {
         loadSettings();
         // vidora.ini beside the settings file; a file that cannot be read leaves the defaults.
@@ -371,8 +373,7 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         if (viewer.run() == 0) {
             quit.afterStartUp();
             // The network stream follows the [stream] keys from now on; it goes before the
-            // engine whose pictures it takes.
-            std::unique_ptr<StreamService> stream;
+            // engine whose pictures it takes (beforeModulesGo).
             if (auto* engine = dynamic_cast<EngineModule*>(viewer.module(kEngineModuleNumber))) {
                 CaptureEngine& capture = engine->engine();
                 stream =
