@@ -128,7 +128,7 @@ TEST_F(PreAlarmSimTest, AnAlarmRecordingHoldsTheSecondsBeforeTheAlarmWithItsSoun
     // Paused, nothing is kept; and without an armed alarm neither.
     engine().pauseLive();
     EXPECT_FALSE(bridge().keepingPreAlarm());
-    engine().startLive();
+    ASSERT_TRUE(engine().startLive().ok());
     EXPECT_TRUE(bridge().keepingPreAlarm());
     storeRelaxed(gState.motionAlarmOn, 0);
     engine().updatePreAlarm();
