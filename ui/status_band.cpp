@@ -72,22 +72,6 @@ BandTone receiverTone(const StatusBandState& s) {
     }
 }
 
-// The local date and time of a calendar second.
-SystemTime localTimeAt(int64_t seconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    SystemTime s{};
-    s.year = static_cast<uint16_t>(tm.tm_year + 1900);
-    s.month = static_cast<uint16_t>(tm.tm_mon + 1);
-    s.dayOfWeek = static_cast<uint16_t>(tm.tm_wday);
-    s.day = static_cast<uint16_t>(tm.tm_mday);
-    s.hour = static_cast<uint16_t>(tm.tm_hour);
-    s.minute = static_cast<uint16_t>(tm.tm_min);
-    s.second = static_cast<uint16_t>(tm.tm_sec);
-    return s;
-}
-
 struct NextStart {
     int64_t start = 0;
     const char* verb = "";
@@ -193,7 +177,7 @@ std::string nextTaskText(const std::vector<TaskRecord>& tasks, int64_t now,
         // Midnight of the next local day, whatever the length of today.
         const int64_t midnight =
             localCalendarSeconds(today.year, today.month, today.day, 0, 0, 0) + 36 * 3600;
-        const SystemTime day = localTimeAt(midnight);
+        const SystemTime day = toLocalSystemTime(midnight);
         const int64_t start = localCalendarSeconds(day.year, day.month, day.day, 0, 0, 0);
         SystemTime at = day;
         at.hour = at.minute = at.second = 0;
@@ -205,7 +189,7 @@ std::string nextTaskText(const std::vector<TaskRecord>& tasks, int64_t now,
     const std::string channel =
         next->channel >= 0 && next->channel <= 3 ? channelLabel(next->channel) : "live channel";
     return std::string("Next: ") + next->verb + " " + channel + (tomorrow ? " tomorrow" : "") +
-           " at " + timeOfDay(localTimeAt(next->start), false);
+           " at " + timeOfDay(toLocalSystemTime(next->start), false);
 }
 
 std::string elideText(std::string_view text, int maxWidth, const TextWidthFn& width) {
