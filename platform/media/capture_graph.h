@@ -85,6 +85,7 @@ enum class BuildResult {
     GraphCreateFailed,  // message "" caption "error"
     BindFailed,         // "create capture", "error"
     VideoRenderFailed,  // "Unable to use USB receiver.Please close other programs ..." "error"
+    FormatUnusable,     // the device offers no picture format the graph can show
 };
 
 // Graph event codes the engine looks at.
@@ -93,6 +94,9 @@ enum GraphEventCode : int32_t {
     kEventUserAbort = 2,
     kEventErrorAbort = 3,
     kEventDeviceLost = 0x1F,
+    // The device would not deliver the picture format the graph chose: not a loss of the
+    // device, and connecting again would fail the same way.
+    kEventFormatRejected = 0x8000,
 };
 struct GraphEvent {
     int32_t code = 0;
@@ -110,6 +114,9 @@ class CaptureGraph {
     virtual BuildResult build(const DeviceInfo& device, VideoStandard standard,
                               VideoTransferSink* video, AudioTransferSink* audio) = 0;
     virtual bool hasAudio() const = 0;
+    // The picture formats the device offered to the last build, in plain words and in the
+    // device's order ("H.264, Bayer"); empty before a build or when nothing was learnt.
+    virtual std::string offeredFormats() const { return {}; }
 
     virtual bool run() = 0;
     virtual bool pause() = 0;

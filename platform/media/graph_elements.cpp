@@ -12,6 +12,7 @@ constexpr GraphElement kElements[] = {
     {"v4l2src", kGood, true, false, "pictures of the receiver"},
     {"alsasrc", "gstreamer1.0-alsa", true, false, "sound of the receiver"},
     {"appsrc", kBase, false, true, "pictures and sound of the simulated receiver"},
+    {"jpegdec", kGood, true, false, "pictures of a receiver that offers only MJPEG"},
     {"videoconvert", kBase, true, true, "picture format"},
     {"capsfilter", kCore, true, true, "picture and sound format"},
     {"appsink", kBase, true, true, "pictures and sound to the viewer"},

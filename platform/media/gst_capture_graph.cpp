@@ -3,8 +3,10 @@
 #include <gst/audio/audio.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "platform/log/log.h"
 #include "platform/media/audio_fold.h"
@@ -49,6 +51,106 @@ GstElement* makeTransferSink(const char* name, const char* caps) {
     return sink;
 }
 
+// A picture format in the words a user knows it by.
+std::string formatName(const GstStructure* format) {
+    const std::string type = gst_structure_get_name(format);
+    if (type == "video/x-raw") {
+        const gchar* name = gst_structure_get_string(format, "format");
+        return name ? std::string("raw video in ") + name : std::string("raw video");
+    }
+    if (type == "video/mpeg") {
+        gint version = 0;
+        gst_structure_get_int(format, "mpegversion", &version);
+        return version > 0 ? "MPEG-" + std::to_string(version) : std::string("MPEG video");
+    }
+    static constexpr std::pair<const char*, const char*> kNames[] = {
+        {"image/jpeg", "MJPEG"},
+        {"video/x-h264", "H.264"},
+        {"video/x-h265", "H.265"},
+        {"video/x-bayer", "Bayer"},
+        {"video/x-vp8", "VP8"},
+        {"video/x-vp9", "VP9"},
+        {"video/x-dv", "DV"},
+        {"video/mpegts", "MPEG transport stream"},
+        {"video/x-pwc1", "Philips webcam compression"},
+        {"video/x-pwc2", "Philips webcam compression"},
+        {"video/x-sonix", "Sonix compression"},
+    };
+    for (const auto& [media, name] : kNames) {
+        if (type == media)
+            return name;
+    }
+    return type;
+}
+
+// The formats of a source's caps in plain words, each once, in the source's order.
+std::string formatNames(const GstCaps* offered) {
+    std::vector<std::string> names;
+    const guint count = offered && !gst_caps_is_any(offered) ? gst_caps_get_size(offered) : 0;
+    for (guint i = 0; i < count; ++i) {
+        std::string name = formatName(gst_caps_get_structure(offered, i));
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+    }
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// Whether an element of `factory` takes some of the offered formats in ordinary memory (what
+// v4l2src hands over; other memory would need an element of its own to be read).
+bool takesAnyOf(const char* factory, const GstCaps* offered) {
+    GstPtr<GstElementFactory> found = adoptRef(gst_element_factory_find(factory));
+    if (!found)
+        return false;
+    for (const GList* item = gst_element_factory_get_static_pad_templates(found.get()); item;
+         item = item->next) {
+        auto* pad = static_cast<GstStaticPadTemplate*>(item->data);
+        if (pad->direction != GST_PAD_SINK)
+            continue;
+        GstCapsPtr accepted(gst_static_pad_template_get_caps(pad));
+        GstCapsPtr common(gst_caps_intersect(const_cast<GstCaps*>(offered), accepted.get()));
+        for (guint i = 0; i < gst_caps_get_size(common.get()); ++i) {
+            const GstCapsFeatures* features = gst_caps_get_features(common.get(), i);
+            if (!features ||
+                gst_caps_features_is_equal(features, GST_CAPS_FEATURES_MEMORY_SYSTEM_MEMORY))
+                return true;
+        }
+    }
+    return false;
+}
+
+enum class PictureRoute { Convert, DecodeJpeg, Unusable };
+
+// Raw video is converted whenever the device offers it; only a device without it is decoded.
+PictureRoute routeOf(const GstCaps* offered) {
+    if (!offered)
+        return PictureRoute::Unusable;
+    if (gst_caps_is_any(offered) || takesAnyOf("videoconvert", offered))
+        return PictureRoute::Convert;
+    if (takesAnyOf("jpegdec", offered))
+        return PictureRoute::DecodeJpeg;
+    return PictureRoute::Unusable;
+}
+
+// An error that says a format was not agreed on or not delivered, rather than that the device
+// failed: a source's flow ending "not negotiated", or an element's own negotiation or format
+// error.
+bool isFormatRefusal(GstMessage* message) {
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    bool refused = error && (g_error_matches(error, GST_CORE_ERROR, GST_CORE_ERROR_NEGOTIATION) ||
+                             g_error_matches(error, GST_STREAM_ERROR, GST_STREAM_ERROR_FORMAT));
+    g_clear_error(&error);
+    const GstStructure* details = nullptr;
+    gst_message_parse_error_details(message, &details);
+    gint flow = GST_FLOW_OK;
+    if (details && gst_structure_get_int(details, "flow-return", &flow))
+        refused = refused || flow == GST_FLOW_NOT_NEGOTIATED;
+    return refused;
+}
+
 GstElement* makeSilentOutput() {
     GstElement* fake = makeElement("fakesink", "Sound Output");
     // Consumes sound at its real pace, as a sound card would.
@@ -84,6 +186,7 @@ BuildResult GstCaptureGraph::build(const DeviceInfo& device, VideoStandard stand
                                    VideoTransferSink* video, AudioTransferSink* audio) {
     if (built_)
         return BuildResult::Ok;
+    offeredFormats_.clear();
     pipeline_ = adoptFloating(gst_pipeline_new("capture graph"));
     if (!pipeline_ || !source_) {
         teardown();
@@ -105,9 +208,9 @@ BuildResult GstCaptureGraph::build(const DeviceInfo& device, VideoStandard stand
     handOverToStreaming();
     gst_bus_set_sync_handler(bus.get(), &GstCaptureGraph::onBusMessage, this, nullptr);
 
-    if (!buildVideoPath(standard)) {
+    if (const BuildResult video = buildVideoPath(standard); video != BuildResult::Ok) {
         teardown();
-        return BuildResult::VideoRenderFailed;
+        return video;
     }
     hasAudio_ = buildAudioPath();
     // Open the devices now: a video device that cannot be opened fails the build like a video
@@ -127,30 +230,82 @@ BuildResult GstCaptureGraph::build(const DeviceInfo& device, VideoStandard stand
     return BuildResult::Ok;
 }
 
-bool GstCaptureGraph::buildVideoPath(VideoStandard standard) {
+BuildResult GstCaptureGraph::buildVideoPath(VideoStandard standard) {
     GstPtr<GstElement> src = source_->createVideoSource(standard);
     if (!src)
-        return false;
+        return BuildResult::VideoRenderFailed;
+    gst_element_set_name(src.get(), "Capture");
+    gst_bin_add(GST_BIN(pipeline_.get()), src.get());
+    {
+        std::lock_guard lock(eventMutex_);
+        videoPath_.push_back(src.get());
+    }
+    // A device names the formats it can deliver only once it is open.
+    if (gst_element_set_state(src.get(), GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+        return BuildResult::VideoRenderFailed;
+    GstPtr<GstPad> pad = adoptRef(gst_element_get_static_pad(src.get(), "src"));
+    GstCapsPtr offered(pad ? gst_pad_query_caps(pad.get(), nullptr) : nullptr);
+    offeredFormats_ = formatNames(offered.get());
+    const PictureRoute route = routeOf(offered.get());
+    qCInfo(log::media).noquote() << "the video source offers"
+                                 << (offeredFormats_.empty() ? "no format"
+                                                             : offeredFormats_.c_str());
+    if (route == PictureRoute::Unusable) {
+        qCWarning(log::media).noquote()
+            << "no offered picture format can be shown" << (offered ? "" : "(no caps answer)");
+        return BuildResult::FormatUnusable;
+    }
+    return linkVideoPath(src.get(), route == PictureRoute::DecodeJpeg)
+               ? BuildResult::Ok
+               : BuildResult::VideoRenderFailed;
+}
+
+bool GstCaptureGraph::linkVideoPath(GstElement* src, bool decodeJpeg) {
+    GstElement* decoder = decodeJpeg ? makeElement("jpegdec", "Picture Decoder") : nullptr;
     GstElement* convert = makeElement("videoconvert", "Video Convert");
     GstElement* caps = makeCapsFilter("Video Format", kVideoCaps);
     GstElement* sink = makeTransferSink("Video Transfer", kVideoCaps);
-    if (!convert || !caps || !sink) {
-        for (GstElement* e : {convert, caps, sink}) {
+    if ((decodeJpeg && !decoder) || !convert || !caps || !sink) {
+        for (GstElement* e : {decoder, convert, caps, sink}) {
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
         }
         return false;
     }
-    gst_element_set_name(src.get(), "Capture");
     GstBin* bin = GST_BIN(pipeline_.get());
-    gst_bin_add_many(bin, src.get(), convert, caps, sink, nullptr);
-    if (!gst_element_link_many(src.get(), convert, caps, sink, nullptr))
+    gst_bin_add_many(bin, convert, caps, sink, nullptr);
+    {
+        std::lock_guard lock(eventMutex_);
+        videoPath_.insert(videoPath_.end(), {convert, caps, sink});
+        if (decoder)
+            videoPath_.push_back(decoder);
+    }
+    if (decoder) {
+        gst_bin_add(bin, decoder);
+        if (!gst_element_link(src, decoder) || !gst_element_link(decoder, convert))
+            return false;
+    } else if (!gst_element_link(src, convert)) {
+        return false;
+    }
+    if (!gst_element_link_many(convert, caps, sink, nullptr))
         return false;
 
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &GstCaptureGraph::onVideoSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     return true;
+}
+
+bool GstCaptureGraph::fromVideoPath(GstMessage* message) const {
+    GstObject* origin = GST_MESSAGE_SRC(message);
+    if (!origin)
+        return false;
+    std::lock_guard lock(eventMutex_);
+    for (GstElement* element : videoPath_) {
+        if (gst_object_has_as_ancestor(origin, GST_OBJECT(element)))
+            return true;
+    }
+    return false;
 }
 
 GstPtr<GstElement> GstCaptureGraph::makeSoundOutput() {
@@ -307,6 +462,7 @@ void GstCaptureGraph::teardown() {
     {
         std::lock_guard lock(eventMutex_);
         reportEvents_ = false;
+        videoPath_.clear();
     }
     if (pipeline_) {
         GstPtr<GstBus> bus = adoptRef(gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get())));
@@ -415,7 +571,10 @@ GstBusSyncReply GstCaptureGraph::onBusMessage(GstBus*, GstMessage* message, gpoi
     logBusMessage(message);
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR:
-            graph->postEvent(GraphEvent{kEventErrorAbort, false, false});
+            graph->postEvent(GraphEvent{isFormatRefusal(message) && graph->fromVideoPath(message)
+                                            ? kEventFormatRejected
+                                            : kEventErrorAbort,
+                                        false, false});
             break;
         case GST_MESSAGE_EOS:
             graph->postEvent(GraphEvent{kEventComplete, false, false});

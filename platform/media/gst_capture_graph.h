@@ -1,14 +1,18 @@
 #pragma once
 // The capture graph both backends share, as one GStreamer pipeline:
 //
-//   [video source] ! videoconvert ! video/x-raw,format=UYVY ! appsink "Video Transfer"
+//   [video source] ! [jpegdec] ! videoconvert ! video/x-raw,format=UYVY ! appsink "Video Transfer"
 //   [audio source] ! audioconvert ! S16LE stereo ! identity "audio transform" (fold probe)
 //       ! tee "Audio Tee" ! queue ! volume ! audioconvert ! audioresample ! sound output
 //                         ! queue ! appsink "Audio Transfer"
 //
-// The sources come from the backend's CaptureSource. The sound output is autoaudiosink, or a
-// clock-synchronised fakesink when no sound device can be opened. Audio failures leave a graph
-// without sound, never a failed build.
+// The sources come from the backend's CaptureSource. The video source is opened while the graph
+// is built and asked for the formats it offers: raw video is converted, a device that offers
+// only MJPEG is decoded first (raw video never is), and a device with neither fails the build
+// with BuildResult::FormatUnusable and the offered formats in plain words. A device that later
+// refuses the format it offered reports kEventFormatRejected rather than a failure of its own. The
+// sound output is autoaudiosink, or a clock-synchronised fakesink when no sound device can be
+// opened. Audio failures leave a graph without sound, never a failed build.
 //
 // Owned by the engine (through CaptureGraph); its operations run on the engine's thread. The
 // transfer sinks are called on the pipeline's streaming threads; events arrive from streaming
@@ -37,6 +41,7 @@ class GstCaptureGraph final : public CaptureGraph {
     BuildResult build(const DeviceInfo& device, VideoStandard standard, VideoTransferSink* video,
                       AudioTransferSink* audio) override;
     bool hasAudio() const override { return hasAudio_; }
+    std::string offeredFormats() const override { return offeredFormats_; }
 
     bool run() override;
     bool pause() override;
@@ -61,7 +66,9 @@ class GstCaptureGraph final : public CaptureGraph {
     std::string elementFactoryNames() const { return childFactoryNames(pipeline_.get()); }
 
   private:
-    bool buildVideoPath(VideoStandard standard);
+    BuildResult buildVideoPath(VideoStandard standard);
+    bool linkVideoPath(GstElement* src, bool decodeJpeg);
+    bool fromVideoPath(GstMessage* message) const;
     bool buildAudioPath();
     void teardown();
     GstPtr<GstElement> makeSoundOutput();
@@ -87,6 +94,7 @@ class GstCaptureGraph final : public CaptureGraph {
     bool hasSoundDevice_ = false;
     bool playing_ = false;
     double volumeFactor_ = 1.0;
+    std::string offeredFormats_;
 
     // Streaming-thread state of each transfer sink, under its own lock: the sink, the format
     // last offered and whether it was accepted. Also orders the calls of one sink across the
@@ -109,6 +117,9 @@ class GstCaptureGraph final : public CaptureGraph {
     std::deque<GraphEvent> events_;
     std::function<void()> notify_;
     bool reportEvents_ = false;  // under eventMutex_: set once the graph is built
+    // Under eventMutex_: the elements of the video path (owned by the pipeline), to tell a
+    // picture format refused from other errors of the graph.
+    std::vector<GstElement*> videoPath_;
 };
 
 }  // namespace vidora::media
