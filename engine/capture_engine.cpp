@@ -279,7 +279,8 @@ Result CaptureEngine::buildGraph(int device) {
     const media::BuildResult built =
         graph->build(devices_[device], standard, &videoTransfer_, &audioTransfer_);
     static constexpr const char* kBuildTexts[] = {"built", "not created", "not bound to the device",
-                                                  "without a video path"};
+                                                  "without a video path",
+                                                  "without a picture format it can show"};
     qCInfo(log::engine) << "capture graph on" << devices_[device].path.c_str()
                         << kBuildTexts[static_cast<int>(built)] << "sound:"
                         << (built == media::BuildResult::Ok && graph->hasAudio() ? "yes" : "no");
@@ -296,6 +297,9 @@ Result CaptureEngine::buildGraph(int device) {
             standardInEffect_ = stored;
             showMessage(kReceiverBusyText, "error");
             return Failure{"the receiver's video cannot be rendered"};
+        case media::BuildResult::FormatUnusable:
+            tellFormatUnusable(devices_[device].path, graph->offeredFormats());
+            return Failure{"the receiver offers no picture format that can be shown"};
     }
     standardInEffect_ = stored;
     videoTransfer_.setNominalSize(media::kNominalVideoWidth, media::nominalVideoHeight(standard));
@@ -311,6 +315,7 @@ Result CaptureEngine::buildGraph(int device) {
         }
     }
     graph_ = std::move(graph);
+    graphDevicePath_ = devices_[device].path;
     receiver_.setGraph(graph_.get());
     videoTransfer_.setWindow(window);
     refreshClientSize();
@@ -420,9 +425,11 @@ void CaptureEngine::handleGraphEvents() {
         return;
     media::GraphEvent event;
     bool lost = false;
+    bool refused = false;
     while (graph_->nextEvent(event)) {
-        if (event.code == media::kEventComplete || event.code == media::kEventUserAbort ||
-            event.code == media::kEventErrorAbort ||
+        refused = event.code == media::kEventFormatRejected;
+        if (refused || event.code == media::kEventComplete ||
+            event.code == media::kEventUserAbort || event.code == media::kEventErrorAbort ||
             (event.code == media::kEventDeviceLost && event.removed && event.isCaptureDevice)) {
             qCInfo(log::engine) << "the capture graph ended: event" << event.code;
             lost = true;
@@ -431,6 +438,17 @@ void CaptureEngine::handleGraphEvents() {
     }
     if (!lost)
         return;
+    if (refused) {
+        // The receiver is there but would not deliver the format it offered: connecting again
+        // cannot help, and it was not unplugged.
+        const std::string offered = graph_->offeredFormats();
+        const std::string device = graphDevicePath_;
+        statusBoard().setLink(ReceiverLink::NotFound);
+        stopLive();
+        teardownGraph();
+        tellFormatUnusable(device, offered);
+        return;
+    }
     tellReceiver(ReceiverEvent::Unplugged);
     // The recording that stops with live view ends because the receiver went.
     recordingPort_->setRecordingEnd(RecordingEnd::Unplugged);
@@ -438,6 +456,22 @@ void CaptureEngine::handleGraphEvents() {
     stopLive();
     teardownGraph();
     showMessage(kReceiverUnpluggedText, "");
+}
+
+std::string formatUnusableText(const std::string& offered) {
+    return "The receiver's video cannot be shown: it offers " +
+           (offered.empty() ? std::string("no picture format") : "only " + offered) +
+           ". Vidora shows raw video (such as YUY2 or UYVY) and MJPEG.";
+}
+
+void CaptureEngine::tellFormatUnusable(const std::string& devicePath, const std::string& offered) {
+    const std::string text = formatUnusableText(offered);
+    qCWarning(log::engine).noquote() << (devicePath + ": " + text).c_str();
+    std::string told = devicePath + '\n' + offered;
+    if (told == toldFormatsOf_)
+        return;
+    toldFormatsOf_ = std::move(told);
+    showMessage(text, "error");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -66,6 +66,10 @@ inline constexpr const char* kNoReceiverPermissionText =
     "in /usr/lib/udev/rules.d, vidora-installer in /etc/udev/rules.d), then unplug the receiver "
     "and plug it in again. The picture stays on the channel the receiver is tuned to.";
 
+// A receiver whose pictures come in no format the viewer can show; `offered` names the formats it
+// offers in plain words ("H.264, Bayer"), empty when it named none.
+std::string formatUnusableText(const std::string& offered);
+
 // The receivers among the video capture devices: the chosen node (a path naming the same device
 // counts, such as a /dev/v4l/by-id link) when it is there, otherwise every device named
 // "Halcap Capture". Real receivers may report another name; the user then chooses the node.
@@ -249,6 +253,10 @@ class CaptureEngine {
     std::atomic<bool> paused_{false};
     std::atomic<bool> forceReselect_{false};
     std::atomic<bool> toldNoPermission_{false};
+    // The device and formats of the last unusable-format message (UI thread): a device that
+    // arrives again with the same formats is not announced again.
+    std::string toldFormatsOf_;
+    std::string graphDevicePath_;  // the device of graph_ (UI thread)
     std::atomic<bool> recording_{false};
     std::atomic<int32_t> standardInEffect_{0};
     std::atomic<int> clientWidth_{0};
@@ -270,6 +278,7 @@ class CaptureEngine {
     std::unique_ptr<FolderWatcher> recordWatcher_;
 
     void tellReceiver(ReceiverEvent what);
+    void tellFormatUnusable(const std::string& devicePath, const std::string& offered);
 
     WorkerThread alarmThread_{"alarm-poll"};
     WorkerThread autoCycleThread_{"auto-cycle"};

@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "engine/engine_module.h"
 #include "engine/osd.h"
+#include "engine/status_board.h"
 #include "engine/timer_state.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -590,6 +591,53 @@ TEST_F(EngineTest, UnplugShowsTheMessageAndConnectRebuildsWithoutTheAutoCycle) {
     EXPECT_FALSE(engine().autoCycleAlive());
     send(ENG_CONNECT);  // already built: nothing
     EXPECT_EQ(receiver->graphsCreated, 2);
+}
+
+TEST_F(EngineTest, UnusablePictureFormatsAreToldOnceByNameAndNeverAsAnUnplug) {
+    using Messages = std::vector<std::pair<std::string, std::string>>;
+    const std::string h264AndBayer =
+        "The receiver's video cannot be shown: it offers only H.264, Bayer. Vidora shows raw "
+        "video (such as YUY2 or UYVY) and MJPEG.";
+    receiver->buildResult = media::BuildResult::FormatUnusable;
+    receiver->offeredFormats = "H.264, Bayer";
+    start();
+    EXPECT_EQ(shownMessages(), (Messages{{h264AndBayer, "error"}}));
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(statusBoard().link(), ReceiverLink::NotFound);
+
+    // Arrivals (of this or another device) connect again: the same device with the same
+    // formats is not announced again; other formats are.
+    send(ENG_CONNECT);
+    send(ENG_CONNECT);
+    EXPECT_EQ(shownMessages().size(), 1u);
+    receiver->offeredFormats = "";
+    send(ENG_CONNECT);
+    EXPECT_EQ(shownMessages().back(),
+              std::make_pair(std::string("The receiver's video cannot be shown: it offers no "
+                                         "picture format. Vidora shows raw video (such as YUY2 "
+                                         "or UYVY) and MJPEG."),
+                             std::string("error")));
+
+    // A device that accepts the build but refuses its format once playing: the graph goes,
+    // with the format message instead of the unplug one.
+    receiver->buildResult = media::BuildResult::Ok;
+    receiver->offeredFormats = "raw video in YUY2";
+    send(ENG_CONNECT);
+    ASSERT_TRUE(engine().graphBuilt());
+    ASSERT_EQ(graphState(), "running");
+    receiver->events.push_back({media::kEventFormatRejected, false, false});
+    receiver->events.push_back({media::kEventErrorAbort, false, false});
+    send(ENG_GRAPH_EVENT);
+    EXPECT_EQ(shownMessages().size(), 3u);
+    EXPECT_EQ(shownMessages().back().first, formatUnusableText("raw video in YUY2"));
+    EXPECT_NE(shownMessages().back().first.find("it offers only raw video in YUY2."),
+              std::string::npos);
+    EXPECT_FALSE(engine().graphBuilt());
+    EXPECT_EQ(receiver->graphsAlive, 0);
+    EXPECT_EQ(gState.liveViewOn, 0);
+    EXPECT_EQ(statusBoard().link(), ReceiverLink::NotFound);
+    for (const auto& [text, caption] : shownMessages())
+        EXPECT_NE(text, kReceiverUnpluggedText);
 }
 
 TEST_F(EngineTest, BuildFailuresAreReportedWithTheirTexts) {

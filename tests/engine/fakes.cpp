@@ -21,6 +21,11 @@ FakeGraph::~FakeGraph() {
     r_->audio = nullptr;
 }
 
+std::string FakeGraph::offeredFormats() const {
+    std::lock_guard lock(r_->mutex);
+    return r_->offeredFormats;
+}
+
 media::BuildResult FakeGraph::build(const media::DeviceInfo&, media::VideoStandard standard,
                                     media::VideoTransferSink* video,
                                     media::AudioTransferSink* audio) {

@@ -38,6 +38,7 @@ struct FakeReceiver {
     std::vector<media::DeviceInfo> devices{{media::kReceiverName, "/dev/fake0"}};
     bool enumerationFails = false;
     media::BuildResult buildResult = media::BuildResult::Ok;
+    std::string offeredFormats;  // what every graph says the device offered
     bool runFails = false;
     bool graphCreateFails = false;
     media::VideoFormat videoFormat{720, 576, 0x59565955, 25};
@@ -74,6 +75,7 @@ class FakeGraph final : public media::CaptureGraph {
                              media::VideoTransferSink* video,
                              media::AudioTransferSink* audio) override;
     bool hasAudio() const override { return true; }
+    std::string offeredFormats() const override;
     bool run() override;
     bool pause() override;
     void stop() override;
