@@ -21,9 +21,10 @@ class CaptureSource {
 
     // Binds the device; false when it cannot be opened or is not a device of this backend.
     virtual bool bind(const DeviceInfo& device) = 0;
-    // The element that produces raw video (any format the graph can convert to UYVY), set up
-    // for the video standard (1 PAL-D, 2 NTSC-M, other values leave the device's own).
-    // nullptr when it cannot be made.
+    // The element that produces the device's pictures, set up for the video standard (1 PAL-D,
+    // 2 NTSC-M, other values leave the device's own); nullptr when it cannot be made. The graph
+    // takes raw video in any format it can convert to UYVY, or MJPEG from a device without raw
+    // video, and asks the element in READY which formats it offers.
     virtual GstPtr<GstElement> createVideoSource(VideoStandard standard) = 0;
     // The element that produces the device's sound (16-bit stereo or anything audioconvert can
     // turn into it), or nullptr when the device has none.
