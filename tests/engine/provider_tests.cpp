@@ -93,7 +93,7 @@ class ProviderEngineTest : public ::testing::Test {
         };
         services.folderWatchers = false;
         module = std::make_unique<EngineModule>(kEngineModuleNumber, std::move(services));
-        ASSERT_EQ(module->start(), 0);
+        ASSERT_EQ(module->start().reason(), "");
     }
     CaptureEngine& engine() { return module->engine(); }
     void send(int32_t id) {
