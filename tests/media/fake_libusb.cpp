@@ -30,6 +30,10 @@ namespace vidora::fakeusb {
 namespace {
 
 struct State {
+    ~State() {
+        for (libusb_device** list : lists)
+            delete[] list;
+    }
     std::mutex mutex;
     std::vector<std::unique_ptr<libusb_device>> devices;
     std::vector<std::unique_ptr<libusb_context>> contexts;
@@ -279,10 +283,12 @@ VIDORA_FAKE_LIBUSB_API void LIBUSB_CALL libusb_unref_device(libusb_device* devic
 }
 
 VIDORA_FAKE_LIBUSB_API uint8_t LIBUSB_CALL libusb_get_bus_number(libusb_device* device) {
+    std::lock_guard lock(state().mutex);
     return static_cast<uint8_t>(device->script.bus);
 }
 
 VIDORA_FAKE_LIBUSB_API uint8_t LIBUSB_CALL libusb_get_device_address(libusb_device* device) {
+    std::lock_guard lock(state().mutex);
     return static_cast<uint8_t>(device->script.address);
 }
 
