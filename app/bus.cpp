@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <set>
+#include <string>
 
 #include "app/message_box.h"
 #include "app/settings.h"
@@ -76,37 +77,40 @@ BusModule* ViewerApp::module(int32_t number) const {
     return it == modules_.end() ? nullptr : it->second.get();
 }
 
-int ViewerApp::run() {
+Result ViewerApp::run() {
     reopenMessageBoxes();  // a previous run may have closed them on its way out
     storeRelaxed(state_, Stopped);
-    if (startup() != 0) {
+    if (Result started = startup(); !started) {
         if (state() == Starting)
             shutdown();
-        return -1;
+        return started;
     }
     for (auto& [number, module] : modules_) {
-        if (module->start() != 0) {
+        if (Result started = module->start(); !started) {
             stopModules();
-            return -1;
+            return Failure{"module " + std::to_string(number) +
+                           " did not start: " + started.reason()};
         }
     }
     // (after-start hook: nothing to do)
     storeRelaxed(state_, Running);
-    return 0;
+    return Result::success();
 }
 
-int ViewerApp::startup() {
+Result ViewerApp::startup() {
     State s = state();
     if (s != Constructed && s != Stopped)
-        return -1;
+        return Failure{"the application is already running"};
 
-    int guard = services_.acquireInstanceGuard ? services_.acquireInstanceGuard() : 0;
-    if (guard < 0)
-        return -1;
-    if (guard > 0) {
+    const InstanceGuard::Claim guard = services_.acquireInstanceGuard
+                                           ? services_.acquireInstanceGuard()
+                                           : InstanceGuard::Claim::Acquired;
+    if (guard == InstanceGuard::Claim::Failed)
+        return Failure{"the single-instance guard could not be taken"};
+    if (guard == InstanceGuard::Claim::AlreadyRunning) {
         if (services_.warnSecondInstance)
             services_.warnSecondInstance();
-        return -1;
+        return Failure{"another instance is running"};
     }
     instanceGuardHeld_ = true;
 
@@ -115,17 +119,17 @@ int ViewerApp::startup() {
         services_.loadSettings();
 
     if (loadRelaxed(gConfig.askPassword) && services_.askPassword && !services_.askPassword()) {
-        return -1;
+        return Failure{"the start-up password was not given"};
     }
 
     ui_ = services_.obtainUi ? services_.obtainUi() : nullptr;
     if (ui_) {
         ui_->attachBus(this);
-        if (ui_->createWindows() != 0) {
+        if (Result windows = ui_->createWindows(); !windows) {
             destroyModules();
             ui_->teardown();
             ui_ = nullptr;
-            return -1;
+            return Failure{"the windows could not be created: " + windows.reason()};
         }
         BusMessage started{APP_STARTED, 0, 0};
         ui_->receive(started);
@@ -137,12 +141,12 @@ int ViewerApp::startup() {
         auto factory = registries().factories.find(number);
         if (factory == registries().factories.end() || !factory->second) {
             destroyModules();
-            return -1;
+            return Failure{"module " + std::to_string(number) + " has no factory"};
         }
         std::unique_ptr<BusModule> module = factory->second(creationValue_);
         if (!module) {
             destroyModules();
-            return -1;
+            return Failure{"module " + std::to_string(number) + " could not be created"};
         }
         module->moduleNumber = number;
         module->attach(this);
@@ -152,7 +156,7 @@ int ViewerApp::startup() {
         modules_[number] = std::move(module);
         raw->afterCreate();
     }
-    return 0;
+    return Result::success();
 }
 
 int32_t ViewerApp::send(BusMessage& message) {

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "app/messages.h"
+#include "platform/instance_guard.h"
+#include "platform/result.h"
 
 namespace vidora {
 
@@ -29,7 +31,7 @@ class BusModule {
     // The module owns the posted message and frees it (by letting the pointer go).
     virtual void handlePost(std::unique_ptr<BusMessage> message) = 0;
     virtual ~BusModule() = default;
-    virtual int start() = 0;  // 0 on success
+    virtual Result start() = 0;
     virtual void stop() = 0;
     virtual int afterCreate() { return 0; }
     virtual int beforeDestroy() { return 0; }
@@ -48,7 +50,7 @@ class UiPartner {
   public:
     virtual ~UiPartner() = default;
     virtual void attachBus(ViewerApp* app) = 0;
-    virtual int createWindows() = 0;                // 0 on success
+    virtual Result createWindows() = 0;
     virtual void receive(BusMessage& message) = 0;  // APP_STARTED and the engine's notices
     virtual void teardown() = 0;                    // destroy the windows
 };
@@ -70,8 +72,8 @@ class ViewerApp {
 
     // Start-up services that the program supplies (tests replace them).
     struct Services {
-        // 0: this is the only instance; 1: another instance runs; -1: the guard failed.
-        std::function<int()> acquireInstanceGuard;
+        // Whether this is the only instance (no guard: it is).
+        std::function<InstanceGuard::Claim()> acquireInstanceGuard;
         std::function<void()> releaseInstanceGuard;
         std::function<void()> loadSettings;
         std::function<void()> saveSettings;
@@ -90,8 +92,9 @@ class ViewerApp {
     explicit ViewerApp(Services services);
     ~ViewerApp();
 
-    // Start-up and module start; 0 on success. On failure the process should end (exit code 0).
-    int run();
+    // Start-up and module start. On failure (its reason says which step refused) the process
+    // should end (exit code 0).
+    Result run();
 
     int32_t send(BusMessage& message);
     int32_t post(std::unique_ptr<BusMessage> message);
@@ -104,7 +107,7 @@ class ViewerApp {
     void makeBusTarget();
 
   private:
-    int startup();
+    Result startup();
     void quit();
     void shutdown();
     void stopModules();

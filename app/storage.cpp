@@ -231,6 +231,11 @@ class ChangeNotification {
 
 }  // namespace
 
+FolderWatcher::WatchState FolderWatcher::watchState() const {
+    std::lock_guard lock(mutex_);
+    return watchState_;
+}
+
 void FolderWatcher::body(WorkerThread& self) {
     std::unique_ptr<ChangeNotification> notification;
     std::string folder;
@@ -259,6 +264,8 @@ void FolderWatcher::body(WorkerThread& self) {
         if (!notification || !notification->valid() || changed) {
             folder = wanted;
             notification = std::make_unique<ChangeNotification>(folder);
+            std::lock_guard lock(mutex_);
+            watchState_ = {folder, notification->valid()};
         }
         if (!notification->valid()) {
             // The folder does not exist (yet): try again later, or at once for a new folder.
@@ -296,6 +303,7 @@ void FolderWatcher::body(WorkerThread& self) {
             std::function<void()> goneNotice;
             {
                 std::lock_guard lock(mutex_);
+                watchState_.watching = false;
                 goneNotice = goneNotice_;
             }
             if (goneNotice)

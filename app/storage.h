@@ -65,14 +65,24 @@ class FolderWatcher {
     void stop();
     bool running() const { return thread_.alive(); }
 
+    // The folder the watcher follows now, and whether its watch is set (false while it waits
+    // for the folder to appear). Lets a caller wait for the watcher instead of for a time.
+    struct WatchState {
+        std::string folder;
+        bool watching = false;
+        bool operator==(const WatchState&) const = default;
+    };
+    WatchState watchState() const;
+
   private:
     void body(WorkerThread& self);
     std::string currentFolder(bool* changed);
 
     uint32_t* total_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::string folder_;
     bool folderChanged_ = false;
+    WatchState watchState_;
     std::function<void()> notice_;
     std::function<void()> goneNotice_;
     Timing timing_;

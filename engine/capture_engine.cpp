@@ -177,7 +177,7 @@ std::function<void()> CaptureEngine::waitPump() const {
 // ---------------------------------------------------------------------------------------------
 // Module lifecycle
 
-int CaptureEngine::moduleStart() {
+void CaptureEngine::moduleStart() {
     enumerateReceivers();
     refreshClientSize();
     const Result built = buildGraph(0);
@@ -187,7 +187,6 @@ int CaptureEngine::moduleStart() {
     logIfFailed(startLive(), "live view");
     if (loadRelaxed(gState.autoCycleOn))
         startAutoCycle();
-    return 0;
 }
 
 void CaptureEngine::moduleStop() {

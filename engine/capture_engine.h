@@ -114,7 +114,7 @@ class CaptureEngine {
     static CaptureEngine* instance();
 
     // Module lifecycle (UI thread).
-    int moduleStart();
+    void moduleStart();
     void moduleStop();
 
     // Receivers and graph (UI thread).

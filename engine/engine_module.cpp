@@ -28,10 +28,11 @@ EngineModule::EngineModule(int32_t moduleNumber, EngineServices services) {
 
 EngineModule::~EngineModule() = default;
 
-int EngineModule::start() {
-    const int result = engine_->moduleStart();
+// The engine starts even without a receiver (it waits for one), so starting never fails.
+Result EngineModule::start() {
+    engine_->moduleStart();
     state = 2;
-    return result;
+    return Result::success();
 }
 
 void EngineModule::stop() {

@@ -22,7 +22,7 @@ class EngineModule final : public BusModule {
 
     int32_t handleSend(BusMessage& message) override;
     void handlePost(std::unique_ptr<BusMessage> message) override;
-    int start() override;
+    Result start() override;
     void stop() override;
 
     CaptureEngine& engine() { return *engine_; }

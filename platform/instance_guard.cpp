@@ -16,12 +16,12 @@ InstanceGuard::~InstanceGuard() {
     release();
 }
 
-InstanceGuard::Result InstanceGuard::acquire() {
+InstanceGuard::Claim InstanceGuard::acquire() {
     if (fd_ >= 0)
-        return Acquired;
+        return Claim::Acquired;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return Failed;
+        return Claim::Failed;
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     // Abstract namespace: a leading NUL, then the name (not NUL-terminated).
@@ -31,10 +31,10 @@ InstanceGuard::Result InstanceGuard::acquire() {
     if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), size) != 0) {
         int error = errno;
         ::close(fd);
-        return error == EADDRINUSE ? AlreadyRunning : Failed;
+        return error == EADDRINUSE ? Claim::AlreadyRunning : Claim::Failed;
     }
     fd_ = fd;
-    return Acquired;
+    return Claim::Acquired;
 }
 
 void InstanceGuard::release() {

@@ -8,14 +8,14 @@ namespace vidora {
 
 class InstanceGuard {
   public:
-    enum Result { Acquired = 0, AlreadyRunning = 1, Failed = -1 };
+    enum class Claim { Acquired, AlreadyRunning, Failed };
 
     explicit InstanceGuard(std::string name);
     ~InstanceGuard();
     InstanceGuard(const InstanceGuard&) = delete;
     InstanceGuard& operator=(const InstanceGuard&) = delete;
 
-    Result acquire();
+    Claim acquire();
     void release();
     bool held() const { return fd_ >= 0; }
 

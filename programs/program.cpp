@@ -313,7 +313,7 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
 
     InstanceGuard guard("VidoraMutex");
     ViewerApp::Services services;
-    services.acquireInstanceGuard = [&guard] { return static_cast<int>(guard.acquire()); };
+    services.acquireInstanceGuard = [&guard] { return guard.acquire(); };
     services.releaseInstanceGuard = [&guard] { guard.release(); };
     services.warnSecondInstance = [] {
         userMessageBox("Another instance of this application is running.      ", "Vidora",
@@ -370,7 +370,9 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         ViewerApp viewer(std::move(services));
         UnattendedQuit quit([&viewer] { return viewer.state() == ViewerApp::Running; },
                             closeMainWindow);
-        if (viewer.run() == 0) {
+        if (const Result started = viewer.run(); !started) {
+            qCInfo(log::app) << "start-up ended:" << started.reason().c_str();
+        } else {
             quit.afterStartUp();
             // The network stream follows the [stream] keys from now on; it goes before the
             // engine whose pictures it takes (beforeModulesGo).

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "settingsui/field_text.h"
+#include "settingsui/stored_choices.h"
 #include "settingsui/up_down.h"
 
 namespace vidora::settingsui {
@@ -81,7 +82,7 @@ void CAlarmSet::build() {
                                 ids::alarm::kCaptureMinutes, ids::alarm::kCaptureMinutesUpDown,
                                 ids::alarm::kCaptureSeconds, ids::alarm::kCaptureSecondsUpDown});
     fps_ = makeNumberEdit(ids::alarm::kFps);
-    maxFps_ = cfg.videoStandard == 1 ? 25 : 30;
+    maxFps_ = maxFramesPerSecond(knownStandard(cfg.videoStandard));
     makeUpDown(ids::alarm::kFpsUpDown, fps_, 1, maxFps_);
 
     auto* recordGroup = new QGroupBox(QStringLiteral("Record strategy of alarm"), this);

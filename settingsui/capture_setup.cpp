@@ -11,6 +11,7 @@
 
 #include "settingsui/field_text.h"
 #include "settingsui/record_setup.h"
+#include "settingsui/stored_choices.h"
 
 namespace vidora::settingsui {
 
@@ -28,8 +29,8 @@ void CCaptureSetup::build() {
         cfg.pictureFormat >= 1 && cfg.pictureFormat <= 2 ? cfg.pictureFormat - 1 : -1);
     size_ = new QComboBox(pictureFormat);
     size_->setObjectName(idName(ids::capture::kSize));
-    if (cfg.videoStandard == 1 || cfg.videoStandard == 2) {
-        size_->addItems(pictureSizeItems(cfg.videoStandard == 1));
+    if (const auto standard = knownStandard(cfg.videoStandard)) {
+        size_->addItems(pictureSizeItems(*standard == VideoStandard::Pal));
     }
     size_->setCurrentIndex(
         cfg.pictureSize >= 1 && cfg.pictureSize <= size_->count() ? cfg.pictureSize - 1 : -1);

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "settingsui/field_text.h"
+#include "settingsui/stored_choices.h"
 
 namespace vidora::settingsui {
 
@@ -91,8 +92,8 @@ void CDisplaySetup::build() {
     standard_ = new QComboBox(video);
     standard_->setObjectName(idName(ids::display::kStandard));
     standard_->addItems({QStringLiteral("PAL"), QStringLiteral("NTSC")});
-    standard_->setCurrentIndex(
-        cfg.videoStandard == 1 || cfg.videoStandard == 2 ? cfg.videoStandard - 1 : -1);
+    const auto standard = knownStandard(cfg.videoStandard);
+    standard_->setCurrentIndex(standard ? standardRow(*standard) : -1);
     videoGrid->addWidget(new QLabel(QStringLiteral("Standard"), video), 0, 0);
     videoGrid->addWidget(standard_, 0, 1, Qt::AlignLeft);
 
@@ -176,10 +177,11 @@ void CDisplaySetup::writeBack() {
     }
     // A list without a selection (an unknown stored standard) keeps the stored value.
     if (standard_->currentIndex() >= 0) {
-        cfg.videoStandard = standard_->currentIndex() + 1;
+        cfg.videoStandard = storedValue(standardAtRow(standard_->currentIndex()));
     }
-    if (cfg.videoStandard == 1 && cfg.recordFps > 25) {
-        cfg.recordFps = 25;
+    constexpr int palMaxFps = maxFramesPerSecond(VideoStandard::Pal);
+    if (knownStandard(cfg.videoStandard) == VideoStandard::Pal && cfg.recordFps > palMaxFps) {
+        cfg.recordFps = palMaxFps;
     }
 }
 

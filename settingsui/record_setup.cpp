@@ -15,6 +15,7 @@
 
 #include "settingsui/disk_space.h"
 #include "settingsui/field_text.h"
+#include "settingsui/stored_choices.h"
 
 namespace vidora::settingsui {
 
@@ -66,9 +67,10 @@ void CRecordSetup::build() {
     QLayout* folderRow = makeFolderRow(QStringLiteral("Record File Path"), ids::record::kFolder,
                                        ids::record::kBrowse, fieldText(cfg.recordFolder));
 
-    const bool pal = cfg.videoStandard == 1;
+    const auto standard = knownStandard(cfg.videoStandard);
+    const bool pal = standard == VideoStandard::Pal;
     QStringList rates;
-    for (int fps = 5; fps <= (pal ? 25 : 30); fps += 5) {
+    for (int fps = 5; fps <= maxFramesPerSecond(standard); fps += 5) {
         rates << QString::number(fps);
     }
     auto* fileSetup = new QGroupBox(QStringLiteral("Record File Setup"), this);

@@ -10,6 +10,7 @@
 
 #include "settingsui/disk_space.h"
 #include "settingsui/field_text.h"
+#include "settingsui/stored_choices.h"
 #include "settingsui/user_dialogs.h"
 
 namespace vidora::settingsui {
@@ -40,7 +41,8 @@ QGroupBox* StoragePage::makePolicyGroup(int deleteId, int stopId, std::int32_t p
     auto* column = new QVBoxLayout(group);
     column->addWidget(deleteOldest_);
     column->addWidget(stopAndNotify_);
-    (policy == 1 ? deleteOldest_ : stopAndNotify_)->setChecked(true);
+    (policy == storedValue(LimitPolicy::DeleteOldest) ? deleteOldest_ : stopAndNotify_)
+        ->setChecked(true);
     return group;
 }
 
@@ -86,7 +88,8 @@ QString StoragePage::folderText() const {
 }
 
 std::int32_t StoragePage::policy() const {
-    return deleteOldest_->isChecked() ? 1 : 2;
+    return storedValue(deleteOldest_->isChecked() ? LimitPolicy::DeleteOldest
+                                                  : LimitPolicy::StopAndNotify);
 }
 
 }  // namespace vidora::settingsui

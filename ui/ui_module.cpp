@@ -42,19 +42,19 @@ void UiModule::attachBus(ViewerApp* app) {
     app->makeBusTarget();
 }
 
-int UiModule::createWindows() {
+Result UiModule::createWindows() {
     uiThread_ = std::this_thread::get_id();
     if (!hasWindowHost())
-        return -1;
+        return Failure{"no window host is installed"};
     WindowHost& host = windowHost();
     auto* main = dynamic_cast<MainWindow*>(createByKind(MAIN_WINDOW_KIND, nullptr, MAIN_WINDOW_ID,
                                                         CW_USEDEFAULT, 0, MainWindow::kMinimumWidth,
                                                         MainWindow::kMinimumHeight));
     if (!main)
-        return -1;
+        return Failure{"the main window kind is not registered"};
     if (!main->create(MainWindow::kStyle, 0, MainWindow::kCaption)) {
         main->destroy();
-        return -1;
+        return Failure{"the main window could not be created"};
     }
     const WindowHandle window = main->handle();
     storeRelaxed(gState.notifyWindow, window);
@@ -69,7 +69,7 @@ int UiModule::createWindows() {
         Rect::fromSize(screen.left + (screen.width() - r.width()) / 2,
                        screen.top + (screen.height() - r.height()) / 2, r.width(), r.height()),
         true);
-    return 0;
+    return Result::success();
 }
 
 std::vector<Accelerator> viewerAccelerators() {

@@ -24,7 +24,7 @@ class UiModule final : public UiPartner {
 
     void attachBus(ViewerApp* app) override;
     // Creates and shows the main window (with its panels), centred on the screen; 0 on success.
-    int createWindows() override;
+    Result createWindows() override;
     void receive(BusMessage& message) override;
     // Destroys every window of the program.
     void teardown() override;

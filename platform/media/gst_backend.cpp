@@ -124,7 +124,8 @@ class V4l2CaptureSource final : public CaptureSource {
 
 class GstMediaBackend final : public MediaBackend {
   public:
-    GstMediaBackend() : watch_(std::make_shared<DeviceWatch>()) {
+    explicit GstMediaBackend(CaptureSourceMaker makeSource)
+        : makeSource_(std::move(makeSource)), watch_(std::make_shared<DeviceWatch>()) {
         ensureGstInitialized();
         monitor_ = adoptFloating(gst_device_monitor_new());
         if (!monitor_)
@@ -133,8 +134,7 @@ class GstMediaBackend final : public MediaBackend {
         // Other providers may hide the V4L2 one; we need its devices (we open their nodes).
         gst_device_monitor_set_show_all_devices(monitor_.get(), TRUE);
         GstPtr<GstBus> bus = adoptRef(gst_device_monitor_get_bus(monitor_.get()));
-        gst_bus_set_sync_handler(bus.get(), &GstMediaBackend::onMonitorMessage, watch_.get(),
-                                 nullptr);
+        gst_bus_set_sync_handler(bus.get(), &GstMediaBackend::onMonitorMessage, this, nullptr);
         monitoring_ = gst_device_monitor_start(monitor_.get());
         if (!monitoring_)
             qCWarning(log::media) << "the GStreamer device monitor did not start";
@@ -172,7 +172,9 @@ class GstMediaBackend final : public MediaBackend {
     }
 
     std::unique_ptr<CaptureGraph> createGraph() override {
-        return std::make_unique<GstCaptureGraph>(std::make_unique<V4l2CaptureSource>(), watch_);
+        std::unique_ptr<CaptureSource> source =
+            makeSource_ ? makeSource_() : std::make_unique<V4l2CaptureSource>();
+        return std::make_unique<GstCaptureGraph>(std::move(source), watch_);
     }
 
     void setArrivalNotify(std::function<void()> notify) override {
@@ -180,8 +182,18 @@ class GstMediaBackend final : public MediaBackend {
     }
 
   private:
+    // Whether a device of any provider still stands for this node.
+    bool stillOffered(const std::string& path) {
+        bool offered = false;
+        GList* list = gst_device_monitor_get_devices(monitor_.get());
+        for (GList* item = list; item && !offered; item = item->next)
+            offered = v4l2PathOf(GST_DEVICE(item->data)) == path;
+        g_list_free_full(list, gst_object_unref);
+        return offered;
+    }
+
     static GstBusSyncReply onMonitorMessage(GstBus*, GstMessage* message, gpointer data) {
-        auto* watch = static_cast<DeviceWatch*>(data);
+        auto* self = static_cast<GstMediaBackend*>(data);
         GstDevice* device = nullptr;
         switch (GST_MESSAGE_TYPE(message)) {
             case GST_MESSAGE_DEVICE_ADDED:
@@ -195,16 +207,20 @@ class GstMediaBackend final : public MediaBackend {
         }
         GstPtr<GstDevice> owned = adoptRef(device);
         const std::string path = owned ? v4l2PathOf(owned.get()) : std::string();
-        if (!path.empty()) {
-            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
-                watch->deviceAdded(path);
-            } else {
-                watch->deviceRemoved(path);
-            }
+        if (path.empty())
+            return GST_BUS_DROP;
+        if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED) {
+            self->watch_->deviceAdded(path);
+        } else if (!self->stillOffered(path)) {
+            // A node offered by two providers (V4L2 and PipeWire) is lost when the last one
+            // lets it go: PipeWire restarting leaves the device where it was. The provider has
+            // taken the device off its list before it says so, so the monitor's list is current.
+            self->watch_->deviceRemoved(path);
         }
         return GST_BUS_DROP;
     }
 
+    CaptureSourceMaker makeSource_;
     std::shared_ptr<DeviceWatch> watch_;
     GstPtr<GstDeviceMonitor> monitor_;
     bool monitoring_ = false;
@@ -212,8 +228,8 @@ class GstMediaBackend final : public MediaBackend {
 
 }  // namespace
 
-std::unique_ptr<MediaBackend> createGstBackend() {
-    return std::make_unique<GstMediaBackend>();
+std::unique_ptr<MediaBackend> createGstBackend(CaptureSourceMaker makeSource) {
+    return std::make_unique<GstMediaBackend>(std::move(makeSource));
 }
 
 }  // namespace vidora::media

@@ -15,7 +15,7 @@ std::vector<std::string> gLog;
 
 class RecordingModule : public BusModule {
   public:
-    explicit RecordingModule(int startResult) : startResult_(startResult) {}
+    explicit RecordingModule(bool starts) : starts_(starts) {}
     ~RecordingModule() override { gLog.push_back("destroy " + std::to_string(moduleNumber)); }
     int32_t handleSend(BusMessage& m) override {
         gLog.push_back("send " + std::to_string(moduleNumber) + " " + std::to_string(m.id) + " " +
@@ -26,9 +26,9 @@ class RecordingModule : public BusModule {
     void handlePost(std::unique_ptr<BusMessage> m) override {
         gLog.push_back("post " + std::to_string(moduleNumber) + " " + std::to_string(m->id));
     }
-    int start() override {
+    Result start() override {
         gLog.push_back("start " + std::to_string(moduleNumber));
-        return startResult_;
+        return starts_ ? Result::success() : Failure{"no receiver"};
     }
     void stop() override { gLog.push_back("stop " + std::to_string(moduleNumber)); }
     int afterCreate() override {
@@ -41,7 +41,7 @@ class RecordingModule : public BusModule {
     }
 
   private:
-    int startResult_;
+    bool starts_;
 };
 
 class FakeUi : public UiPartner {
@@ -50,9 +50,9 @@ class FakeUi : public UiPartner {
         gLog.push_back("ui attach");
         app->makeBusTarget();
     }
-    int createWindows() override {
+    Result createWindows() override {
         gLog.push_back("ui windows");
-        return windowsResult;
+        return windowsCreated ? Result::success() : Failure{"no display"};
     }
     void receive(BusMessage& m) override {
         gLog.push_back("ui receive " + std::to_string(m.id));
@@ -64,7 +64,7 @@ class FakeUi : public UiPartner {
         if (quitOnTeardown)
             sendMessage(APP_QUIT);
     }
-    int windowsResult = 0;
+    bool windowsCreated = true;
     bool quitOnTeardown = false;
 };
 
@@ -92,17 +92,17 @@ class Bus : public ::testing::Test {
         return s;
     }
 
-    void registerTwoModules(int secondStartResult = 0) {
-        registerModule(2, [secondStartResult](int32_t v) {
+    void registerTwoModules(bool secondStarts = true) {
+        registerModule(2, [secondStarts](int32_t v) {
             EXPECT_EQ(v, 0);
-            return std::make_unique<RecordingModule>(secondStartResult);
+            return std::make_unique<RecordingModule>(secondStarts);
         });
-        registerModule(1, [](int32_t) { return std::make_unique<RecordingModule>(0); });
+        registerModule(1, [](int32_t) { return std::make_unique<RecordingModule>(true); });
         routeMessage(0x10101, 1);
         routeMessage(0x10106, 2);
     }
 
-    int guard = 0;
+    InstanceGuard::Claim guard = InstanceGuard::Claim::Acquired;
     bool passwordOk = true;
     FakeUi ui;
 };
@@ -116,7 +116,7 @@ bool contains(const std::string& entry) {
 TEST_F(Bus, PasswordIsAskedOnlyWhenSwitchedOn) {
     gConfig.askPassword = 0;
     ViewerApp app(services());
-    ASSERT_EQ(app.run(), 0);
+    ASSERT_EQ(app.run().reason(), "");
     EXPECT_FALSE(contains("password"));
     sendMessage(APP_QUIT);
 }
@@ -124,7 +124,7 @@ TEST_F(Bus, PasswordIsAskedOnlyWhenSwitchedOn) {
 TEST_F(Bus, StartUpRunsInOrderAndQuitShutsDownOnce) {
     registerTwoModules();
     ViewerApp app(services());
-    ASSERT_EQ(app.run(), 0);
+    ASSERT_EQ(app.run().reason(), "");
     EXPECT_EQ(app.state(), ViewerApp::Running);
     std::vector<std::string> expected = {
         "load",      "ui attach",      "ui windows", "ui receive 65546", "send 1 65546 0",
@@ -147,7 +147,7 @@ TEST_F(Bus, StartUpRunsInOrderAndQuitShutsDownOnce) {
 TEST_F(Bus, SendsAndPostsAreRoutedByIdOnTheCallersThread) {
     registerTwoModules();
     ViewerApp app(services());
-    ASSERT_EQ(app.run(), 0);
+    ASSERT_EQ(app.run().reason(), "");
     gLog.clear();
     EXPECT_EQ(sendMessage(0x10101, 7), 42);
     EXPECT_EQ(postMessage(0x10106, 0), 0);
@@ -168,7 +168,7 @@ TEST_F(Bus, PostWhileNotRunningIsRefused) {
     // Constructed, not running: refused with -1 (the message is freed; ASan would see a leak).
     EXPECT_EQ(postMessage(0x10106, 0), -1);
     EXPECT_TRUE(gLog.empty());
-    ASSERT_EQ(app.run(), 0);
+    ASSERT_EQ(app.run().reason(), "");
     sendMessage(APP_QUIT);
     gLog.clear();
     EXPECT_EQ(postMessage(0x10106, 0), -1);
@@ -176,9 +176,9 @@ TEST_F(Bus, PostWhileNotRunningIsRefused) {
 }
 
 TEST_F(Bus, ModuleStartFailureStopsTheModulesAndSavesNothing) {
-    registerTwoModules(/*secondStartResult=*/-1);
+    registerTwoModules(/*secondStarts=*/false);
     ViewerApp app(services());
-    EXPECT_EQ(app.run(), -1);
+    EXPECT_EQ(app.run().reason(), "module 2 did not start: no receiver");
     EXPECT_TRUE(contains("stop 1"));
     EXPECT_TRUE(contains("stop 2"));
     EXPECT_FALSE(contains("save"));
@@ -198,7 +198,7 @@ TEST_F(Bus, QuitRunsOnceAndOnlyAfterTheSettingsWereLoaded) {
     }
     ui.quitOnTeardown = true;
     ViewerApp app(services());
-    ASSERT_EQ(app.run(), 0);
+    ASSERT_EQ(app.run().reason(), "");
     gLog.clear();
     EXPECT_EQ(sendMessage(APP_QUIT), 0);
     EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "stop 1"), 1);
@@ -213,7 +213,7 @@ TEST_F(Bus, WrongPasswordShutsDownAndSaves) {
     passwordOk = false;
     gConfig.askPassword = 1;
     ViewerApp app(services());
-    EXPECT_EQ(app.run(), -1);
+    EXPECT_EQ(app.run().reason(), "the start-up password was not given");
     gConfig.askPassword = 0;
     std::vector<std::string> expected = {"load", "password", "save", "free tasks", "release guard"};
     EXPECT_EQ(gLog, expected) << "no window, no module; the settings are saved";
@@ -221,33 +221,33 @@ TEST_F(Bus, WrongPasswordShutsDownAndSaves) {
 
 TEST_F(Bus, SecondInstanceWarnsAndLoadsNothing) {
     registerTwoModules();
-    guard = 1;
+    guard = InstanceGuard::Claim::AlreadyRunning;
     ViewerApp app(services());
-    EXPECT_EQ(app.run(), -1);
+    EXPECT_EQ(app.run().reason(), "another instance is running");
     std::vector<std::string> expected = {"warn second instance"};
     EXPECT_EQ(gLog, expected);
 
     gLog.clear();
-    guard = -1;
+    guard = InstanceGuard::Claim::Failed;
     ViewerApp other(services());
-    EXPECT_EQ(other.run(), -1);
+    EXPECT_EQ(other.run().reason(), "the single-instance guard could not be taken");
     EXPECT_TRUE(gLog.empty()) << "a failing guard ends quietly";
 }
 
 TEST_F(Bus, FailingFactoryOrWindowsEndStartUp) {
-    registerModule(1, [](int32_t) { return std::make_unique<RecordingModule>(0); });
+    registerModule(1, [](int32_t) { return std::make_unique<RecordingModule>(true); });
     registerModule(3, [](int32_t) { return std::unique_ptr<BusModule>(); });
     {
         ViewerApp app(services());
-        EXPECT_EQ(app.run(), -1);
+        EXPECT_EQ(app.run().reason(), "module 3 could not be created");
         EXPECT_TRUE(contains("destroy 1")) << "modules created so far are destroyed";
         EXPECT_TRUE(contains("save"));
     }
     gLog.clear();
     clearBusRegistries();
-    ui.windowsResult = -1;
+    ui.windowsCreated = false;
     ViewerApp app(services());
-    EXPECT_EQ(app.run(), -1);
+    EXPECT_EQ(app.run().reason(), "the windows could not be created: no display");
     EXPECT_TRUE(contains("ui teardown"));
     EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "ui teardown"), 1);
 }

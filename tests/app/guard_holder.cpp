@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return 2;
     vidora::InstanceGuard guard(argv[1]);
-    bool held = guard.acquire() == vidora::InstanceGuard::Acquired;
+    bool held = guard.acquire() == vidora::InstanceGuard::Claim::Acquired;
     std::printf("%d\n", held ? 1 : 0);
     std::fflush(stdout);
     char c;

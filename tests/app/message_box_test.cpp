@@ -116,12 +116,12 @@ class BoxWaitingModule : public BusModule {
     explicit BoxWaitingModule(StopRecord& record) : record_(record) {}
     int32_t handleSend(BusMessage&) override { return 0; }
     void handlePost(std::unique_ptr<BusMessage>) override {}
-    int start() override {
+    Result start() override {
         worker_ = std::async(std::launch::async, [] {
             return userMessageBox("Total size of record files have exceeded the limit(1MB).",
                                   "Vidora", MB_OK | MB_ICONINFORMATION);
         });
-        return 0;
+        return Result::success();
     }
     void stop() override {
         record_.workerEndedInTime = worker_.wait_for(5s) == std::future_status::ready;
@@ -142,7 +142,7 @@ TEST_F(QuitBoxes, QuittingReleasesAWorkerThatAStoppingModuleWaitsFor) {
     ViewerApp::Services services;
     services.saveSettings = [&] { saved = true; };
     ViewerApp app(std::move(services));
-    ASSERT_EQ(app.run(), 0);
+    ASSERT_EQ(app.run().reason(), "");
     waitQueued(1);
     sendMessage(APP_QUIT);
     EXPECT_TRUE(record.workerEndedInTime);

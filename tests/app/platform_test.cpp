@@ -41,11 +41,11 @@ TEST(InstanceGuardTest, ASecondProcessIsRefusedUntilTheFirstEnds) {
     ASSERT_EQ(held, '1');
 
     InstanceGuard second("VidoraMutex-test");
-    EXPECT_EQ(second.acquire(), InstanceGuard::AlreadyRunning);
+    EXPECT_EQ(second.acquire(), InstanceGuard::Claim::AlreadyRunning);
     // The first instance is killed outright: the kernel frees the name anyway.
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    EXPECT_EQ(second.acquire(), InstanceGuard::Acquired);
+    EXPECT_EQ(second.acquire(), InstanceGuard::Claim::Acquired);
     close(toChild[1]);
     close(fromChild[0]);
 }

@@ -36,6 +36,12 @@ bool waitFor(Pred pred, std::chrono::milliseconds limit) {
     return pred();
 }
 
+// Waits until the watcher follows `folder`, with its watch set or not.
+bool follows(const FolderWatcher& watcher, const std::string& folder, bool watching) {
+    const FolderWatcher::WatchState wanted{folder, watching};
+    return waitFor([&] { return watcher.watchState() == wanted; }, std::chrono::seconds(5));
+}
+
 }  // namespace
 
 TEST(Storage, FolderSizeCountsFilesOnlyInWholeMegabytes) {
@@ -129,30 +135,30 @@ TEST(FolderWatcherTest, KeepsTheTotalCurrentAndFollowsANewFolder) {
     FolderWatcher watcher(
         &total, "A", [&] { ++notices; }, fast);
     watcher.start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(follows(watcher, "A", true));
     makeFile("A/one.avi", 2 * 1048576);
     EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 2u; }, std::chrono::seconds(5)));
     EXPECT_GE(notices.load(), 1);
 
     watcher.setFolder("B");
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_TRUE(follows(watcher, "B", true));
     makeFile("B/new.avi", 1048576);
     EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 4u; }, std::chrono::seconds(5)));
 
     // A folder that does not exist yet is picked up once it appears.
     watcher.setFolder("C");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(follows(watcher, "C", false));
     fs::create_directory("C");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(follows(watcher, "C", true));
     makeFile("C/c.avi", 5 * 1048576);
     EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 5u; }, std::chrono::seconds(5)));
 
     // The folder goes away and comes back: the watcher waits for it and follows it again.
     fs::remove_all("C");
     EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 0u; }, std::chrono::seconds(5)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(follows(watcher, "C", false));
     fs::create_directory("C");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(follows(watcher, "C", true));
     makeFile("C/again.avi", 6 * 1048576);
     EXPECT_TRUE(waitFor([&] { return loadRelaxed(total) == 6u; }, std::chrono::seconds(5)));
     watcher.stop();
@@ -175,7 +181,7 @@ TEST(FolderWatcherTest, TellsAtOnceWhenTheFolderItselfGoesAway) {
         &total, "REC", [&] { ++notices; }, slow);
     watcher.setGoneNotice([&] { ++gone; });
     watcher.start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(follows(watcher, "REC", true));
 
     // A file being written, then the folder removed with it while the watcher still settles.
     int fd = ::open("REC/20261206120000.avi", O_WRONLY | O_CREAT, 0644);
@@ -192,8 +198,9 @@ TEST(FolderWatcherTest, TellsAtOnceWhenTheFolderItselfGoesAway) {
     EXPECT_EQ(loadRelaxed(total), 0u);
 
     // It comes back and is moved away: told again, at once.
+    ASSERT_TRUE(follows(watcher, "REC", false));
     fs::create_directory("REC");
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the watcher finds it again
+    ASSERT_TRUE(follows(watcher, "REC", true));
     const auto moved = std::chrono::steady_clock::now();
     fs::rename("REC", "OLD");
     EXPECT_TRUE(waitFor([&] { return gone.load() == 2; }, std::chrono::milliseconds(1500)));

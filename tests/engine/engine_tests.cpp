@@ -73,7 +73,7 @@ class EngineTest : public ::testing::Test {
     }
     void start() {
         create();
-        ASSERT_EQ(module->start(), 0);
+        ASSERT_EQ(module->start().reason(), "");
     }
     CaptureEngine& engine() { return module->engine(); }
     int32_t send(int32_t id, int32_t value = 0) {
@@ -90,6 +90,12 @@ class EngineTest : public ::testing::Test {
     std::vector<std::pair<std::string, std::string>> shownMessages() {
         std::lock_guard lock(mutex);
         return messages;
+    }
+    // Status reads the alarm polls have made so far.
+    size_t statusReads() {
+        const auto commands = receiver->commandsCopy();
+        return static_cast<size_t>(std::count_if(
+            commands.begin(), commands.end(), [](const test::Block& b) { return b[0] == 0xC0; }));
     }
     std::string graphState() {
         std::lock_guard lock(receiver->mutex);
@@ -479,7 +485,9 @@ TEST_F(EngineTest, AlarmSoundEndsWhenItIsSwitchedOffAndWhenLiveViewStops) {
     gConfig.alarmSound = 0;
     send(ENG_SETTINGS_CHANGED);
     EXPECT_FALSE(engine().alarmSoundPlaying());
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    // Three more reads: the poll that read before the switch and the one after it have ended.
+    const size_t polled = statusReads();
+    ASSERT_TRUE(test::waitFor([&] { return statusReads() >= polled + 3; }));
     EXPECT_FALSE(engine().alarmSoundPlaying());
 
     gConfig.alarmSound = 1;
@@ -730,7 +738,7 @@ TEST_F(EngineTest, TheUiThreadKeepsShowingWorkerMessagesWhileItWaitsForThem) {
     services.folderWatchers = false;
     services.notify = [](int32_t) {};
     module = std::make_unique<EngineModule>(kEngineModuleNumber, std::move(services));
-    ASSERT_EQ(module->start(), 0);
+    ASSERT_EQ(module->start().reason(), "");
 
     // A timer thread starts a recording that the writer refuses with a message; meanwhile the
     // user stops recording on the UI thread, which must wait for the recording lock.
@@ -819,7 +827,7 @@ TEST(EngineOnTheBus, RegisteredIdsReachTheEngineAndNoticesReachTheUi) {
         ViewerApp::Services services;
         services.obtainUi = [&ui] { return &ui; };
         ViewerApp app(services);
-        ASSERT_EQ(app.run(), 0);
+        ASSERT_EQ(app.run().reason(), "");
         ASSERT_NE(app.module(kEngineModuleNumber), nullptr);
         EXPECT_EQ(receiver->state, "running");
 

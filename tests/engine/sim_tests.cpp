@@ -71,7 +71,7 @@ class SimEngineTest : public ::testing::Test {
         ViewerApp::Services services;
         services.obtainUi = [this] { return &ui; };
         app = std::make_unique<ViewerApp>(services);
-        ASSERT_EQ(app->run(), 0);
+        ASSERT_EQ(app->run().reason(), "");
         ASSERT_TRUE(engine().graphBuilt());
     }
     CaptureEngine& engine() {

@@ -348,7 +348,7 @@ class EngineOverFakeUsb : public FakeUsbBus {
         services.folderWatchers = false;
         module_ = std::make_unique<EngineModule>(kEngineModuleNumber, std::move(services));
         module_->engine().videoTransfer().setPacing(std::chrono::microseconds(0));
-        ASSERT_EQ(module_->start(), 0);
+        ASSERT_EQ(module_->start().reason(), "");
     }
     int32_t send(int32_t id, int32_t value = 0) {
         BusMessage message{id, value, 0};

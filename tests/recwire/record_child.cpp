@@ -18,7 +18,7 @@ namespace {
 class QuietUi final : public vidora::UiPartner {
   public:
     void attachBus(vidora::ViewerApp* app) override { app->makeBusTarget(); }
-    int createWindows() override { return 0; }
+    vidora::Result createWindows() override { return vidora::Result::success(); }
     void receive(vidora::BusMessage& message) override { message.result = 0; }
     void teardown() override {}
 };
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     ViewerApp::Services services;
     services.obtainUi = [&ui] { return &ui; };
     ViewerApp app(services);
-    if (app.run() != 0)
+    if (!app.run())
         return 3;
     if (sendMessage(ENG_RECORD_START) != 0)
         return 4;

@@ -87,7 +87,7 @@ class SimEngineFixture : public ::testing::Test {
         ViewerApp::Services services;
         services.obtainUi = [this] { return &ui; };
         app = std::make_unique<ViewerApp>(services);
-        ASSERT_EQ(app->run(), 0);
+        ASSERT_EQ(app->run().reason(), "");
         ASSERT_TRUE(engine().graphBuilt());
     }
 

@@ -116,13 +116,29 @@ class FakeLive {
     std::thread thread_;
 };
 
+// The port for this process's attempt-th try, spread by the process id so that tests running
+// side by side in other processes try other ports.
+int portToTry(int attempt) {
+    return 20000 + static_cast<int>((::getpid() * 37 + attempt * 101) % 40000);
+}
+
 class RtspServerTest : public ::testing::Test {
   protected:
+    // Tests run side by side in several processes. Letting the system pick the port (port 0)
+    // can hand two of them the same one: both sockets allow address reuse, and the kernel may
+    // give a port that another reusing socket has bound but not yet listened on. Each process
+    // therefore tries ports of its own, from its process id, and moves on from a taken one.
     void start(StreamSettings settings) {
         settings.enabled = true;
-        settings.port = 0;
-        ASSERT_EQ(server.start(settings), "");
-        ASSERT_GT(server.boundPort(), 0);
+        std::string problem;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            settings.port = portToTry(attempt);
+            problem = server.start(settings);
+            if (problem.empty())
+                break;
+        }
+        ASSERT_EQ(problem, "");
+        ASSERT_EQ(server.boundPort(), settings.port);
     }
     std::string url(const std::string& login = "") const {
         return "rtsp://" + (login.empty() ? "" : login + "@") +
@@ -143,8 +159,23 @@ class RtspServerTest : public ::testing::Test {
     RtspServer server{handOver};
 };
 
-// Listening sockets on `port` as /proc/net/tcp and tcp6 list them (local addresses in hex).
+// Socket inodes this process holds open, from /proc/self/fd.
+std::vector<std::string> ownSocketInodes() {
+    std::vector<std::string> inodes;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.rfind("socket:[", 0) == 0 && target.back() == ']')
+            inodes.push_back(target.substr(8, target.size() - 9));
+    }
+    return inodes;
+}
+
+// This process's listening sockets on `port` as /proc/net/tcp and tcp6 list them (local
+// addresses in hex). Other programs on the machine (a parallel test binding its own ephemeral
+// port) are left out: only sockets whose inode this process holds count.
 std::vector<std::string> listeners(int port) {
+    const std::vector<std::string> own = ownSocketInodes();
     std::vector<std::string> found;
     char portHex[8];
     std::snprintf(portHex, sizeof portHex, "%04X", port);
@@ -154,9 +185,11 @@ std::vector<std::string> listeners(int port) {
         std::getline(in, line);
         for (int i = 0; i < 100000 && std::getline(in, line); ++i) {
             std::istringstream fields(line);
-            std::string slot, local, remote, state;
-            fields >> slot >> local >> remote >> state;
-            if (state == "0A" && local.size() > 5 && local.substr(local.size() - 4) == portHex)
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+                timeout >> inode;
+            if (state == "0A" && local.size() > 5 && local.substr(local.size() - 4) == portHex &&
+                std::find(own.begin(), own.end(), inode) != own.end())
                 found.push_back(local.substr(0, local.size() - 5));
         }
     }
@@ -408,16 +441,14 @@ TEST_F(RtspServerTest, StalledClientDoesNotSlowTheLiveSideAndDropsLeaveNothingBe
         << " (were " << threadsBefore << ")";
 }
 
+// A port no socket on any address holds right now, from this process's own sequence.
 int unusedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const int port = portToTry(attempt);
+        if (streamPortFree(port, true))
+            return port;
+    }
+    return 0;
 }
 
 TEST(StreamService, FollowsTheKeysWhenTheDialogStoresThemAndLetsTheTransfersGo) {

@@ -13,7 +13,7 @@ namespace vidora::test {
 class NoticeCounter final : public UiPartner {
   public:
     void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
-    int createWindows() override { return 0; }
+    Result createWindows() override { return Result::success(); }
     void receive(BusMessage& message) override {
         std::lock_guard lock(mutex_);
         received_.push_back(message.id);

@@ -36,7 +36,7 @@ void waitForNoOtherInstance() {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (std::chrono::steady_clock::now() < end) {
         InstanceGuard probe("VidoraMutex");
-        if (probe.acquire() != InstanceGuard::AlreadyRunning)
+        if (probe.acquire() != InstanceGuard::Claim::AlreadyRunning)
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }

@@ -114,7 +114,7 @@ class LiveViewTest : public ::testing::Test {
         ViewerApp::Services services;
         services.obtainUi = [] { return static_cast<UiPartner*>(&UiModule::obtain()); };
         app = std::make_unique<ViewerApp>(std::move(services));
-        ASSERT_EQ(app->run(), 0);
+        ASSERT_EQ(app->run().reason(), "");
         monitor = UiModule::obtain().monitorPanel();
         ASSERT_NE(monitor, nullptr);
         ASSERT_EQ(gState.liveViewOn, 1) << "the fake receiver is live";
@@ -517,7 +517,7 @@ TEST_F(StatusFeedbackTest, WithoutAReceiverThePanelAsksForIt) {
     ViewerApp::Services services;
     services.obtainUi = [] { return static_cast<UiPartner*>(&UiModule::obtain()); };
     app = std::make_unique<ViewerApp>(std::move(services));
-    ASSERT_EQ(app->run(), 0);
+    ASSERT_EQ(app->run().reason(), "");
     monitor = UiModule::obtain().monitorPanel();
     ASSERT_NE(monitor, nullptr);
     EXPECT_EQ(band().rfind("No receiver found", 0), 0u) << band();

@@ -9,7 +9,7 @@ RunningApp::RunningApp() {
     ViewerApp::Services services;
     services.obtainUi = [this] { return static_cast<UiPartner*>(this); };
     app_ = std::make_unique<ViewerApp>(std::move(services));
-    EXPECT_EQ(app_->run(), 0);
+    EXPECT_EQ(app_->run().reason(), "");
     EXPECT_EQ(app_->state(), ViewerApp::Running);
 }
 

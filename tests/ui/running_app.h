@@ -14,7 +14,7 @@ class RunningApp : public UiPartner {
     ~RunningApp() override;
 
     void attachBus(ViewerApp* app) override { app->makeBusTarget(); }
-    int createWindows() override { return 0; }
+    Result createWindows() override { return Result::success(); }
     void receive(BusMessage& message) override { received.push_back(message.id); }
     void teardown() override { ++teardowns; }
 

@@ -37,7 +37,7 @@ class CommandRecorder final : public BusModule {
     void handlePost(std::unique_ptr<BusMessage> message) override {
         add({message->id, message->value, true});
     }
-    int start() override { return 0; }
+    Result start() override { return Result::success(); }
     void stop() override {}
 
   private:
@@ -109,7 +109,7 @@ void ViewerTest::start() {
     ViewerApp::Services services;
     services.obtainUi = [] { return static_cast<UiPartner*>(&UiModule::obtain()); };
     app = std::make_unique<ViewerApp>(std::move(services));
-    ASSERT_EQ(app->run(), 0);
+    ASSERT_EQ(app->run().reason(), "");
     main = UiModule::obtain().mainWindow();
     panel = UiModule::obtain().controlPanel();
     monitor = UiModule::obtain().monitorPanel();

@@ -81,7 +81,7 @@ class ViewerQtTest : public ::testing::Test {
         ViewerApp::Services services;
         services.obtainUi = [] { return static_cast<UiPartner*>(&UiModule::obtain()); };
         app = std::make_unique<ViewerApp>(std::move(services));
-        ASSERT_EQ(app->run(), 0);
+        ASSERT_EQ(app->run().reason(), "");
         main = UiModule::obtain().mainWindow();
         ASSERT_NE(main, nullptr);
         window = host->widget(main->handle());
