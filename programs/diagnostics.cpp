@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -32,11 +34,6 @@ namespace vidora {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kSysfsRoot = "/sys";
-// Where udev reads rules from; the package and the installer put the receiver's rules in one.
-constexpr const char* kRulesFolders[] = {"/etc/udev/rules.d", "/usr/lib/udev/rules.d",
-                                         "/usr/local/lib/udev/rules.d", "/lib/udev/rules.d"};
 
 class Report {
   public:
@@ -93,45 +90,91 @@ std::string freeSpaceOf(const fs::path& folder) {
     return sizeText(space.available) + " free";
 }
 
-std::vector<std::string> sysfsVideoNodes() {
-    std::vector<std::string> nodes;
-    std::error_code ec;
-    for (const auto& entry :
-         fs::directory_iterator(fs::path(kSysfsRoot) / "class/video4linux", ec)) {
-        std::ifstream nameFile(entry.path() / "name");
-        std::string name;
-        std::getline(nameFile, name);
-        nodes.push_back("/dev/" + entry.path().filename().string() + " " + inQuotes(name));
-    }
-    return nodes;
-}
+// The machine as the checks see it (see DiagnosticsSystem).
+class Machine {
+  public:
+    explicit Machine(const DiagnosticsSystem& system) : system_(system) {}
 
-// The receiver's udev rules: the installer's 70-halcap.rules, or a rules file of the package
-// (named after the receiver or the program).
-std::optional<fs::path> installedRules() {
-    for (const char* folder : kRulesFolders) {
+    const fs::path& sysRoot() const { return system_.sysRoot; }
+
+    // The file behind a device path of the form /dev/...
+    fs::path file(const std::string& devicePath) const {
+        const fs::path path(devicePath);
+        const fs::path relative = path.lexically_relative("/dev");
+        if (relative.empty() || *relative.begin() == "..")
+            return path;
+        return system_.devRoot / relative;
+    }
+
+    // 0 when this user may open `devicePath` for capture, else the errno.
+    int openError(const std::string& devicePath) const {
+        const fs::path node = file(devicePath);
+        if (system_.openError)
+            return system_.openError(node);
+        return ::access(node.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
+    }
+
+    std::optional<std::vector<media::DeviceInfo>> videoInputs() const {
+        if (system_.videoInputs)
+            return system_.videoInputs();
+        std::unique_ptr<media::MediaBackend> backend = media::createGstBackend();
+        return backend->enumerateVideoInputs();
+    }
+
+    // The kernel's video nodes ("video0", ...) in order, each with the name its driver gives.
+    std::vector<std::pair<std::string, std::string>> videoNodes() const {
+        std::vector<std::pair<std::string, std::string>> nodes;
         std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(folder, ec)) {
-            std::string name = entry.path().filename().string();
-            for (char& c : name)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (name.size() > 6 && name.ends_with(".rules") &&
-                (name.find("halcap") != std::string::npos ||
-                 name.find("vidora") != std::string::npos))
-                return entry.path();
+        for (const auto& entry :
+             fs::directory_iterator(system_.sysRoot / "class/video4linux", ec)) {
+            std::ifstream nameFile(entry.path() / "name");
+            std::string name;
+            std::getline(nameFile, name);
+            nodes.emplace_back(entry.path().filename().string(), name);
         }
+        std::sort(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) {
+            return std::make_pair(a.first.size(), a.first) <
+                   std::make_pair(b.first.size(), b.first);
+        });
+        return nodes;
     }
-    return std::nullopt;
-}
 
-void checkUsbAccess(Report& report, const media::DeviceInfo& device) {
-    if (::access(device.path.c_str(), R_OK | W_OK) != 0) {
-        report.problem(device.path + " cannot be opened for capture (" + std::strerror(errno) +
-                       "). Add yourself to the group \"video\" (sudo adduser $USER video) and "
-                       "log in again.");
+    // The receiver's udev rules: the installer's 70-halcap.rules, or a rules file of the
+    // package (named after the receiver or the program).
+    std::optional<fs::path> installedRules() const {
+        for (const fs::path& folder : system_.rulesFolders) {
+            std::error_code ec;
+            for (const auto& entry : fs::directory_iterator(folder, ec)) {
+                std::string name = entry.path().filename().string();
+                for (char& c : name)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (name.size() > 6 && name.ends_with(".rules") &&
+                    (name.find("halcap") != std::string::npos ||
+                     name.find("vidora") != std::string::npos))
+                    return entry.path();
+            }
+        }
+        return std::nullopt;
+    }
+
+  private:
+    const DiagnosticsSystem& system_;
+};
+
+// What gives a user the video nodes: the group, or udev's uaccess tag for the user at the seat.
+constexpr const char* kVideoNodeAccessFix =
+    "Add yourself to the group \"video\" (sudo adduser $USER video) and log in again, or log in "
+    "at the machine's own seat, where udev's uaccess tag gives the video devices to the user at "
+    "the seat (a remote or second session does not get them).";
+
+void checkUsbAccess(Report& report, const Machine& machine, const media::DeviceInfo& device) {
+    if (const int error = machine.openError(device.path); error != 0) {
+        report.problem(device.path + " cannot be opened for capture (" + std::strerror(error) +
+                       "). " + kVideoNodeAccessFix);
     }
     const std::string node = usb::videoNodeName(device.path);
-    const std::optional<usb::UsbAddress> address = usb::usbAddressOfVideoNode(kSysfsRoot, node);
+    const std::optional<usb::UsbAddress> address =
+        usb::usbAddressOfVideoNode(machine.sysRoot(), node);
     if (!address) {
         report.problem("no USB device was found behind " + device.path +
                        ": the receiver's vendor requests (channel select, alarms) cannot be sent.");
@@ -149,7 +192,7 @@ void checkUsbAccess(Report& report, const media::DeviceInfo& device) {
         report.problem(where + " cannot be opened for vendor requests (" + reason + ").");
         return;
     }
-    if (const std::optional<fs::path> rules = installedRules()) {
+    if (const std::optional<fs::path> rules = machine.installedRules()) {
         report.problem(where + " cannot be opened for vendor requests (" + reason +
                        "): the udev rules " + rules->string() +
                        " are installed but you lack access. The rules give the receiver to the "
@@ -165,25 +208,32 @@ void checkUsbAccess(Report& report, const media::DeviceInfo& device) {
 }
 
 // The kernel's video nodes this user cannot open. The device monitor leaves them out, so a
-// receiver behind one of them is never found.
-void checkNodeAccess(Report& report) {
-    std::error_code ec;
-    for (const auto& entry :
-         fs::directory_iterator(fs::path(kSysfsRoot) / "class/video4linux", ec)) {
-        const std::string path = "/dev/" + entry.path().filename().string();
-        if (::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), R_OK | W_OK) == 0)
+// receiver behind one of them is never found. Such a node is a problem when it may be the
+// receiver: it has the receiver's name, it is the chosen one, or no receiver was found at all.
+void checkNodeAccess(Report& report, const Machine& machine, const std::string& chosenDevice,
+                     bool receiverFound) {
+    const std::string chosenNode = usb::videoNodeName(chosenDevice);
+    for (const auto& [node, name] : machine.videoNodes()) {
+        const std::string path = "/dev/" + node;
+        std::error_code ec;
+        if (!fs::exists(machine.file(path), ec))
             continue;
-        report.problem(path + " cannot be opened (" + std::strerror(errno) +
-                       "), so it is not listed. Add yourself to the group \"video\" (sudo "
-                       "adduser $USER video) and log in again, or log in at the machine's own "
-                       "seat (the uaccess rule gives its devices to that user).");
+        const int error = machine.openError(path);
+        if (error == 0)
+            continue;
+        const std::string text = path + " " + inQuotes(name) + " cannot be opened (" +
+                                 std::strerror(error) + "), so it is not listed. " +
+                                 kVideoNodeAccessFix;
+        if (name == media::kReceiverName || node == chosenNode || !receiverFound)
+            report.problem(text);
+        else
+            report.line(text);
     }
 }
 
-void checkDevices(Report& report, const std::string& chosenDevice) {
+void checkDevices(Report& report, const Machine& machine, const std::string& chosenDevice) {
     report.section("Video capture devices (as the viewer finds them):");
-    std::unique_ptr<media::MediaBackend> backend = media::createGstBackend();
-    std::optional<std::vector<media::DeviceInfo>> devices = backend->enumerateVideoInputs();
+    std::optional<std::vector<media::DeviceInfo>> devices = machine.videoInputs();
     std::vector<media::DeviceInfo> receivers;
     if (!devices) {
         report.problem("the GStreamer device monitor cannot list video devices.");
@@ -199,13 +249,13 @@ void checkDevices(Report& report, const std::string& chosenDevice) {
         }
     }
     if (!devices || devices->empty()) {
-        const std::vector<std::string> nodes = sysfsVideoNodes();
+        const auto nodes = machine.videoNodes();
         report.line("video nodes of the kernel: " +
                     (nodes.empty() ? std::string("none") : std::to_string(nodes.size())));
-        for (const std::string& node : nodes)
-            report.line("  " + node);
+        for (const auto& [node, name] : nodes)
+            report.line("  /dev/" + node + " " + inQuotes(name));
     }
-    checkNodeAccess(report);
+    checkNodeAccess(report, machine, chosenDevice, !receivers.empty());
 
     report.section("Receiver:");
     if (!chosenDevice.empty())
@@ -223,7 +273,7 @@ void checkDevices(Report& report, const std::string& chosenDevice) {
     }
     for (const media::DeviceInfo& receiver : receivers) {
         report.line(inQuotes(receiver.name) + " at " + receiver.path);
-        checkUsbAccess(report, receiver);
+        checkUsbAccess(report, machine, receiver);
     }
 }
 
@@ -376,11 +426,11 @@ void checkNetworkStream(Report& report, const std::optional<fs::path>& workdir) 
 }  // namespace
 
 int runDiagnostics(std::ostream& out, ReceiverKind program, const std::optional<fs::path>& workdir,
-                   const std::string& chosenDevice) {
+                   const std::string& chosenDevice, const DiagnosticsSystem& system) {
     Report report(out);
     out << (program == ReceiverKind::Real ? "vidora" : "vidora-demo") << " " VIDORA_VERSION
         << " diagnostics\n";
-    checkDevices(report, chosenDevice);
+    checkDevices(report, Machine(system), chosenDevice);
     checkElements(report, program);
     checkSoundOutput(report);
     checkFolders(report, workdir);

@@ -270,7 +270,7 @@ int runProgram(int argc, char** argv, ReceiverKind receiver, const ProgramHooks*
         std::string chosen = options.device.value_or("");
         if (chosen.empty()) {
             Preferences kept;
-            const auto folder = options.workdir.value_or(std::filesystem::current_path());
+            const std::filesystem::path folder = chooseWorkFolder(options.workdir).path;
             if (kept.load(folder / kPreferencesFileName).empty())
                 chosen = kept.get(kReceiverDevice);
         }

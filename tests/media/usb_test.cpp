@@ -1,16 +1,17 @@
-// The libusb transfer itself needs a receiver on the bus; these tests cover what decides which
-// device is opened (sysfs) and what is sent and returned (the setup block handling).
+// What decides which device is opened (sysfs), what is sent and returned (the setup block
+// handling) and when the control endpoint is opened again. The libusb calls themselves run
+// against a fake libusb in usb_fake_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
 
 #include "platform/usb/control_link.h"
 #include "platform/usb/sysfs_lookup.h"
 #include "platform/usb/vendor_request.h"
+#include "tests/media/fake_sysfs.h"
 
 namespace vidora::usb {
 namespace {
@@ -210,83 +211,75 @@ TEST(VendorRequest, AnAccessRefusalIsToldApartFromOtherFailures) {
     EXPECT_EQ(sendVendorRequest(t, block, &length), kVendorRequestFailed);
 }
 
-// A sysfs tree with two USB receivers-like devices and an onboard card.
+// A machine with the receiver on a hub beside a USB headset, a webcam with its own microphone,
+// and an onboard sound card. The root hub and the hub are USB devices too (they have busnum and
+// devnum), so a lookup that walks up too far pairs everything with everything.
 class FakeSysfs : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ =
-            fs::temp_directory_path() /
-            ("vidora-sysfs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
         const fs::path usb = "devices/pci0000:00/0000:00:14.0/usb1";
-        usbDevice(usb / "1-2", 1, 7);
-        usbDevice(usb / "1-3", 1, 9);
-        videoNode("video0", usb / "1-2" / "1-2:1.0");
-        videoNode("video1", usb / "1-3" / "1-3:1.0");
-        videoNode("video4", "devices/pci0000:00/0000:00:02.0");  // not on USB
-        soundCard(0, "devices/pci0000:00/0000:00:1f.3", {"pcmC0D0c", "pcmC0D0p"});
-        soundCard(1, usb / "1-3" / "1-3:1.2", {"pcmC1D0c"});
-        soundCard(2, usb / "1-2" / "1-2:1.2", {"pcmC2D1p", "pcmC2D1c", "pcmC2D0p"});
+        tree_.usbDevice(usb, 1, 1);
+        tree_.usbDevice(usb / "1-4", 1, 3);            // a hub
+        tree_.usbDevice(usb / "1-4" / "1-4.1", 1, 7);  // the receiver
+        tree_.usbDevice(usb / "1-4" / "1-4.2", 1, 8);  // a headset
+        tree_.usbDevice(usb / "1-2", 1, 5);            // a webcam
+        tree_.videoNode("video0", usb / "1-2" / "1-2:1.0", "Integrated Webcam");
+        tree_.videoNode("video1", usb / "1-2" / "1-2:1.0", "Integrated Webcam");
+        // uvcvideo gives the receiver a second node (metadata) on the same interface.
+        tree_.videoNode("video2", usb / "1-4" / "1-4.1" / "1-4.1:1.0", "Halcap Capture");
+        tree_.videoNode("video3", usb / "1-4" / "1-4.1" / "1-4.1:1.0", "Halcap Capture");
+        tree_.videoNode("video4", "devices/pci0000:00/0000:00:02.0", "i915");  // not on USB
+        tree_.soundCard(0, "devices/pci0000:00/0000:00:1f.3", {"pcmC0D0c", "pcmC0D0p"});
+        tree_.soundCard(1, usb / "1-2" / "1-2:1.3", {"pcmC1D0c"});
+        receiverSound();
+        tree_.soundCard(3, usb / "1-4" / "1-4.2" / "1-4.2:1.0", {"pcmC3D0c", "pcmC3D0p"});
     }
-    void TearDown() override { fs::remove_all(root_); }
+    // Its sound card: device 1 captures, device 0 only plays.
+    void receiverSound() {
+        tree_.soundCard(2, "devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4.1/1-4.1:1.2",
+                        {"pcmC2D1p", "pcmC2D1c", "pcmC2D0p"});
+    }
+    const fs::path& root() const { return tree_.root(); }
 
-    void write(const fs::path& file, const std::string& text) {
-        fs::create_directories((root_ / file).parent_path());
-        std::ofstream(root_ / file) << text;
-    }
-    void usbDevice(const fs::path& dir, int bus, int dev) {
-        write(dir / "busnum", std::to_string(bus) + "\n");
-        write(dir / "devnum", std::to_string(dev) + "\n");
-    }
-    // class/<cls>/<name> -> the device's own directory, whose "device" link points at `parent`.
-    void classDevice(const std::string& cls, const std::string& name, const fs::path& parent,
-                     const std::string& sub) {
-        const fs::path own = root_ / parent / sub / name;
-        fs::create_directories(own);
-        fs::create_directory_symlink(fs::relative(root_ / parent, own), own / "device");
-        fs::create_directories(root_ / "class" / cls);
-        fs::create_directory_symlink(fs::relative(own, root_ / "class" / cls),
-                                     root_ / "class" / cls / name);
-    }
-    void videoNode(const std::string& name, const fs::path& parent) {
-        classDevice("video4linux", name, parent, "video4linux");
-    }
-    void soundCard(int card, const fs::path& parent, std::vector<std::string> pcms) {
-        const std::string name = "card" + std::to_string(card);
-        classDevice("sound", name, parent, "sound");
-        for (const auto& pcm : pcms) {
-            const fs::path own = root_ / parent / "sound" / name / pcm;
-            fs::create_directories(own);
-            fs::create_directory_symlink(fs::relative(own, root_ / "class" / "sound"),
-                                         root_ / "class" / "sound" / pcm);
-        }
-    }
-
-    fs::path root_;
+    test::FakeSysfsTree tree_;
 };
 
 TEST_F(FakeSysfs, FindsTheUsbAddressBehindAVideoNode) {
-    EXPECT_EQ(usbAddressOfVideoNode(root_, "video0"), (UsbAddress{1, 7}));
-    EXPECT_EQ(usbAddressOfVideoNode(root_, "video1"), (UsbAddress{1, 9}));
-    EXPECT_EQ(usbAddressOfVideoNode(root_, "video4"), std::nullopt) << "no USB parent";
-    EXPECT_EQ(usbAddressOfVideoNode(root_, "video7"), std::nullopt) << "no such node";
-    EXPECT_EQ(usbAddressOfVideoNode(root_, "../video0"), std::nullopt);
-    EXPECT_EQ(usbAddressOfVideoNode(root_, ""), std::nullopt);
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "video2"), (UsbAddress{1, 7}));
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "video3"), (UsbAddress{1, 7}));
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "video0"), (UsbAddress{1, 5}));
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "video4"), std::nullopt) << "no USB parent";
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "video7"), std::nullopt) << "no such node";
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "../video2"), std::nullopt);
+    EXPECT_EQ(usbAddressOfVideoNode(root(), ""), std::nullopt);
 }
 
-TEST_F(FakeSysfs, FindsTheCaptureDeviceOfTheSameUsbDevice) {
-    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video0"), (AlsaCapture{2, 1}))
-        << "card 2 sits on 1-2 and only its device 1 captures";
-    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video1"), (AlsaCapture{1, 0}));
-    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video4"), std::nullopt)
-        << "the onboard card is not the receiver's sound";
+TEST_F(FakeSysfs, PairsEachVideoNodeWithTheSoundCardOfItsOwnUsbDevice) {
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video2"), (AlsaCapture{2, 1}))
+        << "card 2 sits on the receiver and only its device 1 captures; not the webcam's "
+           "microphone (card 1), the headset on the same hub (card 3) or the onboard card";
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video3"), (AlsaCapture{2, 1}));
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video0"), (AlsaCapture{1, 0}));
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video4"), std::nullopt)
+        << "the onboard card is not the sound of a video node off the USB";
 }
 
 TEST_F(FakeSysfs, AReceiverWithoutSoundHasNoCaptureDevice) {
-    fs::remove_all(root_ / "class" / "sound");
-    EXPECT_EQ(alsaCaptureOfVideoNode(root_, "video0"), std::nullopt);
-    EXPECT_EQ(usbAddressOfVideoNode(root_, "video0"), (UsbAddress{1, 7}));
+    fs::remove_all(root() / "class" / "sound");
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video2"), std::nullopt);
+    EXPECT_EQ(usbAddressOfVideoNode(root(), "video2"), (UsbAddress{1, 7}));
+}
+
+TEST_F(FakeSysfs, ASoundCardThatAppearsAfterTheVideoNodeIsFoundOnceItIsThere) {
+    // The kernel registers the receiver's interfaces one by one: the video node may be there
+    // (and the device announced) before the sound card.
+    for (const char* entry : {"card2", "pcmC2D1p", "pcmC2D1c", "pcmC2D0p"})
+        fs::remove(root() / "class" / "sound" / entry);
+    fs::remove_all(root() / "devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4.1/1-4.1:1.2");
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video2"), std::nullopt)
+        << "not the headset's card on the same hub meanwhile";
+    receiverSound();
+    EXPECT_EQ(alsaCaptureOfVideoNode(root(), "video2"), (AlsaCapture{2, 1}));
 }
 
 TEST(VideoNodeName, NamesTheNodeBehindADevicePath) {

@@ -217,6 +217,38 @@ TEST_F(CommandLine, DiagnoseNamesTheMissingReceiverAndNoMissingElementOfTheDemo)
     }
 }
 
+TEST_F(CommandLine, DiagnoseShowsTheReceiverKeptInTheWorkingFoldersPreferences) {
+    const auto keep = [](const fs::path& folder, const std::string& node) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "vidora.ini") << "[device]\npath=" << node << "\n";
+    };
+    const auto shows = [](const std::string& out, const std::string& node) {
+        return out.find("\nReceiver:\n  chosen in More settings or with --device: " + node +
+                        "\n") != std::string::npos &&
+               out.find(" and the chosen " + node + " is not listed.") != std::string::npos;
+    };
+    // A working folder given on the command line; one in the start folder is not it.
+    keep(root_ / "work", "/dev/video77");
+    keep(start(), "/dev/video66");
+    test::ChildResult r = run(VIDORA_PATH, {"--diagnose", "--workdir", (root_ / "work").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(shows(r.out, "/dev/video77")) << r.out;
+    EXPECT_NE(r.out.find("\nVideo capture devices (as the viewer finds them):\n  "),
+              std::string::npos);
+    // The home (the start folder has no skin, so it is not the working folder).
+    keep(home() / ".local/share/vidora", "/dev/video78");
+    r = run(VIDORA_PATH, {"--diagnose"});
+    EXPECT_TRUE(shows(r.out, "/dev/video78")) << r.out;
+    EXPECT_EQ(r.out.find("video66"), std::string::npos) << r.out;
+    // --device outranks what is kept, and --diagnose keeps nothing.
+    r = run(VIDORA_PATH, {"--diagnose", "--device", "/dev/video79"});
+    EXPECT_TRUE(shows(r.out, "/dev/video79")) << r.out;
+    EXPECT_EQ(r.out.find("video78"), std::string::npos) << r.out;
+    std::ifstream kept(home() / ".local/share/vidora/vidora.ini");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}),
+              "[device]\npath=/dev/video78\n");
+}
+
 TEST_F(CommandLine, DiagnoseNamesTheDebianPackageOfEveryMissingElement) {
     // GStreamer without any plugin: an empty plugin folder and a registry of its own.
     fs::create_directory(root_ / "no-plugins");
