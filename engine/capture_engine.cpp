@@ -122,6 +122,15 @@ CaptureEngine::CaptureEngine(EngineServices services)
     preferencesListener_ = preferences().addListener([this] {
         preAlarmSeconds_ = static_cast<uint32_t>(preferences().get(kPreAlarmSeconds));
         updatePreAlarm();
+        // A receiver newly chosen while none is connected is tried at once, the way an
+        // arriving device is; a connected one changes at the next connect (a recording may run).
+        bool tryChoice = false;
+        {
+            std::lock_guard lock(engineLock_);
+            tryChoice = !graphBuilt() && preferences().get(kReceiverDevice) != matchedChoice_;
+        }
+        if (VideoWindow* window = videoWindow(); tryChoice && window)
+            window->postDeviceArrival();
     });
     if (services_.folderWatchers) {
         pictureWatcher_ = std::make_unique<FolderWatcher>(
@@ -242,7 +251,8 @@ bool CaptureEngine::enumerateReceivers() {
         qCInfo(log::engine) << "video capture device" << device.path.c_str() << "named"
                             << device.name.c_str();
     }
-    devices_ = matchReceivers(seen_, preferences().get(kReceiverDevice));
+    matchedChoice_ = preferences().get(kReceiverDevice);
+    devices_ = matchReceivers(seen_, matchedChoice_);
     if (devices_.empty()) {
         std::string seen;
         for (const auto& device : seen_)

@@ -270,6 +270,8 @@ class CaptureEngine {
     std::atomic<int32_t> receiverTold_{0};
     std::atomic<uint32_t> preAlarmSeconds_{0};  // the preference, refreshed by its listener
     int preferencesListener_ = 0;
+    // The receiver choice ([device] path) the last enumeration matched with; under engineLock_.
+    std::string matchedChoice_;
 
     std::array<StoredPicture, 4> frozen_;  // display lock
     std::array<SystemTime, 4> frozenTime_{};

@@ -280,10 +280,19 @@ TEST_F(EngineTest, AReceiverWithAnotherNameIsUsedOnceChosenAndOtherwiseNotFound)
     ASSERT_EQ(engine().seenDevices().size(), 1u);
     EXPECT_EQ(engine().seenDevices()[0].path, "/dev/fake2");
 
+    // A confirmed dialog that changes nothing about the receiver tries nothing.
+    preferences().changed();
+    EXPECT_EQ(window.arrivals.load(), 0);
+    // Choosing it is tried at once, as an arrival is; its connect finds it.
     preferences().set(kReceiverDevice, "/dev/fake2");
+    preferences().changed();
+    EXPECT_EQ(window.arrivals.load(), 1);
     engine().connect();
     preferences().set(kReceiverDevice, "");
     EXPECT_TRUE(engine().graphBuilt());
+    // Connected: another choice waits for the next connect.
+    preferences().changed();
+    EXPECT_EQ(window.arrivals.load(), 1);
     EXPECT_EQ(graphState(), "running");
     EXPECT_EQ(shownMessages().size(), 1u);
 }
