@@ -10,6 +10,7 @@
 
 #include "platform/log/log.h"
 #include "platform/media/gst_support.h"
+#include "platform/media/handoff.h"
 #include "platform/worker_thread.h"
 
 namespace vidora {
@@ -119,9 +120,13 @@ class StreamFeeder {
                 GST_APP_SRC(video_.get()),
                 media::GstCapsPtr(videoCaps(capsWidth_, capsHeight_, rate_)).get());
         }
+        // GLib recycles buffer structures between threads in ways the thread sanitizer cannot
+        // see: the marks tell it that this thread owns the new buffer until it is pushed.
         GstBuffer* picture = gst_buffer_new_memdup(picture_.pixels.data(), picture_.pixels.size());
+        media::handoffAcquire(picture);
         GST_BUFFER_PTS(picture) = pts;
         GST_BUFFER_DURATION(picture) = duration;
+        media::handoffRelease(picture);
         gst_app_src_push_buffer(GST_APP_SRC(video_.get()), picture);
         server_.picturesSent_.fetch_add(1, std::memory_order_relaxed);
 
@@ -135,8 +140,10 @@ class StreamFeeder {
         const std::size_t bytes = static_cast<std::size_t>(samples) * sound_.channels * 2;
         server_.handOver_.takeSound(soundBlock_, bytes, sound_);
         GstBuffer* sound = gst_buffer_new_memdup(soundBlock_.data(), soundBlock_.size());
+        media::handoffAcquire(sound);
         GST_BUFFER_PTS(sound) = pts;
         GST_BUFFER_DURATION(sound) = duration;
+        media::handoffRelease(sound);
         gst_app_src_push_buffer(GST_APP_SRC(audio_.get()), sound);
     }
 
